@@ -1,0 +1,20 @@
+// One conversion: open the source, analyse it, open the destination, write
+// the header and the looped body, close both.
+#pragma once
+
+#include <cstdio>
+
+#include "app/file_ops.h"
+#include "app/records.h"
+
+// Runs the conversion that `settings` describes with the system's files.
+// May lower settings->loop_count. Returns 0 or the first failure's negative code.
+int convert(Settings* settings);
+
+// The same with the given file-system calls.
+int convert_with(Settings* settings, const FileOps& ops);
+
+// The writing half, on an analysed source and an open, empty destination:
+// nothing for a container without a track; otherwise the no-loop-info rule,
+// the header and the body.
+int write_wave(FILE* src, FILE* dst, const TrackInfo* track, Settings* settings);

@@ -1,0 +1,37 @@
+#include "app/file_ops.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+FILE* system_open(void*, const char* name, const char* mode) { return std::fopen(name, mode); }
+int system_close(void*, FILE* f) { return std::fclose(f); }
+
+constexpr FileOps kSystemOps = {system_open, system_close, nullptr};
+
+}  // namespace
+
+const FileOps& system_file_ops() { return kSystemOps; }
+
+bool OpenFile::open(const std::string& name, const char* mode) {
+  close();
+  file_ = ops_.open(ops_.ctx, name.c_str(), mode);
+  return file_ != nullptr;
+}
+
+int OpenFile::close() {
+  if (file_ == nullptr) return 0;
+  FILE* f = file_;
+  file_ = nullptr;
+  return ops_.close(ops_.ctx, f);
+}
+
+bool is_same_file(FILE* open_file, const std::string& open_name, const std::string& name) {
+  struct stat target{};
+  if (::stat(name.c_str(), &target) != 0) return false;  // nothing there yet: it will be created
+  struct stat open{};
+  int fd = ::fileno(open_file);
+  int got = fd >= 0 ? ::fstat(fd, &open) : ::stat(open_name.c_str(), &open);
+  if (got != 0) return false;
+  return open.st_dev == target.st_dev && open.st_ino == target.st_ino;
+}

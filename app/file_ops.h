@@ -1,0 +1,39 @@
+// The file-system calls of a conversion, gathered behind one seam so that
+// tests can stand in for them (and make any one of them fail).
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+struct FileOps {
+  FILE* (*open)(void* ctx, const char* name, const char* mode);
+  int (*close)(void* ctx, FILE* file);
+  void* ctx;
+};
+
+// fopen and fclose.
+const FileOps& system_file_ops();
+
+// Owner of one open stream: closes it on every path. `close` reports the
+// outcome for the caller that needs it.
+class OpenFile {
+ public:
+  explicit OpenFile(const FileOps& ops) : ops_(ops) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() { close(); }
+
+  bool open(const std::string& name, const char* mode);
+  FILE* get() const { return file_; }
+  // 0 when the stream closed cleanly or was never open.
+  int close();
+
+ private:
+  const FileOps& ops_;
+  FILE* file_ = nullptr;
+};
+
+// True when `name` is the file already open as `open_file` (same device and
+// inode, so "./x", symbolic and hard links are all caught). `open_name` is
+// used when the stream has no descriptor of its own.
+bool is_same_file(FILE* open_file, const std::string& open_name, const std::string& name);

@@ -1,0 +1,205 @@
+// The conversion sequence in process: the order in which files are opened,
+// failures of opening and closing, the writing rules, and a property test of
+// the unrolled output over many generated containers.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "app/convert.h"
+#include "container/analyze.h"
+#include "test_support.h"
+
+namespace {
+
+// A file-system seam over the real one that can refuse to open the
+// destination or report a failed close, and counts what was opened.
+struct FakeFs {
+  bool refuse_dst = false;
+  bool fail_dst_close = false;
+  int opens_for_writing = 0;
+  FILE* dst = nullptr;
+
+  static FILE* open(void* ctx, const char* name, const char* mode) {
+    auto* fs = static_cast<FakeFs*>(ctx);
+    if (mode[0] != 'w') return std::fopen(name, mode);
+    ++fs->opens_for_writing;
+    if (fs->refuse_dst) return nullptr;
+    fs->dst = std::fopen(name, mode);
+    return fs->dst;
+  }
+  static int close(void* ctx, FILE* f) {
+    auto* fs = static_cast<FakeFs*>(ctx);
+    int r = std::fclose(f);
+    return (f == fs->dst && fs->fail_dst_close) ? EOF : r;
+  }
+  FileOps ops() { return FileOps{open, close, this}; }
+};
+
+class Folder {
+ public:
+  Folder() {
+    char name[] = "/tmp/kelvor-test-XXXXXX";
+    path_ = ::mkdtemp(name);
+  }
+  ~Folder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  void write(const std::string& name, const Bytes& b) const {
+    FILE* f = std::fopen(file(name).c_str(), "wb");
+    if (!b.empty()) std::fwrite(b.data(), b.size(), 1, f);
+    std::fclose(f);
+  }
+  bool exists(const std::string& name) const { return ::access(file(name).c_str(), F_OK) == 0; }
+
+ private:
+  std::string path_;
+};
+
+struct Outcome {
+  int result;
+  std::string out;
+};
+
+Outcome run(Settings* s, FakeFs* fs) {
+  CaptureStdout cap;
+  Outcome r{};
+  r.result = convert_with(s, fs->ops());
+  r.out = cap.text();
+  return r;
+}
+
+Settings named(const Folder& dir, const char* src, const char* dst) {
+  Settings s;
+  s.src_name = dir.file(src);
+  s.dst_name = dir.file(dst);
+  return s;
+}
+
+TEST(Convert, DestinationIsOpenedOnlyAfterASuccessfulAnalysis) {
+  Folder dir;
+  dir.write("bad.zq", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0});
+  FakeFs fs;
+  Settings missing = named(dir, "none.zq", "out.wav");
+  EXPECT_EQ(run(&missing, &fs).out, "error-11 : can not open .zq file.\n");
+  Settings bad = named(dir, "bad.zq", "out.wav");
+  fs.refuse_dst = true;  // the analysis error is the one reported
+  Outcome r = run(&bad, &fs);
+  EXPECT_EQ(r.result, -23);
+  EXPECT_EQ(r.out, "error-23 : invalid .zq file(analyze)\n");
+  EXPECT_EQ(fs.opens_for_writing, 0);
+  EXPECT_FALSE(dir.exists("out.wav"));
+}
+
+TEST(Convert, DestinationThatCannotBeCreated) {
+  Folder dir;
+  dir.write("a.zq", small_container());
+  FakeFs fs;
+  fs.refuse_dst = true;
+  Settings s = named(dir, "a.zq", "a.wav");
+  Outcome r = run(&s, &fs);
+  EXPECT_EQ(r.result, -12);
+  EXPECT_EQ(r.out, "error-12 : can not create .wav file.\n");
+}
+
+TEST(Convert, FailedCloseOfTheDestinationIsNotASuccess) {
+  Folder dir;
+  dir.write("a.zq", small_container());
+  FakeFs fs;
+  fs.fail_dst_close = true;
+  Settings s = named(dir, "a.zq", "a.wav");
+  Outcome r = run(&s, &fs);
+  EXPECT_EQ(r.result, -53);
+  EXPECT_EQ(r.out, "error-53 : write error(convert)\n");
+  // An earlier failure keeps its own code and its single line.
+  dir.write("short.zq", slice(small_container(), 0, 48));
+  Settings cut = named(dir, "short.zq", "b.wav");
+  r = run(&cut, &fs);
+  EXPECT_EQ(r.result, -22);
+  EXPECT_EQ(r.out, "error-22 : read error(analyze)\n");
+}
+
+TEST(Convert, SameFileIsRefusedBeforeAnythingIsWritten) {
+  Folder dir;
+  dir.write("a.zq", small_container());
+  FakeFs fs;
+  Settings s = named(dir, "a.zq", "a.zq");
+  Outcome r = run(&s, &fs);
+  EXPECT_EQ(r.result, -13);
+  EXPECT_EQ(r.out, "error-13 : .wav file is the .zq file.\n");
+  EXPECT_EQ(fs.opens_for_writing, 0);
+}
+
+TEST(WriteWave, NoTrackWritesNothingAndNoLoopInfoPlaysOnce) {
+  TempStream src(small_container());
+  TempStream dst;
+  TrackInfo none{};
+  Settings s;
+  EXPECT_EQ(write_wave(src.get(), dst.get(), &none, &s), 0);
+  EXPECT_TRUE(dst.contents().empty());
+
+  TrackInfo t{};
+  ASSERT_EQ(analyze(src.get(), &t, &s), 0);
+  t.loop_mark = 0;
+  CaptureStdout cap;
+  ASSERT_EQ(write_wave(src.get(), dst.get(), &t, &s), 0);
+  EXPECT_EQ(cap.text(), "warning : no loop info, reset loopcount to 1.\n");
+  EXPECT_EQ(s.loop_count, 1);
+  EXPECT_EQ(dst.contents().size(), 44u + 8u);
+}
+
+// For many generated containers, the output is the header followed by the
+// data and (loop count - 1) copies of the loop section, and its length is
+// the announced data length + the header.
+TEST(Property, OutputIsTheUnrolledData) {
+  std::mt19937 rng(20261208);
+  auto pick = [&rng](uint32_t lo, uint32_t hi) {
+    return std::uniform_int_distribution<uint32_t>(lo, hi)(rng);
+  };
+  for (int round = 0; round < 300; ++round) {
+    TrkFields f;
+    f.channels = static_cast<uint16_t>(pick(1, 8));
+    f.frame_bits = static_cast<uint16_t>(8 * pick(1, 4));
+    f.sample_bits = f.frame_bits;
+    f.rate = pick(8000, 96000);
+    f.units = pick(0, 600);
+    uint32_t data_bytes = f.units * 4;
+    uint32_t loop_units = pick(0, f.units);
+    bool with_loop = pick(0, 4) != 0;
+    bool loop_first = pick(0, 1) != 0;
+
+    ZqBuilder b;
+    uint32_t total = 8 + 36 + data_bytes + (with_loop ? 24 : 0);
+    b.header(total);
+    // A leading cSLP chunk puts the running offset one byte (its mark) ahead of the file.
+    if (with_loop && loop_first) b.slp(1, loop_units);
+    b.trk(f).data(data_bytes, static_cast<uint8_t>(round));
+    if (with_loop && !loop_first) b.slp(1, loop_units);
+    const Bytes container = b.bytes();
+
+    Settings s;
+    s.loop_count = static_cast<int32_t>(pick(1, 6));
+    s.buffer_size = static_cast<int32_t>(pick(0, 3) == 0 ? pick(1, 7) : pick(8, 5000));
+    s.omit_fmt_tail = pick(0, 5) == 0 ? 1 : 0;
+    const int32_t heard = with_loop ? s.loop_count : 1;
+
+    TempStream src(container);
+    TempStream dst;
+    TrackInfo t{};
+    CaptureStdout cap;
+    ASSERT_EQ(analyze(src.get(), &t, &s), 0) << round;
+    ASSERT_EQ(write_wave(src.get(), dst.get(), &t, &s), 0) << round;
+    cap.text();
+
+    const size_t data_at = container.size() - data_bytes - (with_loop && !loop_first ? 24 : 0);
+    Bytes data = slice(container, data_at, data_at + data_bytes);
+    Bytes expected = data;
+    for (int32_t i = 1; i < heard; ++i) expected.insert(expected.end(), data.begin() + loop_units * 4, data.end());
+    Bytes out = dst.contents();
+    size_t header = s.omit_fmt_tail ? 40 : 44;
+    ASSERT_EQ(out.size(), header + expected.size()) << round;
+    EXPECT_EQ(slice(out, header, out.size()), expected) << round;
+    uint32_t announced = out[header - 4] | out[header - 3] << 8 | out[header - 2] << 16 | static_cast<uint32_t>(out[header - 1]) << 24;
+    EXPECT_EQ(announced, expected.size()) << round;
+  }
+}
+
+}  // namespace

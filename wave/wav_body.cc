@@ -1,0 +1,66 @@
+#include "wave/wav_body.h"
+
+#include <memory>
+#include <new>
+
+#include "container/pos32.h"
+
+int go_datahead(FILE* src, const TrackInfo* t, const Settings* /*settings*/) {
+  if (!seek_to32(src, t->trk_offset + t->data_offset)) {  // sum wraps mod 2^32
+    std::printf("error-42 : seek error(go_datahead)\n");
+    return -42;
+  }
+  return 0;
+}
+
+int skip_loophead(FILE* src, const TrackInfo* t, const Settings* /*settings*/) {
+  if (!seek_by32(src, t->loop_start)) {
+    std::printf("error-43 : seek error(skip_loophead)\n");
+    return -43;
+  }
+  return 0;
+}
+
+int transfar(FILE* src, FILE* dst, uint32_t count, uint8_t* buffer, const Settings* s) {
+  uint32_t piece = static_cast<uint32_t>(s->buffer_size);
+  while (count != 0) {
+    if (count < piece) piece = count;
+    // A piece that cannot be read whole is not written, even in part.
+    if (!read_item(src, buffer, piece)) {
+      std::printf("error-51 : read error(transfar)\n");
+      return -51;
+    }
+    if (std::fwrite(buffer, piece, 1, dst) != 1) {
+      std::printf("error-52 : write error(transfar)\n");
+      return -52;
+    }
+    count -= piece;
+  }
+  // The stream may have accepted the last pieces without reaching the file.
+  if (std::fflush(dst) != 0) {
+    std::printf("error-52 : write error(transfar)\n");
+    return -52;
+  }
+  return 0;
+}
+
+int write_wav_body(FILE* src, FILE* dst, const TrackInfo* t, const Settings* s) {
+  // Allocated without being touched: a large buffer costs nothing until the
+  // copy reaches into it, and a failure is a result code, never an exception.
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(s->buffer_size)]);
+  if (!buffer) {
+    std::printf("error-41 : memory allocate faild(write_wav_body)\n");
+    return -41;
+  }
+  int result = go_datahead(src, t, s);
+  if (result == 0) result = transfar(src, dst, t->data_bytes, buffer.get(), s);
+  uint32_t loop_bytes = t->data_bytes - t->loop_start;  // unsigned difference
+  for (int32_t i = 1; result == 0 && i < s->loop_count; ++i) {
+    // Back to the data with an absolute seek, then on to the loop start with a
+    // relative one: each step has its own error number.
+    result = go_datahead(src, t, s);
+    if (result == 0) result = skip_loophead(src, t, s);
+    if (result == 0) result = transfar(src, dst, loop_bytes, buffer.get(), s);
+  }
+  return result;
+}

@@ -1,0 +1,23 @@
+// Looped body copy: after the header, the sample data once, then the loop
+// section (loop start to end of data) loop count - 1 more times, streamed from
+// the source through one buffer of `buffer_size` bytes.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "app/records.h"
+
+// Returns 0, -41 (buffer), -42, -43 (seeks), -51 (read) or -52 (write).
+int write_wav_body(FILE* src, FILE* dst, const TrackInfo* track, const Settings* settings);
+
+// Seeks the source to the first sample byte. Returns 0 or -42.
+int go_datahead(FILE* src, const TrackInfo* track, const Settings* settings);
+
+// Seeks the source forward by the loop start. Returns 0 or -43.
+int skip_loophead(FILE* src, const TrackInfo* track, const Settings* settings);
+
+// Copies `count` bytes from the source's position to the destination's in
+// pieces of at most `buffer_size` bytes, one read and one write per piece,
+// then flushes the destination. Returns 0, -51 or -52.
+int transfar(FILE* src, FILE* dst, uint32_t count, uint8_t* buffer, const Settings* settings);

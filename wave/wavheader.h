@@ -1,0 +1,37 @@
+// RIFF/WAVE header writer. The header announces the unrolled length: the
+// sample data once plus the loop section (loop count - 1) more times.
+//
+//   default header = "RIFF" (4) + riff length (4) + "WAVE" (4)
+//                  + "fmt " (4) + 16 (4) + tag, channels (2 x 2) + rate, byte rate (2 x 4)
+//                  + block align, bits per sample (2 x 2)
+//                  + "data" (4) + data length (4)                      = 44 bytes
+//   short header (-x) drops block align and bits per sample and says
+//                  12 for the format block                              = 40 bytes
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "app/records.h"
+
+inline constexpr uint32_t kHeaderBytes = 44;
+inline constexpr uint32_t kShortHeaderBytes = 40;
+
+// Every value of the header that is derived rather than copied, computed in one place.
+struct WavHeaderFields {
+  uint32_t riff_length;  // file length - 8
+  uint32_t fmt_length;   // 16, or 12 for the short format block
+  uint32_t byte_rate;    // block align x sample rate, mod 2^32
+  uint16_t block_align;  // low 16 bits of (signed frame bits x channels) / 8
+  uint32_t data_length;  // data + loop section x (loop count - 1)
+};
+
+// Fills `out` for the track and settings. Returns 0, or -32 when a repeated loop
+// would start beyond the data, or -33 when the lengths would not fit 32 bits.
+// Prints nothing.
+int derive_header(const TrackInfo* track, const Settings* settings, WavHeaderFields* out);
+
+// Writes the header at the destination's current position and flushes it.
+// Returns 0, -31 (a write or the flush failed), -32 or -33 (refused before
+// anything is written), having printed the error line.
+int wavheader(FILE* dst, const TrackInfo* track, const Settings* settings);
