@@ -1,0 +1,298 @@
+#!/usr/bin/env python3
+"""End-to-end tests: run the built kelvor in a temporary folder and check its
+standard output, exit status and the files it leaves behind.
+
+Every run checks that the source file is byte-identical afterwards.
+
+    e2e_test.py --kelvor build/kelvor --example build/example.zq [--runner wine]
+"""
+import argparse
+import os
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import wave
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import zq  # noqa: E402
+
+ARGS = None
+BANNER = b"kelvor ver. 0.02\nby the kelvor developers(kelvor@example.org)\n"
+
+
+def settings(loop, src, dst):
+    return b"setting : loop %d\n    src[%s]\n    dst[%s]\n" % (loop, src.encode(), dst.encode())
+
+
+class Case(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="kelvor-e2e-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def exists(self, name):
+        return os.path.lexists(self.path(name))
+
+    def run_kelvor(self, *args, source=None, shell_prefix=None):
+        """Runs kelvor in the folder; `source` names a file that must not change."""
+        before = self.read(source) if source and self.exists(source) else None
+        cmd = shlex.split(ARGS.runner) + [ARGS.kelvor] + list(args)
+        if shell_prefix:
+            cmd = ["sh", "-c", shell_prefix + ' && exec "$@"', "sh"] + cmd
+        p = subprocess.run(cmd, cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                           stdin=subprocess.DEVNULL, timeout=120)
+        self.assertEqual(p.stderr, b"", "nothing may go to standard error")
+        if before is not None:
+            self.assertEqual(self.read(source), before, "the source was modified")
+        return p.returncode, p.stdout
+
+    def convert(self, container, *options, expect_rc=0, dst="out.wav"):
+        """Converts `container` (as in.zq) to `dst` and returns (output bytes, stdout)."""
+        self.write("in.zq", container)
+        rc, out = self.run_kelvor("in.zq", dst, *options, source="in.zq")
+        self.assertEqual(rc, expect_rc & 0xFF, out)
+        return (self.read(dst) if self.exists(dst) else None), out
+
+
+class CommandLine(Case):
+    def test_no_arguments_prints_the_usage(self):
+        rc, out = self.run_kelvor()
+        self.assertEqual(rc, 255)
+        self.assertEqual(out, BANNER + (
+            b"\nusage : kelvor.exe [zq name] {wav name} {options}\n"
+            b"        [zq name]  : .zq file\n"
+            b"        {wav name} : output wav file name(option)\n"
+            b"        {options}  : -ln ... loop count(n = 1...). default is 2.\n"))
+        self.assertEqual(os.listdir(self.dir), [])
+
+    def test_options_alone_have_no_source(self):
+        rc, out = self.run_kelvor("-l3")
+        self.assertEqual((rc, out), (254, BANNER + b"error-2 : no .zq filename.\n"))
+
+    def test_missing_source(self):
+        rc, out = self.run_kelvor("none.zq")
+        self.assertEqual(rc, 245)
+        self.assertEqual(out, BANNER + settings(2, "none.zq", "none.wav")
+                         + b"error-11 : can not open .zq file.\n")
+        self.assertFalse(self.exists("none.wav"))
+
+    def test_warnings_then_the_settings(self):
+        self.write("a.zq", zq.small())
+        rc, out = self.run_kelvor("-L3", "-l0", "a.zq", "-b0", "-l4", "-", "b.wav", "c", source="a.zq")
+        self.assertEqual(rc, 0)
+        self.assertEqual(out, BANNER
+                         + b"warning : 'L' is invalid option.\n"
+                         + b"warning : value of option 'l' is out of range.\n"
+                         + b"warning : value of option 'b' is out of range.\n"
+                         + b"warning : '\0' is invalid option.\n"
+                         + settings(4, "a.zq", "b.wav"))
+        self.assertFalse(self.exists("c"))
+
+    def test_wrapping_loop_count(self):
+        self.write("a.zq", zq.small())
+        rc, out = self.run_kelvor("a.zq", "-l4294967298", source="a.zq")  # 2^32 + 2
+        self.assertEqual(rc, 0)
+        self.assertIn(b"setting : loop 2\n", out)
+        rc, out = self.run_kelvor("a.zq", "-l2147483648", source="a.zq")  # 2^31
+        self.assertIn(b"warning : value of option 'l' is out of range.\n", out)
+
+
+class Conversion(Case):
+    DATA = bytes(range(44, 52))
+
+    def test_small_container_default_loop(self):
+        out, text = self.convert(zq.small())
+        self.assertEqual(len(out), 56)
+        src = zq.small()
+        self.assertEqual(out, zq.wav_header(12) + src[44:52] + src[48:52])
+        self.assertEqual(text, BANNER + settings(2, "in.zq", "out.wav"))
+
+    def test_loop_counts_and_buffer_sizes_give_the_same_bytes(self):
+        for count in (1, 3, 4):
+            expected = zq.unrolled(self.DATA, 4, count)
+            for buf in ("-b1", "-b3", "-b100000"):
+                out, _ = self.convert(zq.small(), "-l%d" % count, buf)
+                self.assertEqual(out, zq.wav_header(len(expected)) + expected, (count, buf))
+
+    def test_loop_start_at_either_end(self):
+        data = bytes(range(100, 140))
+        out, _ = self.convert(zq.container(data, loop_units=0), "-l4")
+        self.assertEqual(out, zq.wav_header(160) + data * 4)
+        out, _ = self.convert(zq.container(data, loop_units=10), "-l4")
+        self.assertEqual(out, zq.wav_header(40) + data)
+
+    def test_mono_8_bit(self):
+        data = bytes(range(0, 256, 3))[:80]
+        out, _ = self.convert(zq.container(data, loop_units=5, channels=1, bits=8, rate=8000))
+        expected = zq.unrolled(data, 20, 2)
+        self.assertEqual(out, zq.wav_header(len(expected), channels=1, rate=8000, bits=8) + expected)
+
+    def test_short_format_block(self):
+        out, _ = self.convert(zq.small(), "-xanything")
+        self.assertEqual(len(out), 52)
+        self.assertEqual(out, zq.wav_header(12, short=True) + self.DATA + self.DATA[4:])
+
+    def test_no_loop_info_plays_the_data_once(self):
+        for container in (zq.container(self.DATA), zq.container(self.DATA, 1, loop_mark=0)):
+            out, text = self.convert(container)
+            self.assertEqual(out, zq.wav_header(8) + self.DATA)
+            self.assertEqual(text, BANNER + settings(2, "in.zq", "out.wav")
+                             + b"warning : no loop info, reset loopcount to 1.\n")
+            out, text = self.convert(container, "-l1")
+            self.assertEqual(out, zq.wav_header(8) + self.DATA)
+            self.assertNotIn(b"warning", text)
+
+    def test_no_track_leaves_an_empty_destination(self):
+        for container in (zq.header(8), zq.header(8 + 44) + zq.trk(mark=0) + self.DATA):
+            out, text = self.convert(container)
+            self.assertEqual(out, b"")
+            self.assertEqual(text, BANNER + settings(2, "in.zq", "out.wav"))
+
+    def test_short_sample_data_fails_after_the_whole_pieces(self):
+        # 12 data bytes announced, 10 present; the walk ends at the total.
+        container = zq.header(8 + 36 + 10) + zq.trk(units=3) + bytes(range(10))
+        out, text = self.convert(container, "-b4", "-l1", expect_rc=-51)
+        self.assertEqual(out, zq.wav_header(12) + bytes(range(8)))
+        self.assertTrue(text.endswith(b"error-51 : read error(transfar)\n"))
+
+    def test_data_start_past_the_end(self):
+        container = zq.header(52) + zq.trk(data_offset=5000) + self.DATA
+        out, text = self.convert(container, "-l1", expect_rc=-51)
+        self.assertEqual(out, zq.wav_header(8))
+
+    def test_analysis_errors(self):
+        cases = [(b"fZQ", -22, b"error-22 : read error(analyze)\n"),
+                 (b"fzq " + zq.small()[4:], -23, b"error-23 : invalid .zq file(analyze)\n"),
+                 (zq.header(100) + b"LIST" + bytes(8), -24, b"error-24 : invalid cunk(analyze)\n")]
+        for container, code, message in cases:
+            out, text = self.convert(container, expect_rc=code)
+            self.assertIsNone(out)
+            self.assertEqual(text, BANNER + settings(2, "in.zq", "out.wav") + message)
+
+    def test_loop_start_beyond_the_data_is_refused(self):
+        container = zq.container(self.DATA, loop_units=3)
+        out, text = self.convert(container, expect_rc=-32)
+        self.assertTrue(text.endswith(b"error-32 : loop start is beyond the data(wavheader)\n"))
+        self.assertEqual(out, b"")
+        out, _ = self.convert(container, "-l1")  # never repeated: fine
+        self.assertEqual(out, zq.wav_header(8) + self.DATA)
+
+    def test_output_too_large_is_refused(self):
+        out, text = self.convert(zq.container(bytes(4096), loop_units=0), "-l1048577",
+                                 expect_rc=-33)
+        self.assertTrue(text.endswith(b"error-33 : wav file too large(wavheader)\n"))
+        self.assertEqual(out, b"")
+
+
+class Safety(Case):
+    def assert_refused(self, *args, source="a.zq"):
+        rc, out = self.run_kelvor(*args, source=source)
+        self.assertEqual(rc, (-13) & 0xFF, out)
+        self.assertTrue(out.endswith(b"error-13 : .wav file is the .zq file.\n"))
+
+    def test_destination_that_is_the_source_is_refused(self):
+        self.write("a.zq", zq.small())
+        os.symlink("a.zq", self.path("link.wav"))
+        os.link(self.path("a.zq"), self.path("hard.wav"))
+        for dst in ("a.zq", "./a.zq", "link.wav", "hard.wav", self.path("a.zq")):
+            self.assert_refused("a.zq", dst)
+        # A derived name that leads to the source.
+        os.symlink("a.zq", self.path("a.wav"))
+        self.assert_refused("a.zq")
+        self.assertEqual(self.read("hard.wav"), zq.small())
+
+    def test_derived_names_never_name_the_source(self):
+        for src, dst in (("voice", "voice.wav"), ("take.WAV", "take.WAV.wav"),
+                         ("x.wav", "x.wav.wav"), ("dir.d/take.1.zq", "dir.d/take.1.wav")):
+            os.makedirs(os.path.dirname(self.path(src)), exist_ok=True)
+            self.write(src, zq.small())
+            rc, out = self.run_kelvor(src, source=src)
+            self.assertEqual(rc, 0, out)
+            self.assertIn(settings(2, src, dst), out)
+            self.assertEqual(len(self.read(dst)), 56)
+
+    def test_failing_source_keeps_an_existing_destination(self):
+        self.write("keep.wav", b"precious")
+        self.write("broken.zq", b"fZQ \x50\x00\x00\x00cTRK")
+        for src, code in (("broken.zq", -22), ("missing.zq", -11)):
+            rc, _ = self.run_kelvor(src, "keep.wav", source=src)
+            self.assertEqual(rc, code & 0xFF)
+            self.assertEqual(self.read("keep.wav"), b"precious")
+
+    def test_long_names_are_used_whole(self):
+        name = "n" * 240 + ".zq"
+        self.write(name, zq.small())
+        rc, out = self.run_kelvor(name, source=name)
+        self.assertEqual(rc, 0, out)
+        self.assertTrue(self.exists("n" * 240 + ".wav"))
+        self.assertEqual(sorted(os.listdir(self.dir)), sorted([name, "n" * 240 + ".wav"]))
+
+
+class WriteFailures(Case):
+    """Linux devices and limits: the native build only."""
+
+    def setUp(self):
+        if ARGS.runner or not os.path.exists("/dev/full"):
+            self.skipTest("needs /dev/full and ulimit on the native build")
+        super().setUp()
+
+    def test_full_device_is_never_a_success(self):
+        self.write("a.zq", zq.small())
+        rc, out = self.run_kelvor("a.zq", "/dev/full", source="a.zq")
+        self.assertEqual(rc, (-31) & 0xFF)
+        self.assertTrue(out.endswith(b"error-31 : write error(wavheader)\n"))
+
+    def test_buffer_that_cannot_be_allocated(self):
+        self.write("a.zq", zq.small())
+        rc, out = self.run_kelvor("a.zq", "a.wav", "-b2000000000", source="a.zq",
+                                  shell_prefix="ulimit -v 400000")
+        self.assertEqual(rc, (-41) & 0xFF, out)
+        self.assertTrue(out.endswith(b"error-41 : memory allocate faild(write_wav_body)\n"))
+        self.assertEqual(self.read("a.wav"), zq.wav_header(12))
+
+
+class RealReader(Case):
+    def test_example_decodes_as_the_loop_heard_twice(self):
+        shutil.copy(ARGS.example, self.path("example.zq"))
+        rc, out = self.run_kelvor("example.zq", source="example.zq")
+        self.assertEqual(rc, 0, out)
+        src = self.read("example.zq")
+        data = src[44:44 + 264600]
+        loop_start = 88200
+        with wave.open(self.path("example.wav"), "rb") as w:
+            self.assertEqual((w.getnchannels(), w.getframerate(), w.getsampwidth()), (2, 44100, 2))
+            self.assertEqual(w.getnframes(), (264600 + 264600 - loop_start) // 4)
+            self.assertEqual(w.readframes(w.getnframes()), zq.unrolled(data, loop_start, 2))
+        if shutil.which("sox"):
+            p = subprocess.run(["soxi", "-D", self.path("example.wav")], stdout=subprocess.PIPE,
+                               check=True)
+            self.assertAlmostEqual(float(p.stdout), 2.5, places=3)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--kelvor", required=True)
+    parser.add_argument("--example", required=True)
+    parser.add_argument("--runner", default="", help="command that runs the program, e.g. wine")
+    ARGS, rest = parser.parse_known_args()
+    ARGS.kelvor = os.path.abspath(ARGS.kelvor)
+    ARGS.example = os.path.abspath(ARGS.example)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=1)
+
+
+if __name__ == "__main__":
+    main()
