@@ -4,6 +4,7 @@
 #include <new>
 
 #include "container/pos32.h"
+#include "wave/write_item.h"
 
 int go_datahead(FILE* src, const TrackInfo* t, const Settings* /*settings*/) {
   if (!seek_to32(src, t->trk_offset + t->data_offset)) {  // sum wraps mod 2^32
@@ -30,14 +31,14 @@ int transfar(FILE* src, FILE* dst, uint32_t count, uint8_t* buffer, const Settin
       std::printf("error-51 : read error(transfar)\n");
       return -51;
     }
-    if (std::fwrite(buffer, piece, 1, dst) != 1) {
+    if (!write_item(dst, buffer, piece)) {
       std::printf("error-52 : write error(transfar)\n");
       return -52;
     }
     count -= piece;
   }
   // The stream may have accepted the last pieces without reaching the file.
-  if (std::fflush(dst) != 0) {
+  if (!flush_stream(dst)) {
     std::printf("error-52 : write error(transfar)\n");
     return -52;
   }
@@ -55,7 +56,11 @@ int write_wav_body(FILE* src, FILE* dst, const TrackInfo* t, const Settings* s) 
   int result = go_datahead(src, t, s);
   if (result == 0) result = transfar(src, dst, t->data_bytes, buffer.get(), s);
   uint32_t loop_bytes = t->data_bytes - t->loop_start;  // unsigned difference
-  for (int32_t i = 1; result == 0 && i < s->loop_count; ++i) {
+  // With an empty loop section every repetition is the same two seeks from the
+  // same place and copies nothing: the first shows how all of them end, so a
+  // huge loop count does not spin through the rest.
+  int32_t repeats = loop_bytes == 0 && s->loop_count > 1 ? 1 : s->loop_count - 1;
+  for (int32_t i = 0; result == 0 && i < repeats; ++i) {
     // Back to the data with an absolute seek, then on to the loop start with a
     // relative one: each step has its own error number.
     result = go_datahead(src, t, s);

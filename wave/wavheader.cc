@@ -1,23 +1,24 @@
 #include "wave/wavheader.h"
 
 #include "wave/le_store.h"
+#include "wave/write_item.h"
 
 namespace {
 
 constexpr uint16_t kPcmFormat = 1;
 
-bool put_tag(FILE* f, const char (&tag)[5]) { return std::fwrite(tag, 4, 1, f) == 1; }
+bool put_tag(FILE* f, const char (&tag)[5]) { return write_item(f, tag, 4); }
 
 bool put_le32(FILE* f, uint32_t v) {
   uint8_t b[4];
   store_le32(b, v);
-  return std::fwrite(b, sizeof b, 1, f) == 1;
+  return write_item(f, b, sizeof b);
 }
 
 bool put_le16(FILE* f, uint16_t v) {
   uint8_t b[2];
   store_le16(b, v);
-  return std::fwrite(b, sizeof b, 1, f) == 1;
+  return write_item(f, b, sizeof b);
 }
 
 uint16_t block_align_of(const TrackInfo* t) {
@@ -69,7 +70,7 @@ int wavheader(FILE* dst, const TrackInfo* t, const Settings* s) {
             put_le16(dst, t->channels) && put_le32(dst, t->sample_rate) &&
             put_le32(dst, h.byte_rate) &&
             (!full_fmt || (put_le16(dst, h.block_align) && put_le16(dst, t->sample_bits))) &&
-            put_tag(dst, "data") && put_le32(dst, h.data_length) && std::fflush(dst) == 0;
+            put_tag(dst, "data") && put_le32(dst, h.data_length) && flush_stream(dst);
   if (!ok) {
     std::printf("error-31 : write error(wavheader)\n");
     return -31;
