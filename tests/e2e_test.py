@@ -43,25 +43,37 @@ class Case(unittest.TestCase):
         with open(self.path(name), "rb") as f:
             return f.read()
 
+    def fingerprint(self, name):
+        """What shows a file unchanged: its size and modification time, and its
+        bytes where it is small enough to read whole (not the sparse 2 GiB ones)."""
+        st = os.stat(self.path(name))
+        return (st.st_size, st.st_mtime_ns, self.read(name) if st.st_size < (64 << 20) else None)
+
     def exists(self, name):
         return os.path.lexists(self.path(name))
 
-    def run_kelvor(self, *args, source=None, shell_prefix=None):
+    def run_kelvor(self, *args, source=None, shell_prefix=None, env=None, stderr_note=None):
         """Runs kelvor in the folder; `source` names a file that must not change."""
-        before = self.read(source) if source and self.exists(source) else None
+        before = self.fingerprint(source) if source and self.exists(source) else None
         cmd = shlex.split(ARGS.runner) + [ARGS.kelvor] + list(args)
         if shell_prefix:
             cmd = ["sh", "-c", shell_prefix + ' && exec "$@"', "sh"] + cmd
         p = subprocess.run(cmd, cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                           stdin=subprocess.DEVNULL, timeout=120)
-        self.assertEqual(p.stderr, b"", "nothing may go to standard error")
+                           stdin=subprocess.DEVNULL, timeout=120,
+                           env=dict(os.environ, **(env or {})))
+        if stderr_note and p.stderr:  # the sanitizer's own report of a refused allocation
+            self.assertRegex(p.stderr, stderr_note)
+        else:
+            self.assertEqual(p.stderr, b"", "nothing may go to standard error")
         if before is not None:
-            self.assertEqual(self.read(source), before, "the source was modified")
+            self.assertEqual(self.fingerprint(source), before, "the source was modified")
         return p.returncode, p.stdout
 
     def convert(self, container, *options, expect_rc=0, dst="out.wav"):
         """Converts `container` (as in.zq) to `dst` and returns (output bytes, stdout)."""
         self.write("in.zq", container)
+        if self.exists(dst):
+            os.remove(self.path(dst))
         rc, out = self.run_kelvor("in.zq", dst, *options, source="in.zq")
         self.assertEqual(rc, expect_rc & 0xFF, out)
         return (self.read(dst) if self.exists(dst) else None), out
@@ -197,6 +209,79 @@ class Conversion(Case):
         self.assertEqual(out, b"")
 
 
+class Limits(Case):
+    """Values at, one before and one past each limit. Sparse files stand in
+    for containers of 2 GiB."""
+
+    LIMIT = 2 ** 31
+
+    def sparse(self, name, head, size, tail_at=None, tail=b""):
+        with open(self.path(name), "wb") as f:
+            f.write(head)
+            if tail_at is not None:
+                f.seek(tail_at)
+                f.write(tail)
+        os.truncate(self.path(name), size)
+
+    def test_data_start_at_the_position_limit(self):
+        last = self.LIMIT - 1  # the data start itself: 2^31 - 1 is the last allowed
+        head = zq.header(76) + zq.trk(data_offset=last - 8) + bytes(8) + zq.slp(1, 1)
+        self.sparse("edge.zq", head, self.LIMIT + 64, last, b"ABCDEFGH")
+        rc, out = self.run_kelvor("edge.zq", "a.wav", "-l1", source="edge.zq")
+        self.assertEqual(rc, 0, out)
+        self.assertEqual(self.read("a.wav"), zq.wav_header(8) + b"ABCDEFGH")
+        # Repeating needs the loop start at 2^31 + 3: the relative seek fails.
+        rc, out = self.run_kelvor("edge.zq", "b.wav", source="edge.zq")
+        self.assertEqual(rc, (-43) & 0xFF, out)
+        self.assertTrue(out.endswith(b"error-43 : seek error(skip_loophead)\n"))
+        self.assertEqual(self.read("b.wav"), zq.wav_header(12) + b"ABCDEFGH")
+        head = zq.header(52) + zq.trk(data_offset=self.LIMIT - 8) + bytes(8)
+        self.sparse("over.zq", head, self.LIMIT + 64)
+        rc, out = self.run_kelvor("over.zq", "c.wav", "-l1", source="over.zq")
+        self.assertEqual(rc, (-42) & 0xFF, out)
+        self.assertTrue(out.endswith(b"error-42 : seek error(go_datahead)\n"))
+
+    def test_reader_skip_at_the_position_limit(self):
+        # Chunks are whole 4-byte units, so 2^31 - 4 is the last target the
+        # skip can have; a cSLP chunk is read from there. Mark 0: nothing is copied.
+        units = (self.LIMIT - 4 - 44) // 4
+        head = zq.header(self.LIMIT + 20) + zq.trk(mark=0, units=units)
+        self.sparse("edge.zq", head, self.LIMIT + 20, self.LIMIT - 4, zq.slp(1, 0))
+        rc, out = self.run_kelvor("edge.zq", "a.wav", source="edge.zq")
+        self.assertEqual((rc, self.read("a.wav")), (0, b""), out)
+        head = zq.header(self.LIMIT + 24) + zq.trk(mark=0, units=units + 1)
+        self.sparse("over.zq", head, self.LIMIT + 24, self.LIMIT, zq.slp(1, 0))
+        rc, out = self.run_kelvor("over.zq", "b.wav", source="over.zq")
+        self.assertEqual(rc, (-22) & 0xFF, out)
+        self.assertFalse(self.exists("b.wav"))
+
+    def test_loop_start_at_and_past_the_data_with_two_loops(self):
+        data = bytes(range(16))
+        out, _ = self.convert(zq.container(data, loop_units=4), "-l2")
+        self.assertEqual(out, zq.wav_header(16) + data)
+        out, text = self.convert(zq.container(data, loop_units=5), "-l2", expect_rc=-32)
+        self.assertEqual(out, b"")
+
+    def test_largest_loop_count_with_an_empty_loop_section(self):
+        data = bytes(range(16))
+        out, text = self.convert(zq.container(data, loop_units=4), "-l2147483647")
+        self.assertIn(b"setting : loop 2147483647\n", text)
+        self.assertEqual(out, zq.wav_header(16) + data)
+
+    def test_header_one_byte_past_32_bits(self):
+        # 4 data bytes x 1,073,741,815 = 2^32 - 36: with the 36 the RIFF length adds, 2^32.
+        out, text = self.convert(zq.container(bytes(4), loop_units=0), "-l1073741815",
+                                 expect_rc=-33)
+        self.assertTrue(text.endswith(b"error-33 : wav file too large(wavheader)\n"))
+        self.assertEqual(out, b"")
+
+    def test_total_length_of_8_and_9(self):
+        out, _ = self.convert(zq.header(8))
+        self.assertEqual(out, b"")
+        out, text = self.convert(zq.header(9), expect_rc=-22)
+        self.assertIsNone(out)
+
+
 class Safety(Case):
     def assert_refused(self, *args, source="a.zq"):
         rc, out = self.run_kelvor(*args, source=source)
@@ -233,12 +318,17 @@ class Safety(Case):
             self.assertEqual(self.read("keep.wav"), b"precious")
 
     def test_long_names_are_used_whole(self):
-        name = "n" * 240 + ".zq"
-        self.write(name, zq.small())
-        rc, out = self.run_kelvor(name, source=name)
+        # A path of over 600 characters: no shortened name may ever be opened.
+        folder = os.path.join(*(["d" * 200] * 3))
+        os.makedirs(self.path(folder))
+        src = os.path.join(folder, "n" * 240 + ".zq")
+        self.write(src, zq.small())
+        rc, out = self.run_kelvor(src, source=src)
         self.assertEqual(rc, 0, out)
-        self.assertTrue(self.exists("n" * 240 + ".wav"))
-        self.assertEqual(sorted(os.listdir(self.dir)), sorted([name, "n" * 240 + ".wav"]))
+        self.assertEqual(self.read(os.path.join(folder, "n" * 240 + ".wav"))[44:], zq.small()[44:52] + zq.small()[48:52])
+        found = [os.path.relpath(os.path.join(top, f), self.dir)
+                 for top, _, files in os.walk(self.dir) for f in files]
+        self.assertEqual(sorted(found), sorted([src, os.path.join(folder, "n" * 240 + ".wav")]))
 
 
 class WriteFailures(Case):
@@ -257,8 +347,12 @@ class WriteFailures(Case):
 
     def test_buffer_that_cannot_be_allocated(self):
         self.write("a.zq", zq.small())
-        rc, out = self.run_kelvor("a.zq", "a.wav", "-b2000000000", source="a.zq",
-                                  shell_prefix="ulimit -v 400000")
+        if ARGS.sanitized:  # the sanitizer's own allocator needs far more address space
+            limit = dict(env={"ASAN_OPTIONS": "allocator_may_return_null=1:max_allocation_size_mb=1024"},
+                         stderr_note=rb"^==\d+==WARNING: AddressSanitizer failed to allocate 0x[0-9a-f]+ bytes\n$")
+        else:
+            limit = dict(shell_prefix="ulimit -v 400000")
+        rc, out = self.run_kelvor("a.zq", "a.wav", "-b2000000000", source="a.zq", **limit)
         self.assertEqual(rc, (-41) & 0xFF, out)
         self.assertTrue(out.endswith(b"error-41 : memory allocate faild(write_wav_body)\n"))
         self.assertEqual(self.read("a.wav"), zq.wav_header(12))
@@ -288,6 +382,7 @@ def main():
     parser.add_argument("--kelvor", required=True)
     parser.add_argument("--example", required=True)
     parser.add_argument("--runner", default="", help="command that runs the program, e.g. wine")
+    parser.add_argument("--sanitized", action="store_true", help="the program is built with ASan")
     ARGS, rest = parser.parse_known_args()
     ARGS.kelvor = os.path.abspath(ARGS.kelvor)
     ARGS.example = os.path.abspath(ARGS.example)
