@@ -2,12 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <new>
+
 namespace {
 
 FILE* system_open(void*, const char* name, const char* mode) { return std::fopen(name, mode); }
 int system_close(void*, FILE* f) { return std::fclose(f); }
 
-constexpr FileOps kSystemOps = {system_open, system_close, nullptr};
+constexpr FileOps kSystemOps = {system_open, system_close, nullptr, kStreamBufferBytes};
 
 }  // namespace
 
@@ -16,14 +18,23 @@ const FileOps& system_file_ops() { return kSystemOps; }
 bool OpenFile::open(const std::string& name, const char* mode) {
   close();
   file_ = ops_.open(ops_.ctx, name.c_str(), mode);
-  return file_ != nullptr;
+  if (file_ == nullptr) return false;
+  if (ops_.stream_buffer > 0) {
+    // glibc ignores the size unless it is given the buffer too. Without
+    // memory for it the stream keeps its own, smaller one.
+    buffer_.reset(new (std::nothrow) char[ops_.stream_buffer]);
+    if (buffer_ && std::setvbuf(file_, buffer_.get(), _IOFBF, ops_.stream_buffer) != 0) buffer_.reset();
+  }
+  return true;
 }
 
 int OpenFile::close() {
   if (file_ == nullptr) return 0;
   FILE* f = file_;
   file_ = nullptr;
-  return ops_.close(ops_.ctx, f);
+  int result = ops_.close(ops_.ctx, f);
+  buffer_.reset();
+  return result;
 }
 
 bool is_same_file(FILE* open_file, const std::string& open_name, const std::string& name) {

@@ -32,7 +32,7 @@ struct FakeFs {
     int r = std::fclose(f);
     return (f == fs->dst && fs->fail_dst_close) ? EOF : r;
   }
-  FileOps ops() { return FileOps{open, close, this}; }
+  FileOps ops() { return FileOps{open, close, this, 0}; }
 };
 
 class Folder {

@@ -155,7 +155,7 @@ TEST_P(FaultInjection, EveryFailureIsReportedOnceAndNeverAsSuccess) {
     s.loop_count = 3;
     s.buffer_size = 48;
     CaptureStdout cap;
-    int result = convert_with(&s, FileOps{SourceFirst::open, SourceFirst::close, &fs});
+    int result = convert_with(&s, FileOps{SourceFirst::open, SourceFirst::close, &fs, 0});
     *out = cap.text();
     *seen = fs.inj;
     return result;

@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fflush(stdout);
   reset(f.out, nullptr, 0);
 
-  const FileOps ops{open_memfd, close_file, nullptr};
+  const FileOps ops{open_memfd, close_file, nullptr, kStreamBufferBytes};
   int r = convert_with(&s, ops);
   std::fflush(stdout);
   std::vector<uint8_t> printed = contents(f.out);
