@@ -1,7 +1,5 @@
 #include "app/file_ops.h"
 
-#include <sys/stat.h>
-
 #include <new>
 
 namespace {
@@ -35,14 +33,4 @@ int OpenFile::close() {
   int result = ops_.close(ops_.ctx, f);
   buffer_.reset();
   return result;
-}
-
-bool is_same_file(FILE* open_file, const std::string& open_name, const std::string& name) {
-  struct stat target{};
-  if (::stat(name.c_str(), &target) != 0) return false;  // nothing there yet: it will be created
-  struct stat open{};
-  int fd = ::fileno(open_file);
-  int got = fd >= 0 ? ::fstat(fd, &open) : ::stat(open_name.c_str(), &open);
-  if (got != 0) return false;
-  return open.st_dev == target.st_dev && open.st_ino == target.st_ino;
 }

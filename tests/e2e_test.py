@@ -67,7 +67,11 @@ class Case(unittest.TestCase):
             self.assertEqual(p.stderr, b"", "nothing may go to standard error")
         if before is not None:
             self.assertEqual(self.fingerprint(source), before, "the source was modified")
-        return p.returncode, p.stdout
+        out = p.stdout
+        if ARGS.windows:  # the console's text mode ends lines with CR LF
+            self.assertNotIn(b"\n", out.replace(b"\r\n", b""))
+            out = out.replace(b"\r\n", b"\n")
+        return p.returncode, out
 
     def convert(self, container, *options, expect_rc=0, dst="out.wav"):
         """Converts `container` (as in.zq) to `dst` and returns (output bytes, stdout)."""
@@ -385,6 +389,7 @@ def main():
     parser.add_argument("--sanitized", action="store_true", help="the program is built with ASan")
     ARGS, rest = parser.parse_known_args()
     ARGS.kelvor = os.path.abspath(ARGS.kelvor)
+    ARGS.windows = ARGS.kelvor.lower().endswith(".exe")
     ARGS.example = os.path.abspath(ARGS.example)
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=1)
 
