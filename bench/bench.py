@@ -90,8 +90,9 @@ def bench_size(args, work, size_mib, rows, checks):
     cmds.append(("cat", ["cat", ref], out))
     have_sox = shutil.which("sox") is not None
     if have_sox:
-        cmds.append(("sox", sox_command(raw, out, data, loop), None))
-        subprocess.run(sox_command(raw, out, data, loop), check=True)
+        sox = sox_command(raw, out, data, loop)
+        cmds.append(("sox", sox, None))
+        subprocess.run(sox, check=True)
         checks.append(("sox output equals kelvor's (%d MiB)" % size_mib, same_bytes(out, ref)))
     times = {name: [] for name, _, _ in cmds}
     for round_no in range(args.runs):
@@ -117,7 +118,6 @@ def bench_size(args, work, size_mib, rows, checks):
         os.remove(out)
     for path in (zq, raw, ref):
         os.remove(path)
-    return med
 
 
 def analysis_only(args, work):
@@ -148,10 +148,10 @@ def main():
     args.kelvor = os.path.abspath(os.path.join(args.build, "kelvor"))
     args.zqgen = os.path.abspath(os.path.join(args.build, "zqgen"))
     os.makedirs(args.work, exist_ok=True)
-    rows, checks, meds = [], [], {}
+    rows, checks = [], []
     try:
         for size in [int(s) for s in args.sizes.split(",")]:
-            meds[size] = bench_size(args, args.work, size, rows, checks)
+            bench_size(args, args.work, size, rows, checks)
         small, big = analysis_only(args, args.work)
     finally:
         shutil.rmtree(args.work, ignore_errors=True)
