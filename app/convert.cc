@@ -1,18 +1,30 @@
 #include "app/convert.h"
 
+#include "app/platform_fs.h"
 #include "container/analyze.h"
 #include "wave/wav_body.h"
 #include "wave/wavheader.h"
 
 namespace {
 
+// A destination that already holds a container is another source, as when a
+// shell turns "kelvor *.zq" into two container names: it is never emptied.
+bool holds_container(const std::string& name) {
+  uint8_t head[4];
+  return read_regular_file_head(name, head, sizeof head) && has_zq_magic(head);
+}
+
 // The destination is opened only now, after the source has been opened and
 // analysed, so that a missing or malformed source never creates or empties it,
-// and never when it is the source itself.
+// and never when it is the source itself or another container.
 int open_destination(const OpenFile& src, const Settings& s, OpenFile* dst) {
   if (is_same_file(src.get(), s.src_name, s.dst_name)) {
     std::printf("error-13 : .wav file is the .zq file.\n");
     return -13;
+  }
+  if (holds_container(s.dst_name)) {
+    std::printf("error-14 : .wav file is a .zq file.\n");
+    return -14;
   }
   if (!dst->open(s.dst_name, "wb")) {
     std::printf("error-12 : can not create .wav file.\n");

@@ -2,9 +2,11 @@
 
 #include <new>
 
+#include "app/platform_fs.h"
+
 namespace {
 
-FILE* system_open(void*, const char* name, const char* mode) { return std::fopen(name, mode); }
+FILE* system_open(void*, const char* name, const char* mode) { return open_named(name, mode); }
 int system_close(void*, FILE* f) { return std::fclose(f); }
 
 constexpr FileOps kSystemOps = {system_open, system_close, nullptr, kStreamBufferBytes};

@@ -41,9 +41,3 @@ class OpenFile {
   FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;  // outlives the stream that uses it
 };
-
-// True when `name` is the file already open as `open_file`: the same device
-// and inode (volume and file index on Windows), so "./x", symbolic and hard
-// links are all caught. `open_name` is used when the stream has no
-// descriptor of its own.
-bool is_same_file(FILE* open_file, const std::string& open_name, const std::string& name);

@@ -1,16 +1,4 @@
 // kelvor: turns a ".zq" container into a RIFF WAVE file with its loop unrolled.
-#include "app/cmdline.h"
-#include "app/convert.h"
+#include "app/kelvor_main.h"
 
-int main(int argc, char** argv) {
-  print_banner();
-  if (argc < 2) {
-    print_usage();
-    return -1;
-  }
-  Settings settings;
-  int result = settle_settings(argc, argv, &settings);
-  if (result != 0) return result;
-  print_settings(settings);
-  return convert(&settings);
-}
+int main(int argc, char** argv) { return kelvor_main(argc, argv); }

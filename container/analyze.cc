@@ -32,6 +32,8 @@ int read_error() {
 
 }  // namespace
 
+bool has_zq_magic(const uint8_t* head) { return std::memcmp(head, kMagic, sizeof kMagic) == 0; }
+
 uint32_t read_trk_chunk(FILE* src, uint32_t pos, TrackInfo* t) {
   uint32_t ignored32 = 0, units = 0, rate = 0;
   uint16_t ignored16 = 0;
@@ -77,7 +79,7 @@ uint32_t read_slp_chunk(FILE* src, uint32_t pos, TrackInfo* t) {
 int analyze(FILE* src, TrackInfo* t, const Settings* /*settings*/) {
   uint8_t tag[4];
   if (!read_item(src, tag, sizeof tag)) return read_error();
-  if (std::memcmp(tag, kMagic, sizeof tag) != 0) {
+  if (!has_zq_magic(tag)) {
     std::printf("error-23 : invalid .zq file(analyze)\n");
     return -23;
   }

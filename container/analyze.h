@@ -19,6 +19,9 @@
 // -23 (not a ".zq" file) or -24 (unknown chunk), having printed the error line.
 int analyze(FILE* src, TrackInfo* track, const Settings* settings);
 
+// True when the 4 bytes at `head` are the container's magic "fZQ ".
+bool has_zq_magic(const uint8_t* head);
+
 // Chunk readers: called just after the tag with pos = the tag's running offset
 // + 4. They return the running offset after the chunk, or 0 on a failed read
 // or seek. They print nothing.

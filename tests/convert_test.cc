@@ -128,6 +128,18 @@ TEST(Convert, SameFileIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(fs.opens_for_writing, 0);
 }
 
+TEST(Convert, ContainerAtTheDestinationIsRefusedBeforeItIsOpened) {
+  Folder dir;
+  dir.write("a.zq", small_container());
+  dir.write("b.zq", small_container());
+  FakeFs fs;
+  Settings s = named(dir, "a.zq", "b.zq");
+  Outcome r = run(&s, &fs);
+  EXPECT_EQ(r.result, -14);
+  EXPECT_EQ(r.out, "error-14 : .wav file is a .zq file.\n");
+  EXPECT_EQ(fs.opens_for_writing, 0);
+}
+
 TEST(WriteWave, NoTrackWritesNothingAndNoLoopInfoPlaysOnce) {
   TempStream src(small_container());
   TempStream dst;

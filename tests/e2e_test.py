@@ -13,6 +13,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 import wave
 
@@ -24,7 +25,20 @@ BANNER = b"kelvor ver. 0.02\nby the kelvor developers(kelvor@example.org)\n"
 
 
 def settings(loop, src, dst):
+    """The settings lines; names are printed as their UTF-8 bytes."""
     return b"setting : loop %d\n    src[%s]\n    dst[%s]\n" % (loop, src.encode(), dst.encode())
+
+
+def small_wav():
+    """What the 76-byte container becomes with the default loop count."""
+    src = zq.small()
+    return zq.wav_header(12) + src[44:52] + src[48:52]
+
+
+def posix_devices_only(case):
+    """FIFOs, devices and ulimit: the Linux builds only, not under Wine or Node."""
+    if ARGS.windows or ARGS.node or not os.path.exists("/dev/full"):
+        case.skipTest("needs Linux devices and FIFOs")
 
 
 class Case(unittest.TestCase):
@@ -58,9 +72,11 @@ class Case(unittest.TestCase):
         cmd = shlex.split(ARGS.runner) + [ARGS.kelvor] + list(args)
         if shell_prefix:
             cmd = ["sh", "-c", shell_prefix + ' && exec "$@"', "sh"] + cmd
+        # Wine turns the arguments and file names into UTF-16 by the locale's charset.
+        locale = {"LC_ALL": "C.UTF-8"} if ARGS.windows else {}
         p = subprocess.run(cmd, cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                            stdin=subprocess.DEVNULL, timeout=120,
-                           env=dict(os.environ, **(env or {})))
+                           env=dict(os.environ, **locale, **(env or {})))
         if stderr_note and p.stderr:  # the sanitizer's own report of a refused allocation
             self.assertRegex(p.stderr, stderr_note)
         else:
@@ -259,6 +275,18 @@ class Limits(Case):
         self.assertEqual(rc, (-22) & 0xFF, out)
         self.assertFalse(self.exists("b.wav"))
 
+    def test_empty_loop_section_still_makes_its_seeks(self):
+        # The loop start equals the data length and lies at 2^31 from the file's
+        # start: however many repetitions, the first one's seek fails after the
+        # header and the data.
+        head = zq.header(76) + zq.trk(data_offset=self.LIMIT - 16) + bytes(8) + zq.slp(1, 2)
+        self.sparse("edge.zq", head, self.LIMIT + 64, self.LIMIT - 8, b"ABCDEFGH")
+        for count in ("-l2", "-l2147483647"):
+            rc, out = self.run_kelvor("edge.zq", "a.wav", count, source="edge.zq")
+            self.assertEqual(rc, (-43) & 0xFF, out)
+            self.assertTrue(out.endswith(b"error-43 : seek error(skip_loophead)\n"), out)
+            self.assertEqual(self.read("a.wav"), zq.wav_header(8) + b"ABCDEFGH")
+
     def test_loop_start_at_and_past_the_data_with_two_loops(self):
         data = bytes(range(16))
         out, _ = self.convert(zq.container(data, loop_units=4), "-l2")
@@ -335,6 +363,139 @@ class Safety(Case):
         self.assertEqual(sorted(found), sorted([src, os.path.join(folder, "n" * 240 + ".wav")]))
 
 
+class OtherContainers(Case):
+    """A destination that holds a container is another source: never emptied."""
+
+    REFUSED = b"error-14 : .wav file is a .zq file.\n"
+
+    def assert_kept(self, *args, dst, src="a.zq", code=-14, message=REFUSED):
+        before = self.fingerprint(dst)
+        present = sorted(os.listdir(self.dir))
+        rc, out = self.run_kelvor(*args, source=src)
+        self.assertEqual(rc, code & 0xFF, out)
+        self.assertTrue(out.endswith(message), out)
+        self.assertEqual(out.count(b"error-"), 1)
+        self.assertEqual(self.fingerprint(dst), before, "the destination was changed")
+        self.assertEqual(sorted(os.listdir(self.dir)), present, "a file was created")
+
+    def test_every_name_that_leads_to_another_container_is_refused(self):
+        other = zq.container(bytes(range(32)), loop_units=2)
+        self.write("a.zq", zq.small())
+        self.write("b.zq", other)
+        self.write("c.wav", other)
+        shutil.copy(self.path("a.zq"), self.path("copy.zq"))  # identical bytes, another file
+        os.symlink("b.zq", self.path("link.wav"))
+        rc, out = self.run_kelvor("a.zq", "b.zq", source="a.zq")  # what "kelvor *.zq" makes
+        self.assertEqual(out, BANNER + settings(2, "a.zq", "b.zq") + self.REFUSED)
+        for dst in ("b.zq", "c.wav", "copy.zq", "link.wav", "./b.zq"):
+            self.assert_kept("a.zq", dst, dst=dst)
+        self.assertEqual(self.read("b.zq"), other)
+
+    def test_a_derived_name_holding_a_container_is_refused(self):
+        self.write("a.zq", zq.small())
+        self.write("a.wav", zq.small())
+        self.assert_kept("a.zq", dst="a.wav")
+
+    def test_a_container_without_a_track_is_refused_the_same_way(self):
+        self.write("a.zq", zq.header(8))
+        self.write("b.zq", zq.small())
+        self.assert_kept("a.zq", "b.zq", dst="b.zq")
+
+    def test_a_failing_source_reports_its_own_error_first(self):
+        self.write("broken.zq", b"fZQ \x50\x00\x00\x00cTRK")
+        self.write("b.zq", zq.small())
+        self.assert_kept("broken.zq", "b.zq", dst="b.zq", src="broken.zq", code=-22,
+                         message=b"error-22 : read error(analyze)\n")
+
+    def test_anything_else_is_overwritten_as_before(self):
+        self.write("a.zq", zq.small())
+        earlier_wav = small_wav()
+        cases = {"same-size.wav": b"RIFF" + bytes(72),  # as large as the source, another file
+                 "short.wav": b"fZQ", "empty.wav": b"", "lower.wav": b"fzq " + zq.small()[4:],
+                 "earlier.wav": earlier_wav + b"longer"}
+        for name, data in cases.items():
+            self.write(name, data)
+            rc, out = self.run_kelvor("a.zq", name, source="a.zq")
+            self.assertEqual((rc, self.read(name)), (0, small_wav()), name)
+
+    def test_a_folder_is_not_read_and_cannot_be_created(self):
+        self.write("a.zq", zq.small())
+        os.mkdir(self.path("d.wav"))
+        rc, out = self.run_kelvor("a.zq", "d.wav", source="a.zq")
+        self.assertEqual(rc, (-12) & 0xFF, out)
+        self.assertTrue(out.endswith(b"error-12 : can not create .wav file.\n"))
+
+    def test_fifos_and_devices_are_written_without_being_read(self):
+        posix_devices_only(self)
+        self.write("a.zq", zq.small())
+        rc, out = self.run_kelvor("a.zq", "/dev/null", source="a.zq")
+        self.assertEqual(rc, 0, out)
+        fifo = self.path("pipe.wav")
+        os.mkfifo(fifo)
+        got = []
+
+        def read_all():
+            with open(fifo, "rb") as f:
+                got.append(f.read())
+        reader = threading.Thread(target=read_all, daemon=True)
+        reader.start()
+        try:
+            rc, out = self.run_kelvor("a.zq", "pipe.wav", source="a.zq")
+        finally:
+            if reader.is_alive():  # release the reader if the run never opened the FIFO
+                try:
+                    os.close(os.open(fifo, os.O_WRONLY | os.O_NONBLOCK))
+                except OSError:
+                    pass
+            reader.join(10)
+        self.assertEqual(rc, 0, out)
+        self.assertEqual(got, [small_wav()])
+
+
+UNICODE_STEMS = ["音楽", "музыка", "café", "🎵"]  # Japanese, Cyrillic, accented Latin, emoji
+
+
+class UnicodeNames(Case):
+    """Names outside every ANSI code page, printed as their UTF-8 bytes."""
+
+    def test_as_source_and_as_derived_and_explicit_destination(self):
+        for i, stem in enumerate(UNICODE_STEMS):
+            src, other = stem + ".zq", UNICODE_STEMS[(i + 1) % len(UNICODE_STEMS)] + "-out.wav"
+            self.write(src, zq.small())
+            rc, out = self.run_kelvor(src, source=src)
+            self.assertEqual((rc, out), (0, BANNER + settings(2, src, stem + ".wav")))
+            self.assertEqual(self.read(stem + ".wav"), small_wav())
+            rc, out = self.run_kelvor(src, other, "-l1", source=src)
+            self.assertEqual((rc, out), (0, BANNER + settings(1, src, other)))
+            self.assertEqual(self.read(other), zq.wav_header(8) + zq.small()[44:52])
+
+    def test_in_folders_with_such_names(self):
+        for stem in UNICODE_STEMS:
+            os.mkdir(self.path(stem))
+            src = stem + "/" + stem + ".zq"
+            self.write(src, zq.small())
+            rc, out = self.run_kelvor(src, source=src)
+            self.assertEqual((rc, out), (0, BANNER + settings(2, src, stem + "/" + stem + ".wav")))
+            self.assertEqual(self.read(stem + "/" + stem + ".wav"), small_wav())
+            dst = UNICODE_STEMS[0] + "/" + stem + "-copy.wav"
+            rc, out = self.run_kelvor(src, dst, source=src)
+            self.assertEqual((rc, self.read(dst)), (0, small_wav()), out)
+
+    def test_the_same_file_through_another_spelling(self):
+        for stem in UNICODE_STEMS:
+            self.write(stem + ".zq", zq.small())
+            rc, out = self.run_kelvor(stem + ".zq", "./" + stem + ".zq", source=stem + ".zq")
+            self.assertEqual(rc, (-13) & 0xFF, out)
+            self.assertEqual(out, BANNER + settings(2, stem + ".zq", "./" + stem + ".zq")
+                             + b"error-13 : .wav file is the .zq file.\n")
+
+    def test_invalid_option_names_the_first_byte_of_its_character(self):
+        self.write("a.zq", zq.small())
+        rc, out = self.run_kelvor("-é", "a.zq", source="a.zq")
+        self.assertEqual((rc, out), (0, BANNER + b"warning : '\xc3' is invalid option.\n"
+                                     + settings(2, "a.zq", "a.wav")))
+
+
 class WriteFailures(Case):
     """Linux devices and limits: the native build only."""
 
@@ -390,6 +551,7 @@ def main():
     ARGS, rest = parser.parse_known_args()
     ARGS.kelvor = os.path.abspath(ARGS.kelvor)
     ARGS.windows = ARGS.kelvor.lower().endswith(".exe")
+    ARGS.node = ARGS.kelvor.lower().endswith(".js")
     ARGS.example = os.path.abspath(ARGS.example)
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=1)
 

@@ -234,4 +234,18 @@ TEST(Reader, WrappingSkipNeverMovesTheWalkBackwards) {
   EXPECT_EQ(w.out, kReadError);
 }
 
+TEST(Reader, RunningOffsetPastTwoToTheThirtyTwoIsAReadError) {
+  // A leading cSLP mark of 2^32 - 256 puts the running offset far ahead of the
+  // file: the cTRK chunk's end (offset + 32 + 256 data bytes) passes 2^32
+  // while the file position stays small. Wrapped, the offset would fall back
+  // to 0x44 and the final cSLP, whose mark brings it to the total, would end
+  // the walk as if nothing were wrong.
+  TrkFields f;
+  f.units = 64;
+  Bytes b = ZqBuilder().header(0xFFFFFFFFu).slp(0xFFFFFF00u, 0).trk(f).data(256).slp(0xFFFFFFA3u, 0).bytes();
+  Walk w = walk(b);
+  EXPECT_EQ(w.result, -22);
+  EXPECT_EQ(w.out, kReadError);
+}
+
 }  // namespace

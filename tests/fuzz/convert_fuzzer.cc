@@ -66,7 +66,7 @@ void reset(int fd, const uint8_t* data, size_t size) {
 
 bool documented(int r) {
   switch (r) {
-    case 0: case -22: case -23: case -24: case -31: case -32: case -33:
+    case 0: case -14: case -22: case -23: case -24: case -31: case -32: case -33:
     case -41: case -42: case -43: case -51: case -52: case -53:
       return true;
     default:

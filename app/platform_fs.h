@@ -1,0 +1,24 @@
+// What a conversion asks of the platform's file system, by name. Names are
+// the bytes of the command line: UTF-8 on Windows, opened there through the
+// wide-character API; bytes as they stand elsewhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// fopen of `name`; null when it cannot be opened.
+FILE* open_named(const std::string& name, const char* mode);
+
+// True when `name` is the file already open as `open_file`: the same device
+// and inode (volume and file index on Windows), so "./x", symbolic and hard
+// links are all caught. `open_name` is used when the stream has no
+// descriptor of its own.
+bool is_same_file(FILE* open_file, const std::string& open_name, const std::string& name);
+
+// Reads the first `n` bytes of `name` into `head` when `name` is a regular
+// file (links followed) at least `n` bytes long. Nothing else is ever opened
+// for reading: a missing file, a directory, a FIFO or a device gives false
+// without being touched.
+bool read_regular_file_head(const std::string& name, uint8_t* head, size_t n);

@@ -1,0 +1,61 @@
+// The file system of POSIX hosts: names are bytes, handed on unchanged.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "app/platform_fs.h"
+
+namespace {
+
+// Owner of one descriptor.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+bool read_fully(int fd, uint8_t* into, size_t n) {
+  while (n > 0) {
+    ssize_t got = ::read(fd, into, n);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    into += got;
+    n -= static_cast<size_t>(got);
+  }
+  return true;
+}
+
+}  // namespace
+
+FILE* open_named(const std::string& name, const char* mode) { return std::fopen(name.c_str(), mode); }
+
+bool is_same_file(FILE* open_file, const std::string& open_name, const std::string& name) {
+  struct stat target {};
+  if (::stat(name.c_str(), &target) != 0) return false;  // nothing there yet: it will be created
+  struct stat open {};
+  int fd = ::fileno(open_file);
+  int got = fd >= 0 ? ::fstat(fd, &open) : ::stat(open_name.c_str(), &open);
+  if (got != 0) return false;
+  return open.st_dev == target.st_dev && open.st_ino == target.st_ino;
+}
+
+bool read_regular_file_head(const std::string& name, uint8_t* head, size_t n) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  // Opened without blocking and asked again through the descriptor: a FIFO
+  // put in the file's place since the stat can neither hold the run up nor
+  // be read.
+  Descriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return read_fully(fd.get(), head, n);
+}

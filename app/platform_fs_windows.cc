@@ -1,0 +1,110 @@
+// The file system of Windows: names arrive as UTF-8 and are opened through
+// the wide-character API, in the extended-length form when their absolute
+// path is too long for the plain one.
+#include <io.h>
+#include <windows.h>
+
+#include <cwchar>
+#include <new>
+
+#include "app/platform_fs.h"
+#include "app/wide_names.h"
+
+namespace {
+
+std::wstring to_wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+std::u16string to_u16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+
+std::wstring absolute_path(const std::wstring& name) {
+  DWORD need = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return name;
+  std::wstring full(need, L'\0');
+  DWORD got = GetFullPathNameW(name.c_str(), need, full.data(), nullptr);
+  if (got == 0 || got >= need) return name;
+  full.resize(got);
+  return full;
+}
+
+// The name as the file API must be given it. Empty when there is no memory for it.
+std::wstring api_name(const std::string& name) {
+  try {
+    const std::wstring wide = to_wide(utf16_from_utf8(name));
+    return to_wide(api_path(to_u16(wide), to_u16(absolute_path(wide))));
+  } catch (const std::bad_alloc&) {
+    return std::wstring();
+  }
+}
+
+bool is_device_path(const std::wstring& name) {
+  const std::wstring full = absolute_path(name);
+  return std::wcsncmp(full.c_str(), L"\\\\.\\", 4) == 0;  // NUL, CON, COM1, \\.\pipe\..., ...
+}
+
+// Owner of one handle.
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+bool identify(HANDLE h, BY_HANDLE_FILE_INFORMATION* info) {
+  return h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, info) != 0;
+}
+
+// Opens `name` only to ask for its identity: no access to its data, sharing everything.
+bool identify_name(const std::string& name, BY_HANDLE_FILE_INFORMATION* info) {
+  const std::wstring path = api_name(name);
+  if (path.empty()) return false;
+  Handle h(CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return identify(h.get(), info);
+}
+
+}  // namespace
+
+FILE* open_named(const std::string& name, const char* mode) {
+  const std::wstring path = api_name(name);
+  std::wstring wide_mode;
+  for (const char* m = mode; *m != '\0'; ++m) wide_mode.push_back(static_cast<wchar_t>(*m));
+  return path.empty() ? nullptr : _wfopen(path.c_str(), wide_mode.c_str());
+}
+
+bool is_same_file(FILE* open_file, const std::string& open_name, const std::string& name) {
+  BY_HANDLE_FILE_INFORMATION target{};
+  if (!identify_name(name, &target)) return false;  // nothing there yet: it will be created
+  BY_HANDLE_FILE_INFORMATION open{};
+  int fd = _fileno(open_file);
+  HANDLE h = fd >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(fd)) : INVALID_HANDLE_VALUE;
+  if (!identify(h, &open) && !identify_name(open_name, &open)) return false;
+  return open.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
+         open.nFileIndexHigh == target.nFileIndexHigh && open.nFileIndexLow == target.nFileIndexLow;
+}
+
+bool read_regular_file_head(const std::string& name, uint8_t* head, size_t n) {
+  const std::wstring path = api_name(name);
+  // Device names are never opened: opening some of them has effects of its own.
+  if (path.empty() || is_device_path(path)) return false;
+  Handle h(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!identify(h.get(), &info) || GetFileType(h.get()) != FILE_TYPE_DISK ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  while (n > 0) {
+    DWORD got = 0;
+    DWORD want = n > 0x10000 ? 0x10000 : static_cast<DWORD>(n);
+    if (!ReadFile(h.get(), head, want, &got, nullptr) || got == 0) return false;
+    head += got;
+    n -= got;
+  }
+  return true;
+}
