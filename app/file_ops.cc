@@ -1,7 +1,5 @@
 #include "app/file_ops.h"
 
-#include <new>
-
 #include "app/platform_fs.h"
 
 namespace {
@@ -22,7 +20,7 @@ bool OpenFile::open(const std::string& name, const char* mode) {
   if (ops_.stream_buffer > 0) {
     // glibc ignores the size unless it is given the buffer too. Without
     // memory for it the stream keeps its own, smaller one.
-    buffer_.reset(new (std::nothrow) char[ops_.stream_buffer]);
+    buffer_ = allocate_buffer<char>(ops_.stream_buffer);
     if (buffer_ && std::setvbuf(file_, buffer_.get(), _IOFBF, ops_.stream_buffer) != 0) buffer_.reset();
   }
   return true;

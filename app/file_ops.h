@@ -4,8 +4,9 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <memory>
 #include <string>
+
+#include "app/heap_buffer.h"
 
 struct FileOps {
   FILE* (*open)(void* ctx, const char* name, const char* mode);
@@ -39,5 +40,5 @@ class OpenFile {
  private:
   const FileOps& ops_;
   FILE* file_ = nullptr;
-  std::unique_ptr<char[]> buffer_;  // outlives the stream that uses it
+  HeapBuffer<char> buffer_;  // outlives the stream that uses it
 };

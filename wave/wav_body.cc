@@ -1,8 +1,6 @@
 #include "wave/wav_body.h"
 
-#include <memory>
-#include <new>
-
+#include "app/heap_buffer.h"
 #include "container/pos32.h"
 #include "wave/write_item.h"
 
@@ -46,9 +44,8 @@ int transfar(FILE* src, FILE* dst, uint32_t count, uint8_t* buffer, const Settin
 }
 
 int write_wav_body(FILE* src, FILE* dst, const TrackInfo* t, const Settings* s) {
-  // Allocated without being touched: a large buffer costs nothing until the
-  // copy reaches into it, and a failure is a result code, never an exception.
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(s->buffer_size)]);
+  // A failure is a result code, never an exception or an abort.
+  HeapBuffer<uint8_t> buffer = allocate_buffer<uint8_t>(static_cast<size_t>(s->buffer_size));
   if (!buffer) {
     std::printf("error-41 : memory allocate faild(write_wav_body)\n");
     return -41;

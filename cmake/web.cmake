@@ -1,0 +1,56 @@
+# The WebAssembly builds, made with Emscripten:
+#   emcmake cmake -S . -B build-web && cmake --build build-web
+# - kelvor.js: the command line for Node, on the real file system
+#   (node build-web/kelvor.js NAME ...), held to the native bytes by the
+#   end-to-end tests;
+# - kelvor.html: the page, one self-contained file in which the same main
+#   runs in a Web Worker on in-memory files.
+
+# Debian's Emscripten runs its optimizer with the system's node, which finds
+# acorn only in Debian's shared module folder.
+find_path(KELVOR_NODE_MODULES acorn/package.json PATHS /usr/share/nodejs /usr/lib/nodejs
+          NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(KELVOR_NODE_MODULES)
+  set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=${KELVOR_NODE_MODULES})
+  set_target_properties(kelvor PROPERTIES CXX_LINKER_LAUNCHER "${CMAKE_CXX_LINKER_LAUNCHER}")
+endif()
+
+# Shared by both: the wasm inside the script; a failed allocation is a result
+# code (-41), never an abort; the heap grows as a large -b asks.
+set(kelvor_wasm_options -sSINGLE_FILE=1 -sALLOW_MEMORY_GROWTH=1 -sABORTING_MALLOC=0
+    -sFORCE_FILESYSTEM=1 -sEXIT_RUNTIME=1)
+
+set_target_properties(kelvor PROPERTIES SUFFIX .js)
+target_link_options(kelvor PRIVATE ${kelvor_wasm_options} -sNODERAWFS=1 -sENVIRONMENT=node)
+
+# The page's converter: a module factory that the worker instantiates afresh
+# for each file, runs main in, and reads the WAV back from.
+add_executable(kelvor_worker_module ${entry_point})
+target_link_libraries(kelvor_worker_module PRIVATE kelvor_core)
+set_target_properties(kelvor_worker_module PROPERTIES SUFFIX .js OUTPUT_NAME kelvor-module)
+if(KELVOR_NODE_MODULES)
+  set_target_properties(kelvor_worker_module PROPERTIES CXX_LINKER_LAUNCHER "${CMAKE_CXX_LINKER_LAUNCHER}")
+endif()
+target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker
+                    -sMODULARIZE=1 -sEXPORT_NAME=createKelvor -sINVOKE_RUN=0
+                    -sEXPORTED_RUNTIME_METHODS=callMain,FS)
+
+# The page: its sources inlined into one file with the module and the zip library.
+set(KELVOR_ZIP_LIBRARY ${CMAKE_SOURCE_DIR}/node_modules/fflate/umd/index.js)
+if(NOT EXISTS ${KELVOR_ZIP_LIBRARY})
+  message(FATAL_ERROR "the page bundles fflate: run 'npm ci' in ${CMAKE_SOURCE_DIR} first")
+endif()
+file(GLOB kelvor_page_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/web/*)
+find_program(NODE_EXECUTABLE node REQUIRED)
+add_custom_command(
+  OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html
+  COMMAND ${NODE_EXECUTABLE} ${CMAKE_SOURCE_DIR}/web/build.mjs
+          --module $<TARGET_FILE:kelvor_worker_module> --zip ${KELVOR_ZIP_LIBRARY}
+          --out ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html
+  DEPENDS kelvor_worker_module ${kelvor_page_sources} ${KELVOR_ZIP_LIBRARY}
+  COMMENT "Inlining the page kelvor.html")
+add_custom_target(kelvor_page ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html)
+
+# The unit tests are built for the host; the WebAssembly builds are tested
+# end to end (Node) and in a browser from the native build's test script.
+set(BUILD_TESTING OFF CACHE BOOL "" FORCE)
