@@ -117,27 +117,26 @@ TEST(Convert, FailedCloseOfTheDestinationIsNotASuccess) {
   EXPECT_EQ(r.out, "error-22 : read error(analyze)\n");
 }
 
-TEST(Convert, SameFileIsRefusedBeforeAnythingIsWritten) {
-  Folder dir;
-  dir.write("a.zq", small_container());
-  FakeFs fs;
-  Settings s = named(dir, "a.zq", "a.zq");
-  Outcome r = run(&s, &fs);
-  EXPECT_EQ(r.result, -13);
-  EXPECT_EQ(r.out, "error-13 : .wav file is the .zq file.\n");
-  EXPECT_EQ(fs.opens_for_writing, 0);
-}
-
-TEST(Convert, ContainerAtTheDestinationIsRefusedBeforeItIsOpened) {
+// The source itself (-13) and another container (-14) are refused before
+// anything is opened for writing; a copy of the source is another container.
+TEST(Convert, SourceAndOtherContainersAreRefusedBeforeAnythingIsOpened) {
   Folder dir;
   dir.write("a.zq", small_container());
   dir.write("b.zq", small_container());
-  FakeFs fs;
-  Settings s = named(dir, "a.zq", "b.zq");
-  Outcome r = run(&s, &fs);
-  EXPECT_EQ(r.result, -14);
-  EXPECT_EQ(r.out, "error-14 : .wav file is a .zq file.\n");
-  EXPECT_EQ(fs.opens_for_writing, 0);
+  const struct {
+    const char* dst;
+    int result;
+    const char* out;
+  } cases[] = {{"a.zq", -13, "error-13 : .wav file is the .zq file.\n"},
+               {"b.zq", -14, "error-14 : .wav file is a .zq file.\n"}};
+  for (const auto& c : cases) {
+    FakeFs fs;
+    Settings s = named(dir, "a.zq", c.dst);
+    Outcome r = run(&s, &fs);
+    EXPECT_EQ(r.result, c.result) << c.dst;
+    EXPECT_EQ(r.out, c.out) << c.dst;
+    EXPECT_EQ(fs.opens_for_writing, 0) << c.dst;
+  }
 }
 
 TEST(WriteWave, NoTrackWritesNothingAndNoLoopInfoPlaysOnce) {
