@@ -25,19 +25,18 @@ std::wstring absolute_path(const std::wstring& name) {
   return full;
 }
 
-// The name as the file API must be given it. Empty when there is no memory for it.
-std::wstring api_name(const std::string& name) {
+// The name as the file API must be given it; empty when there is no memory
+// for it. `is_device` tells whether it leads into the device namespace (NUL,
+// CON, COM1, \\.\pipe\..., ...).
+std::wstring api_name(const std::string& name, bool* is_device = nullptr) {
   try {
-    const std::wstring wide = to_wide(utf16_from_utf8(name));
-    return to_wide(api_path(to_u16(wide), to_u16(absolute_path(wide))));
+    const std::u16string utf16 = utf16_from_utf8(name);
+    const std::wstring full = absolute_path(to_wide(utf16));
+    if (is_device) *is_device = std::wcsncmp(full.c_str(), L"\\\\.\\", 4) == 0;
+    return to_wide(api_path(utf16, to_u16(full)));
   } catch (const std::bad_alloc&) {
     return std::wstring();
   }
-}
-
-bool is_device_path(const std::wstring& name) {
-  const std::wstring full = absolute_path(name);
-  return std::wcsncmp(full.c_str(), L"\\\\.\\", 4) == 0;  // NUL, CON, COM1, \\.\pipe\..., ...
 }
 
 // Owner of one handle.
@@ -90,9 +89,10 @@ bool is_same_file(FILE* open_file, const std::string& open_name, const std::stri
 }
 
 bool read_regular_file_head(const std::string& name, uint8_t* head, size_t n) {
-  const std::wstring path = api_name(name);
+  bool is_device = false;
+  const std::wstring path = api_name(name, &is_device);
   // Device names are never opened: opening some of them has effects of its own.
-  if (path.empty() || is_device_path(path)) return false;
+  if (path.empty() || is_device) return false;
   Handle h(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!identify(h.get(), &info) || GetFileType(h.get()) != FILE_TYPE_DISK ||

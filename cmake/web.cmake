@@ -12,6 +12,7 @@ find_path(KELVOR_NODE_MODULES acorn/package.json PATHS /usr/share/nodejs /usr/li
           NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
 if(KELVOR_NODE_MODULES)
   set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=${KELVOR_NODE_MODULES})
+  # kelvor exists already; the targets below take the launcher from the variable.
   set_target_properties(kelvor PROPERTIES CXX_LINKER_LAUNCHER "${CMAKE_CXX_LINKER_LAUNCHER}")
 endif()
 
@@ -28,9 +29,6 @@ target_link_options(kelvor PRIVATE ${kelvor_wasm_options} -sNODERAWFS=1 -sENVIRO
 add_executable(kelvor_worker_module ${entry_point})
 target_link_libraries(kelvor_worker_module PRIVATE kelvor_core)
 set_target_properties(kelvor_worker_module PROPERTIES SUFFIX .js OUTPUT_NAME kelvor-module)
-if(KELVOR_NODE_MODULES)
-  set_target_properties(kelvor_worker_module PROPERTIES CXX_LINKER_LAUNCHER "${CMAKE_CXX_LINKER_LAUNCHER}")
-endif()
 target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker
                     -sMODULARIZE=1 -sEXPORT_NAME=createKelvor -sINVOKE_RUN=0
                     -sEXPORTED_RUNTIME_METHODS=callMain,FS)

@@ -22,11 +22,11 @@
     resolve(event.data);
   };
 
-  function runInWorker(file, args, sourceName) {
+  function runInWorker(file, args) {
     const id = nextId++;
     return new Promise((resolve) => {
       pending.set(id, resolve);
-      worker.postMessage({ id, file, args, sourceName });
+      worker.postMessage({ id, file, args });
     });
   }
 
@@ -68,7 +68,7 @@
     }
   }
 
-  function showResult(row, file, reply) {
+  function showResult(row, reply) {
     if (reply.failure) {
       row.classList.add('failed');
       row.append(element('p', 'code', reply.failure === 'memory'
@@ -106,8 +106,7 @@
       const row = element('li', 'result');
       row.append(element('h3', null, files[i].name));
       results.append(row);
-      const reply = await runInWorker(files[i], commandLine(files[i].name), files[i].name);
-      showResult(row, files[i], reply);
+      showResult(row, await runInWorker(files[i], commandLine(files[i].name)));
     }
     progress.textContent = `Done: ${files.length} of ${files.length} converted.`;
     downloadAll.hidden = batch.wavs.length < 2;
@@ -142,13 +141,6 @@
     }
   });
 
-  // Space opens the file chooser by itself; Enter does so too here.
-  picker.addEventListener('keydown', (event) => {
-    if (event.key === 'Enter') {
-      event.preventDefault();
-      picker.click();
-    }
-  });
   picker.addEventListener('change', () => {
     enqueue([...picker.files]);
     picker.value = '';  // choosing the same files again converts them again

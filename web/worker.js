@@ -2,7 +2,7 @@
 // factory `createKelvor` (the command line's own main, compiled to
 // WebAssembly) followed by this file.
 //
-// One message per file: { id, file, args, sourceName }. Each file is converted in a fresh
+// One message per file: { id, file, args }. Each file is converted in a fresh
 // instance of the module, in a folder of its own that holds only that file,
 // exactly as one run of the command line would: main receives `args`, and
 // every byte it prints is sent back as printed.
@@ -25,7 +25,8 @@ function growFilesAtOnce(FS) {
     const held = node.contents;
     const needed = position + length;
     if (held && node.usedBytes > 0 && needed > held.length) {
-      const grown = storage(Math.max(needed, announcedLength(held, node.usedBytes)), Math.max(needed, 2 * held.length));
+      const doubled = Math.max(needed, 2 * held.length);
+      const grown = allocate(Math.max(doubled, announcedLength(held, node.usedBytes)), doubled);
       grown.set(held.subarray(0, node.usedBytes));
       node.contents = grown;
     }
@@ -34,13 +35,13 @@ function growFilesAtOnce(FS) {
 }
 
 // A header may announce more than the run will write (the source may end
-// early): if that much cannot be had, the file grows as any other.
-function storage(wanted, enough) {
+// early): if the preferred length cannot be had, the file grows as any other.
+function allocate(preferred, fallback) {
   try {
-    return new Uint8Array(Math.max(wanted, enough));
+    return new Uint8Array(preferred);
   } catch (error) {
-    if (!(error instanceof RangeError) || wanted <= enough) throw error;
-    return new Uint8Array(enough);
+    if (!(error instanceof RangeError) || preferred === fallback) throw error;
+    return new Uint8Array(fallback);
   }
 }
 
@@ -73,22 +74,19 @@ function writtenFiles(FS, sourceName) {
   return FS.readdir(WORK_FOLDER).filter((entry) => entry !== '.' && entry !== '..' && entry !== sourceName);
 }
 
-async function convert(file, args, sourceName) {
+async function convert(file, args) {
   const printed = [];
-  let status = null;
   const kelvor = await createKelvor({
     stdout: (byte) => { if (byte !== null) printed.push(byte); },
     stderr: () => {},  // the tool writes nothing there
-    onExit: (code) => { status = code; },
   });
   const FS = kelvor.FS;
   growFilesAtOnce(FS);
   FS.mkdir(WORK_FOLDER);
   FS.chdir(WORK_FOLDER);
-  FS.writeFile(sourceName, new Uint8Array(await file.arrayBuffer()), { canOwn: true });
-  const returned = kelvor.callMain(args);
-  if (status === null) status = returned;
-  const written = writtenFiles(FS, sourceName);
+  FS.writeFile(file.name, new Uint8Array(await file.arrayBuffer()), { canOwn: true });
+  const status = kelvor.callMain(args);  // main's result, through exit
+  const written = writtenFiles(FS, file.name);
   return { printed: new Uint8Array(printed), status, wav: written.length === 1 ? wavFile(FS, written[0]) : null };
 }
 
@@ -100,9 +98,9 @@ function isOutOfMemory(error) {
 }
 
 self.onmessage = async (event) => {
-  const { id, file, args, sourceName } = event.data;
+  const { id, file, args } = event.data;
   try {
-    const result = await convert(file, args, sourceName);
+    const result = await convert(file, args);
     self.postMessage({ id, ...result }, [result.printed.buffer]);
   } catch (error) {
     self.postMessage({ id, failure: isOutOfMemory(error) ? 'memory' : 'internal', detail: String(error) });

@@ -10,8 +10,9 @@ const KelvorZip = (() => {
   const ENTRY_OVERHEAD = 30 + 46 + 16;  // local header + central header + data descriptor
 
   function fits(entries) {
+    const encoder = new TextEncoder();
     let total = 22;  // end of central directory
-    for (const { name, blob } of entries) total += blob.size + ENTRY_OVERHEAD + 2 * new TextEncoder().encode(name).length;
+    for (const { name, blob } of entries) total += blob.size + ENTRY_OVERHEAD + 2 * encoder.encode(name).length;
     return total <= LIMIT;
   }
 
