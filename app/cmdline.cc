@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <new>
 
+#include "app/version.h"
+#include "platform/platform.h"
+
 namespace {
 
 constexpr const char* kProgram = "kelvor";
-constexpr const char* kVersion = "0.02";
 constexpr const char* kAuthor = "the kelvor developers";
 constexpr const char* kContact = "kelvor@example.org";
 
@@ -36,7 +38,7 @@ bool ends_with_wav(const std::string& name) {
 
 }  // namespace
 
-void print_banner() { std::printf("%s ver. %s\nby %s(%s)\n", kProgram, kVersion, kAuthor, kContact); }
+void print_banner() { std::printf("%s ver. %s\nby %s(%s)\n", kProgram, kKelvorVersion, kAuthor, kContact); }
 
 void print_usage() {
   std::printf(
@@ -91,14 +93,6 @@ void scan_arguments(int argc, const char* const* argv, Settings* s) {
         break;
     }
   }
-}
-
-bool is_separator(char c) {
-#ifdef _WIN32
-  return c == '\\' || c == '/';
-#else
-  return c == '/';
-#endif
 }
 
 std::string derive_dst_name(const std::string& src) {

@@ -20,9 +20,6 @@ int32_t parse_number(const char* text);
 // std::bad_alloc while storing a name.
 void scan_arguments(int argc, const char* const* argv, Settings* settings);
 
-// True for the platform's directory separators.
-bool is_separator(char c);
-
 // The output name for a source given without one: its extension replaced by
 // ".wav", or ".wav" appended where replacing would give the source name back.
 // May throw std::bad_alloc.

@@ -1,6 +1,6 @@
 #include "app/convert.h"
 
-#include "app/platform_fs.h"
+#include "platform/platform.h"
 #include "container/analyze.h"
 #include "wave/wav_body.h"
 #include "wave/wavheader.h"

@@ -1,6 +1,6 @@
 #include "app/file_ops.h"
 
-#include "app/platform_fs.h"
+#include "platform/platform.h"
 
 namespace {
 

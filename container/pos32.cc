@@ -1,20 +1,6 @@
 #include "container/pos32.h"
 
-#include <sys/types.h>
-
-namespace {
-
-// The platform's 64-bit stream positions, so that a stream already past 2^31
-// still tells where it is on hosts whose long has 32 bits.
-#ifdef _WIN32
-int64_t tell64(FILE* f) { return _ftelli64(f); }
-int seek64(FILE* f, int64_t at) { return _fseeki64(f, at, SEEK_SET); }
-#else
-int64_t tell64(FILE* f) { return ftello(f); }
-int seek64(FILE* f, int64_t at) { return fseeko(f, static_cast<off_t>(at), SEEK_SET); }
-#endif
-
-}  // namespace
+#include "platform/platform.h"
 
 bool tell32(FILE* f, uint32_t* pos) {
   int64_t at = tell64(f);

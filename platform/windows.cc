@@ -7,8 +7,8 @@
 #include <cwchar>
 #include <new>
 
-#include "app/platform_fs.h"
-#include "app/wide_names.h"
+#include "platform/platform.h"
+#include "platform/wide_names.h"
 
 namespace {
 
@@ -69,6 +69,11 @@ bool identify_name(const std::string& name, BY_HANDLE_FILE_INFORMATION* info) {
 }
 
 }  // namespace
+
+bool is_separator(char c) { return c == '\\' || c == '/'; }
+
+int64_t tell64(FILE* f) { return _ftelli64(f); }
+int seek64(FILE* f, int64_t at) { return _fseeki64(f, at, SEEK_SET); }
 
 FILE* open_named(const std::string& name, const char* mode) {
   const std::wstring path = api_name(name);

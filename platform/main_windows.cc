@@ -10,7 +10,7 @@
 
 #include "app/cmdline.h"
 #include "app/kelvor_main.h"
-#include "app/wide_names.h"
+#include "platform/wide_names.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "app/platform_fs.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -36,6 +36,11 @@ bool read_fully(int fd, uint8_t* into, size_t n) {
 }
 
 }  // namespace
+
+bool is_separator(char c) { return c == '/'; }
+
+int64_t tell64(FILE* f) { return ftello(f); }
+int seek64(FILE* f, int64_t at) { return fseeko(f, static_cast<off_t>(at), SEEK_SET); }
 
 FILE* open_named(const std::string& name, const char* mode) { return std::fopen(name.c_str(), mode); }
 

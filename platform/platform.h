@@ -1,6 +1,7 @@
-// What a conversion asks of the platform's file system, by name. Names are
-// the bytes of the command line: UTF-8 on Windows, opened there through the
-// wide-character API; bytes as they stand elsewhere.
+// What the converter asks of the platform: names, files by name and 64-bit
+// stream positions. Each platform answers in a file of its own (posix.cc,
+// windows.cc). Names are the bytes of the command line: UTF-8 on Windows,
+// opened there through the wide-character API; bytes as they stand elsewhere.
 #pragma once
 
 #include <cstddef>
@@ -22,3 +23,13 @@ bool is_same_file(FILE* open_file, const std::string& open_name, const std::stri
 // for reading: a missing file, a directory, a FIFO or a device gives false
 // without being touched.
 bool read_regular_file_head(const std::string& name, uint8_t* head, size_t n);
+
+// True for the platform's directory separators: '/' on POSIX hosts, '\\' and
+// '/' on Windows.
+bool is_separator(char c);
+
+// The stream's position and an absolute seek, in 64 bits even where long has
+// 32, so that a stream already past 2^31 still tells where it is. tell64 gives
+// -1 and seek64 nonzero on failure.
+int64_t tell64(FILE* f);
+int seek64(FILE* f, int64_t at);

@@ -1,0 +1,55 @@
+# Installation: the program, its manual page, the example container and, in
+# share/doc, the copyright and changelog that a Debian package carries.
+#   cmake --install build --prefix /usr/local
+#   (cd build && cpack -G DEB)      # kelvor_VERSION_amd64.deb
+include(GNUInstallDirs)
+
+configure_file(doc/kelvor.1.in ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1 @ONLY)
+install(TARGETS kelvor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(NOT CMAKE_CROSSCOMPILING)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/example.zq DESTINATION ${CMAKE_INSTALL_DATADIR}/kelvor)
+endif()
+
+# Manual page and changelog compressed as Debian wants them: gzip -9n, so
+# that the same sources give the same bytes.
+find_program(GZIP_EXECUTABLE gzip)
+if(UNIX AND GZIP_EXECUTABLE)
+  configure_file(packaging/debian/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/changelog @ONLY)
+  foreach(doc kelvor.1 changelog)
+    add_custom_command(
+      OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${doc}.gz
+      COMMAND ${GZIP_EXECUTABLE} -9nkf ${CMAKE_CURRENT_BINARY_DIR}/${doc}
+      DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${doc})
+  endforeach()
+  add_custom_target(compressed_docs ALL
+    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1.gz ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES packaging/debian/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvor)
+else()
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kelvor)
+set(CPACK_PACKAGE_VERSION ${KELVOR_VERSION_TEXT})
+set(CPACK_PACKAGE_CONTACT "the kelvor developers <kelvor@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert .zq sound containers to WAVE files with the loop unrolled")
+set(CPACK_PACKAGE_DESCRIPTION [=[
+kelvor reads one sound file in the chunked .zq container (magic "fZQ "),
+which holds one track of PCM samples and optionally a loop point, and
+writes a standard RIFF WAVE file with the loop already unrolled: the sample
+data once, then the loop section as many more times as asked, so that any
+ordinary player hears the loop.
+.
+It is made for batch conversion of game audio from scripts: its messages
+and result codes are fixed, it never writes over its source or over another
+container, and a failed write is never reported as success.]=])
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+include(CPack)
