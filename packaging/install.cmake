@@ -37,7 +37,7 @@ set(CPACK_PACKAGE_VERSION ${KELVOR_VERSION_TEXT})
 set(CPACK_PACKAGE_CONTACT "the kelvor developers <kelvor@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert .zq sound containers to WAVE files with the loop unrolled")
 set(CPACK_PACKAGE_DESCRIPTION [=[
-kelvor reads one sound file in the chunked .zq container (magic "fZQ "),
+kelvor reads one sound file in the chunked .zq container (magic fZQ),
 which holds one track of PCM samples and optionally a loop point, and
 writes a standard RIFF WAVE file with the loop already unrolled: the sample
 data once, then the loop section as many more times as asked, so that any

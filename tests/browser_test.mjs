@@ -192,6 +192,17 @@ test('at 200 % zoom nothing needs scrolling sideways', async () => {
   if (options.screenshot) await page.screenshot({ path: options.screenshot, fullPage: true });
 });
 
+test('the footer names the release and carries every license', async () => {
+  const version = readFileSync(new URL('../VERSION', import.meta.url), 'utf8').trim();
+  const zipVersion = JSON.parse(readFileSync(new URL('../node_modules/fflate/package.json', import.meta.url))).version;
+  assert.equal(await page.locator('#version').textContent(), version);
+  await page.getByText('Licenses').click();
+  const footer = await page.locator('footer').innerText();
+  assert.ok(footer.includes(readFileSync(new URL('../LICENSE', import.meta.url), 'utf8').trim().split('\n')[2]));
+  assert.ok(footer.includes(`fflate ${zipVersion}`));
+  assert.equal(footer.match(/Permission is hereby granted/g).length, 2, 'kelvor\'s and fflate\'s license texts');
+});
+
 test('nothing leaves the page', () => {
   assert.deepEqual(pageErrors, []);
   const outside = requests.filter((url) => !/^(file|blob|data):/.test(url));

@@ -1,6 +1,7 @@
 // Inlines the page into one self-contained file: the styles, the scripts,
 // the zip library and the worker's source (the module factory, with its
-// WebAssembly inside, followed by worker.js).
+// WebAssembly inside, followed by worker.js); fills in the version (from the
+// file VERSION) and the license texts of kelvor and of the zip library.
 //
 //   node web/build.mjs --module build-web/kelvor-module.js \
 //        --zip node_modules/fflate/umd/index.js --out build-web/kelvor.html
@@ -34,7 +35,21 @@ function inlined(name, endTag) {
   return text;
 }
 
+// Text put into the page's markup, escaped as such.
+const escaped = (text) => text.trim().replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+const zipFolder = dirname(dirname(options.zip));  // node_modules/fflate/umd/index.js
+const fields = {
+  'version': () => read(join(here, '..', 'VERSION')).trim(),
+  'license': () => read(join(here, '..', 'LICENSE')),
+  'zip-version': () => JSON.parse(read(join(zipFolder, 'package.json'))).version,
+  'zip-license': () => read(join(zipFolder, 'LICENSE')),
+};
+
 let page = read(join(here, 'index.html'));
+page = page.replace(/\{\{([a-z-]+)\}\}/g, (_, name) => {
+  if (!(name in fields)) throw new Error(`the page asks for {{${name}}}, which is not known`);
+  return escaped(fields[name]());
+});
 page = page.replace(/<link rel="stylesheet" href="([^"]+)">/g,
   (_, href) => `<style>\n${inlined(href, '</style')}</style>`);
 page = page.replace(/<script((?: [a-z]+="[^"]*")*?) src="([^"]+)"><\/script>/g,

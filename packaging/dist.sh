@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Makes a release into dist/: every platform built in a folder of its own
+# under build-dist/, then packed with the notices it must carry, then one
+# SHA256SUMS over them all.
+#
+#   packaging/dist.sh
+#
+# Needs what .ci/run installs: CMake, g++, MinGW-w64, Emscripten, Node and
+# npm, dpkg-dev, zip, git. The archives are made from sorted entries with the
+# last commit's time, so the same commit gives the same bytes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+version=$(head -n1 VERSION)
+dist=dist
+work=build-dist
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+rm -rf "$dist" "$work"
+mkdir -p "$dist" "$work"
+
+say() { echo "== dist: $*"; }
+
+configure_and_build() {  # FOLDER CMAKE-ARGUMENTS...
+  local folder=$1
+  shift
+  "${configure[@]}" -S . -B "$folder" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF "$@" >/dev/null
+  cmake --build "$folder" -j2 >/dev/null
+}
+configure=(cmake)
+
+# A folder as a .tar.gz or a .zip, entries sorted, times and owners fixed.
+pack_tar() {  # FOLDER-IN-STAGE ARCHIVE
+  tar -C "$stage" --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
+      -cf - "$1" | gzip -9n >"$2"
+}
+pack_zip() {  # FOLDER-IN-STAGE ARCHIVE
+  find "$stage/$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+  (cd "$stage" && find "$1" -print | LC_ALL=C sort | zip -q -X -9 "$OLDPWD/$2" -@)
+}
+
+crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }  # text for Windows: every line ends in CR LF
+
+stage=$work/stage
+mkdir -p "$stage"
+
+say "Linux x86-64, statically linked"
+configure_and_build "$work/linux" -DCMAKE_EXE_LINKER_FLAGS=-static
+linux=kelvor-$version-linux-x86_64
+mkdir -p "$stage/$linux"
+install -m 755 -s "$work/linux/kelvor" "$stage/$linux/kelvor"
+install -m 644 "$work/linux/kelvor.1" "$work/linux/example.zq" README.md LICENSE CHANGELOG.md "$stage/$linux/"
+pack_tar "$linux" "$dist/$linux.tar.gz"
+
+say "Debian package"
+# Built with the hardening that Debian's own packages get.
+configure_and_build "$work/deb" -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2 -fstack-protector-strong" \
+  -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro,-z,now"
+(cd "$work/deb" && cpack -G DEB -B "$PWD/package" >/dev/null)
+cp "$work/deb/package/kelvor_${version}_amd64.deb" "$dist/"
+
+say "Windows x86-64"
+configure_and_build "$work/windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+windows=kelvor-$version-windows-x86_64
+mkdir -p "$stage/$windows"
+x86_64-w64-mingw32-strip -o "$stage/$windows/kelvor.exe" "$work/windows/kelvor.exe"
+cp "$work/linux/example.zq" "$stage/$windows/"
+cp packaging/windows/convert-all.cmd "$stage/$windows/"
+crlf README.md "$stage/$windows/README.txt"
+crlf LICENSE "$stage/$windows/LICENSE.txt"
+pack_zip "$windows" "$dist/$windows.zip"
+
+say "the page"
+[ -f node_modules/fflate/package.json ] || npm ci --no-audit --no-fund >/dev/null
+configure=(emcmake cmake)
+configure_and_build "$work/web"
+configure=(cmake)
+cp "$work/web/kelvor.html" "$dist/kelvor-$version.html"
+
+say "source"
+ref=HEAD
+git rev-parse -q --verify "refs/tags/v$version" >/dev/null && ref="v$version"
+git archive --format=tar --prefix="kelvor-$version/" "$ref" | gzip -9n >"$dist/kelvor-$version-src.tar.gz"
+
+(cd "$dist" && sha256sum -- * >SHA256SUMS)
+say "made in $dist/ from $ref:"
+(cd "$dist" && ls -l)
