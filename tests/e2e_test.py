@@ -21,7 +21,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import zq  # noqa: E402
 
 ARGS = None
-BANNER = b"kelvor ver. 0.02\nby the kelvor developers(kelvor@example.org)\n"
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "VERSION"), "rb") as _v:
+    BANNER = b"kelvor ver. %s\nby the kelvor developers(kelvor@example.org)\n" % _v.readline().strip()
 
 
 def settings(loop, src, dst):
