@@ -22,7 +22,9 @@ set(kelvor_wasm_options -sSINGLE_FILE=1 -sALLOW_MEMORY_GROWTH=1 -sABORTING_MALLO
     -sFORCE_FILESYSTEM=1 -sEXIT_RUNTIME=1)
 
 set_target_properties(kelvor PROPERTIES SUFFIX .js)
-target_link_options(kelvor PRIVATE ${kelvor_wasm_options} -sNODERAWFS=1 -sENVIRONMENT=node)
+target_link_options(kelvor PRIVATE ${kelvor_wasm_options} -sNODERAWFS=1 -sENVIRONMENT=node
+                    --pre-js ${CMAKE_SOURCE_DIR}/web/node_names.js)
+set_target_properties(kelvor PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/node_names.js)
 
 # The page's converter: a module factory that the worker instantiates afresh
 # for each file, runs main in, and reads the WAV back from.

@@ -363,6 +363,16 @@ class Safety(Case):
                  for top, _, files in os.walk(self.dir) for f in files]
         self.assertEqual(sorted(found), sorted([src, os.path.join(folder, "n" * 240 + ".wav")]))
 
+    def test_a_name_too_long_for_the_file_system_is_refused_not_shortened(self):
+        # A component over 255 bytes: the system refuses it; a shortened one
+        # would name another file.
+        self.write("in.zq", zq.small())
+        for dst in ("o" * 304, os.path.join("sub", "o" * 304 + ".wav")):
+            rc, out = self.run_kelvor("in.zq", dst, source="in.zq")
+            self.assertEqual(rc, -12 & 0xFF, out)
+            self.assertTrue(out.endswith(b"error-12 : can not create .wav file.\n"), out)
+            self.assertEqual(os.listdir(self.dir), ["in.zq"])
+
 
 class OtherContainers(Case):
     """A destination that holds a container is another source: never emptied."""
