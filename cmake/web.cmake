@@ -16,36 +16,39 @@ if(KELVOR_NODE_MODULES)
   set_target_properties(kelvor PROPERTIES CXX_LINKER_LAUNCHER "${CMAKE_CXX_LINKER_LAUNCHER}")
 endif()
 
-# Shared by both: the wasm inside the script; a failed allocation is a result
-# code (-41), never an abort; the heap grows as a large -b asks.
-set(kelvor_wasm_options -sSINGLE_FILE=1 -sALLOW_MEMORY_GROWTH=1 -sABORTING_MALLOC=0
-    -sFORCE_FILESYSTEM=1 -sEXIT_RUNTIME=1)
+# Shared by both: a failed allocation is a result code (-41), never an abort;
+# the heap grows as a large -b asks.
+set(kelvor_wasm_options -sALLOW_MEMORY_GROWTH=1 -sABORTING_MALLOC=0 -sFORCE_FILESYSTEM=1 -sEXIT_RUNTIME=1)
 
 set_target_properties(kelvor PROPERTIES SUFFIX .js)
-target_link_options(kelvor PRIVATE ${kelvor_wasm_options} -sNODERAWFS=1 -sENVIRONMENT=node
+target_link_options(kelvor PRIVATE ${kelvor_wasm_options} -sSINGLE_FILE=1 -sNODERAWFS=1 -sENVIRONMENT=node
                     --pre-js ${CMAKE_SOURCE_DIR}/web/node_names.js)
 set_target_properties(kelvor PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/node_names.js)
 
 # The page's converter: a module factory that the worker instantiates afresh
-# for each file, runs main in, and reads the WAV back from.
-add_executable(kelvor_worker_module ${entry_point})
+# for each file, runs main in, and reads the WAV back from. The WebAssembly
+# stays a file of its own, which the page carries once and the worker
+# compiles once; every instance is made from that compiled module.
+add_executable(kelvor_worker_module ${entry_point} web/page_api.cc)
 target_link_libraries(kelvor_worker_module PRIVATE kelvor_core)
 set_target_properties(kelvor_worker_module PROPERTIES SUFFIX .js OUTPUT_NAME kelvor-module)
 target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker
                     -sMODULARIZE=1 -sEXPORT_NAME=createKelvor -sINVOKE_RUN=0
-                    -sEXPORTED_RUNTIME_METHODS=callMain,FS)
+                    -sEXPORTED_FUNCTIONS=_main,_malloc,_free
+                    -sEXPORTED_RUNTIME_METHODS=callMain,FS,stringToUTF8,UTF8ToString,lengthBytesUTF8)
 
 # The page: its sources inlined into one file with the module and the zip library.
-set(KELVOR_ZIP_LIBRARY ${CMAKE_SOURCE_DIR}/node_modules/fflate/umd/index.js)
+set(KELVOR_ZIP_LIBRARY ${CMAKE_SOURCE_DIR}/node_modules/client-zip/index.js)
 if(NOT EXISTS ${KELVOR_ZIP_LIBRARY})
-  message(FATAL_ERROR "the page bundles fflate: run 'npm ci' in ${CMAKE_SOURCE_DIR} first")
+  message(FATAL_ERROR "the page bundles client-zip: run 'npm ci' in ${CMAKE_SOURCE_DIR} first")
 endif()
 file(GLOB kelvor_page_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/web/*)
 find_program(NODE_EXECUTABLE node REQUIRED)
 add_custom_command(
   OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html
   COMMAND ${NODE_EXECUTABLE} ${CMAKE_SOURCE_DIR}/web/build.mjs
-          --module $<TARGET_FILE:kelvor_worker_module> --zip ${KELVOR_ZIP_LIBRARY}
+          --module $<TARGET_FILE:kelvor_worker_module>
+          --wasm $<TARGET_FILE_DIR:kelvor_worker_module>/kelvor-module.wasm --zip ${KELVOR_ZIP_LIBRARY}
           --out ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html
   DEPENDS kelvor_worker_module ${kelvor_page_sources} ${KELVOR_ZIP_LIBRARY}
           ${CMAKE_SOURCE_DIR}/VERSION ${CMAKE_SOURCE_DIR}/LICENSE

@@ -1,30 +1,52 @@
 // Inlines the page into one self-contained file: the styles, the scripts,
-// the zip library and the worker's source (the module factory, with its
-// WebAssembly inside, followed by worker.js); fills in the version (from the
-// file VERSION) and the license texts of kelvor and of the zip library.
+// the zip library and the worker's source (the WebAssembly as base64, the
+// module factory, then the worker's own files); fills in the version (from
+// the file VERSION) and the license texts of kelvor and of the zip library.
 //
-//   node web/build.mjs --module build-web/kelvor-module.js \
-//        --zip node_modules/fflate/umd/index.js --out build-web/kelvor.html
-import { readFileSync, writeFileSync } from 'node:fs';
+//   node web/build.mjs --module build-web/kelvor-module.js --wasm build-web/kelvor-module.wasm \
+//        --zip node_modules/client-zip/index.js --out build-web/kelvor.html
+import { existsSync, readFileSync, writeFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { parseArgs } from 'node:util';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const { values: options } = parseArgs({
-  options: { module: { type: 'string' }, zip: { type: 'string' }, out: { type: 'string' } },
+  options: {
+    module: { type: 'string' }, wasm: { type: 'string' }, zip: { type: 'string' }, out: { type: 'string' },
+  },
 });
-for (const name of ['module', 'zip', 'out']) {
+for (const name of ['module', 'wasm', 'zip', 'out']) {
   if (!options[name]) throw new Error(`--${name} is required`);
 }
 
 const read = (path) => readFileSync(path, 'utf8');
+const zipFolder = dirname(options.zip);  // node_modules/client-zip/index.js
+const zipPackage = JSON.parse(read(join(zipFolder, 'package.json')));
+
+// The zip library is an ES module; the page's scripts are classic ones. Its
+// one export statement becomes a global object holding the same names.
+function zipLibrary() {
+  const source = read(options.zip);
+  const exported = /export\s*\{([^}]*)\}\s*;?\s*$/.exec(source);
+  if (!exported) throw new Error(`${options.zip} does not end in one export statement`);
+  const members = exported[1].split(',').map((part) => {
+    const [local, as] = part.trim().split(/\s+as\s+/);
+    return `${as || local}: ${local}`;
+  });
+  return `const ClientZip = (() => {\n${source.slice(0, exported.index)}\nreturn { ${members.join(', ')} };\n})();\n`;
+}
+
 const sources = {
   'style.css': () => read(join(here, 'style.css')),
-  'zip-library.js': () => read(options.zip),
+  'zip-library.js': zipLibrary,
   'zip.js': () => read(join(here, 'zip.js')),
+  'gather.js': () => read(join(here, 'gather.js')),
   'ui.js': () => read(join(here, 'ui.js')),
-  'worker-source.js': () => read(options.module) + '\n' + read(join(here, 'worker.js')),
+  'worker-source.js': () => [
+    `const KELVOR_WASM_BASE64 = '${readFileSync(options.wasm).toString('base64')}';`,
+    read(options.module), read(join(here, 'folder_output.js')), read(join(here, 'worker.js')),
+  ].join('\n'),
 };
 
 // Inside a <script> or <style> element only its own end tag would end it early.
@@ -37,12 +59,13 @@ function inlined(name, endTag) {
 
 // Text put into the page's markup, escaped as such.
 const escaped = (text) => text.trim().replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
-const zipFolder = dirname(dirname(options.zip));  // node_modules/fflate/umd/index.js
+const licenseOf = (folder) => ['LICENSE', 'LICENSE.txt', 'LICENSE.md'].map((n) => join(folder, n)).find(existsSync);
 const fields = {
   'version': () => read(join(here, '..', 'VERSION')).trim(),
   'license': () => read(join(here, '..', 'LICENSE')),
-  'zip-version': () => JSON.parse(read(join(zipFolder, 'package.json'))).version,
-  'zip-license': () => read(join(zipFolder, 'LICENSE')),
+  'zip-name': () => zipPackage.name,
+  'zip-version': () => zipPackage.version,
+  'zip-license': () => read(licenseOf(zipFolder)),
 };
 
 let page = read(join(here, 'index.html'));

@@ -1,14 +1,21 @@
 // The page: takes the files and the options, hands each file to the worker
 // with the command line that the options make, and shows one row per file.
+// WAVs go into the output folder the user chose, or are offered as
+// downloads and as one zip.
 'use strict';
 
 (() => {
   const $ = (id) => document.getElementById(id);
   const dropZone = $('drop-zone');
-  const picker = $('files');
+  const filePicker = $('files');
+  const folderPicker = $('folder');
   const loopCount = $('loop-count');
   const shortFormat = $('short-format');
+  const outputChoice = $('output-choice');
+  const chooseOutput = $('choose-output');
+  const outputName = $('output-name');
   const progress = $('progress');
+  const stopButton = $('stop');
   const results = $('results');
   const downloadAll = $('download-all');
 
@@ -22,11 +29,11 @@
     resolve(event.data);
   };
 
-  function runInWorker(file, args) {
+  function runInWorker(job) {
     const id = nextId++;
     return new Promise((resolve) => {
       pending.set(id, resolve);
-      worker.postMessage({ id, file, args });
+      worker.postMessage({ id, ...job });
     });
   }
 
@@ -43,6 +50,20 @@
     if (className) e.className = className;
     if (text !== undefined) e.textContent = text;
     return e;
+  }
+
+  // The output folder, where the browser lets the page write into one.
+  let outputFolder = null;
+  if (typeof showDirectoryPicker === 'function') {
+    outputChoice.hidden = false;
+    chooseOutput.addEventListener('click', async () => {
+      try {
+        outputFolder = await showDirectoryPicker({ id: 'kelvor-output', mode: 'readwrite' });
+        outputName.textContent = `WAVs are written into the folder "${outputFolder.name}".`;
+      } catch (error) {
+        if (error.name !== 'AbortError') outputName.textContent = 'That folder cannot be used: ' + error.message;
+      }
+    });
   }
 
   const batch = { wavs: [], urls: [] };
@@ -68,82 +89,135 @@
     }
   }
 
-  function showResult(row, reply) {
+  // A player costs nothing until it is asked for.
+  function playButton(name, url) {
+    const button = element('button', 'play', 'Play ' + name);
+    button.type = 'button';
+    button.addEventListener('click', () => {
+      const audio = element('audio');
+      audio.controls = true;
+      audio.src = url;
+      audio.setAttribute('aria-label', 'Play ' + name);
+      button.replaceWith(audio);
+      audio.play().catch(() => {});  // a browser may refuse to start it; its controls remain
+    }, { once: true });
+    return button;
+  }
+
+  const FAILURES = {
+    memory: () => 'This file is too large for the memory of this browser. Convert it with the kelvor command line.',
+    write: (reply) => 'The WAV could not be written to the output folder: ' + reply.detail,
+    internal: (reply) => 'The conversion stopped unexpectedly: ' + reply.detail,
+  };
+
+  // Fills the row; true when the file was converted and its WAV delivered.
+  function showResult(row, reply, subfolders) {
     if (reply.failure) {
       row.classList.add('failed');
-      row.append(element('p', 'code', reply.failure === 'memory'
-        ? 'This file is too large for the memory of this browser. Convert it with the kelvor command line.'
-        : 'The conversion stopped unexpectedly: ' + reply.detail));
-      return;
+      row.append(element('p', 'code', FAILURES[reply.failure](reply)));
+      return false;
     }
     row.append(element('pre', 'messages', new TextDecoder().decode(reply.printed)));
     row.append(element('p', 'code', 'Result code: ' + reply.status));
     if (reply.status !== 0) row.classList.add('failed');
-    if (!reply.wav || reply.status !== 0) return;
-    const { name, blob } = reply.wav;
-    const url = URL.createObjectURL(blob);
+    if (!reply.wav || reply.status !== 0) return false;
+    const { name, size, seconds } = reply.wav;
+    row.append(element('p', 'summary', `${name}: ${size.toLocaleString('en')} bytes, ${seconds.toFixed(3)} s`));
+    if (reply.writeFailure) {
+      row.classList.add('failed');
+      row.append(element('p', 'code', 'The WAV could not be written to the output folder: ' + reply.writeFailure));
+      return false;
+    }
+    if (reply.wav.written) {
+      row.append(element('p', 'written', `Written to ${outputFolder.name}/${reply.wav.written}`));
+      return true;
+    }
+    const url = URL.createObjectURL(reply.wav.blob);
     batch.urls.push(url);
-    batch.wavs.push({ name: uniqueName(name), blob });
-    row.append(element('p', 'summary',
-      `${name}: ${blob.size.toLocaleString('en')} bytes, ${reply.wav.seconds.toFixed(3)} s`));
-    const audio = element('audio');
-    audio.controls = true;
-    audio.preload = 'metadata';
-    audio.src = url;
-    audio.setAttribute('aria-label', 'Play ' + name);
-    row.append(audio);
+    batch.wavs.push({ name: uniqueName([...subfolders, name].join('/')), blob: reply.wav.blob });
     const link = element('a', 'download', 'Download ' + name);
     link.href = url;
     link.download = name;
-    row.append(link);
+    row.append(playButton(name, url), link);
+    return true;
   }
 
-  async function convertAll(files) {
-    if (files.length === 0) return;
-    clearBatch();
-    for (let i = 0; i < files.length; i++) {
-      progress.textContent = `Converting ${i + 1} of ${files.length}: ${files[i].name}`;
-      const row = element('li', 'result');
-      row.append(element('h3', null, files[i].name));
-      results.append(row);
-      showResult(row, await runInWorker(files[i], commandLine(files[i].name)));
+  const MB = 1e6;
+  function progressText(done, files, doneBytes, totalBytes, startedAt) {
+    let text = `Converting ${done + 1} of ${files.length}: ${files[done].path}` +
+      ` (${(doneBytes / MB).toFixed(1)} of ${(totalBytes / MB).toFixed(1)} MB done`;
+    const elapsed = (performance.now() - startedAt) / 1000;
+    if (doneBytes > 0 && elapsed > 1) {
+      text += `, about ${Math.ceil(elapsed / doneBytes * (totalBytes - doneBytes))} s left`;
     }
-    progress.textContent = `Done: ${files.length} of ${files.length} converted.`;
+    return text + ')';
+  }
+
+  let stopRequested = false;
+  stopButton.addEventListener('click', () => {
+    stopRequested = true;
+    stopButton.disabled = true;
+    progress.textContent = 'Stopping after the file in progress ...';
+  });
+
+  async function convertAll(found) {
+    const { files, skipped } = found;
+    if (files.length === 0 && skipped === 0) return;
+    clearBatch();
+    const skippedText = skipped ? ` ${skipped.toLocaleString('en')} other file${skipped === 1 ? '' : 's'} skipped.` : '';
+    const totalBytes = files.reduce((sum, f) => sum + f.file.size, 0);
+    const startedAt = performance.now();
+    stopRequested = false;
+    stopButton.disabled = false;
+    stopButton.hidden = false;
+    let doneBytes = 0;
+    let done = 0;
+    let delivered = 0;
+    for (; done < files.length && !stopRequested; done++) {
+      const { file, path } = files[done];
+      progress.textContent = progressText(done, files, doneBytes, totalBytes, startedAt);
+      const row = element('li', 'result');
+      row.append(element('h3', null, path));
+      results.append(row);
+      const subfolders = path.split('/').slice(0, -1);
+      const output = outputFolder ? { folder: outputFolder, subfolders } : null;
+      if (showResult(row, await runInWorker({ file, args: commandLine(file.name), output }), subfolders)) delivered++;
+      doneBytes += file.size;
+    }
+    stopButton.hidden = true;
+    const failed = done - delivered;
+    progress.textContent = (done < files.length ? `Stopped after ${done} of ${files.length} files` : `Done: ${done} of ${files.length} files`) +
+      `, ${delivered} converted, ${failed} failed.` + skippedText;
     downloadAll.hidden = batch.wavs.length < 2;
   }
 
   // Files chosen while a batch runs make the next batch.
   let batches = Promise.resolve();
-  function enqueue(files) {
-    batches = batches.then(() => convertAll(files));
+  function enqueue(found) {
+    batches = batches.then(async () => convertAll(await found));
   }
 
   downloadAll.addEventListener('click', async () => {
     downloadAll.disabled = true;
     progress.textContent = 'Making the .zip ...';
     try {
-      const zip = await KelvorZip.zipBlobs(batch.wavs);
-      const url = URL.createObjectURL(zip);
-      const link = element('a');
-      link.href = url;
-      link.download = 'kelvor-wav.zip';
-      document.body.append(link);
-      link.click();
-      link.remove();
-      setTimeout(() => URL.revokeObjectURL(url), 60000);
-      progress.textContent = `The .zip holds ${batch.wavs.length} WAV files.`;
+      const outcome = await KelvorZip.save(batch.wavs, 'kelvor-wav.zip');
+      progress.textContent = outcome === 'cancelled' ? 'No .zip was made.'
+        : `The .zip holds ${batch.wavs.length} WAV files.`;
     } catch (error) {
-      progress.textContent = error instanceof RangeError
-        ? 'These WAV files are too large for one .zip here; download them one by one.'
-        : 'The .zip could not be made: ' + error;
+      progress.textContent = 'The .zip could not be made: ' + error;
     } finally {
       downloadAll.disabled = false;
     }
   });
 
-  picker.addEventListener('change', () => {
-    enqueue([...picker.files]);
-    picker.value = '';  // choosing the same files again converts them again
+  filePicker.addEventListener('change', () => {
+    enqueue(KelvorGather.fromFilePicker(filePicker.files));
+    filePicker.value = '';  // choosing the same files again converts them again
+  });
+  folderPicker.addEventListener('change', () => {
+    enqueue(KelvorGather.fromFolderPicker(folderPicker.files));
+    folderPicker.value = '';
   });
   for (const type of ['dragenter', 'dragover']) {
     dropZone.addEventListener(type, (event) => {
@@ -155,6 +229,6 @@
   dropZone.addEventListener('drop', (event) => {
     event.preventDefault();
     dropZone.classList.remove('over');
-    enqueue([...event.dataTransfer.files]);
+    enqueue(KelvorGather.fromDrop(event.dataTransfer));
   });
 })();

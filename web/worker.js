@@ -1,14 +1,46 @@
-// The converter's worker. It is started from a Blob that holds the module
-// factory `createKelvor` (the command line's own main, compiled to
-// WebAssembly) followed by this file.
+// The converter's worker. It is started from a Blob that holds the
+// WebAssembly (as base64), the module factory `createKelvor` (the command
+// line's own main, compiled to WebAssembly), FolderOutput and this file.
 //
-// One message per file: { id, file, args }. Each file is converted in a fresh
-// instance of the module, in a folder of its own that holds only that file,
-// exactly as one run of the command line would: main receives `args`, and
-// every byte it prints is sent back as printed.
+// The WebAssembly is compiled once, when the worker starts. Each file is then
+// converted in a fresh instance made from it, in a folder of its own that
+// holds only that file, exactly as one run of the command line would: main
+// receives `args`, and every byte it prints is sent back as printed. The
+// instance, the file's bytes and the WAV's are let go when the reply is sent.
+//
+// One message per file: { id, file, args, output }. `output` is null, for a
+// WAV handed back to the page as a Blob, or { folder, subfolders }, for a WAV
+// written into the chosen folder (a FileSystemDirectoryHandle) and released.
 'use strict';
 
 const WORK_FOLDER = '/work';
+
+const compiledModule = WebAssembly.compile(Uint8Array.from(atob(KELVOR_WASM_BASE64), (c) => c.charCodeAt(0)));
+
+async function newInstance(printed) {
+  const module = await compiledModule;
+  return createKelvor({
+    instantiateWasm(imports, receive) {
+      WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
+      return {};
+    },
+    stdout: (byte) => { if (byte !== null) printed.push(byte); },
+    stderr: () => {},  // the tool writes nothing there
+  });
+}
+
+// The destination that main derives for the source name `source`.
+function derivedName(kelvor, source) {
+  const size = kelvor.lengthBytesUTF8(source) + 8;
+  const buffers = kelvor._malloc(2 * size);
+  try {
+    kelvor.stringToUTF8(source, buffers, size);
+    if (kelvor._kelvor_derived_name(buffers, buffers + size, size) < 0) throw new Error('no derived name');
+    return kelvor.UTF8ToString(buffers + size);
+  } finally {
+    kelvor._free(buffers);
+  }
+}
 
 // MEMFS, which holds the files, grows a file that fills by an eighth,
 // copying it whole each time: a WAV of 160 MiB would be copied some forty
@@ -61,12 +93,9 @@ function seconds(bytes) {
   return byteRate === 0 ? 0 : view.getUint32(dataLengthAt, true) / byteRate;
 }
 
-// The WAV as a Blob, made straight from the bytes MEMFS holds (a Blob is
-// posted to the page without a copy).
-function wavFile(FS, name) {
-  const node = FS.lookupPath(name).node;
-  const bytes = node.contents ? node.contents.subarray(0, node.usedBytes) : new Uint8Array(0);
-  return { name, blob: new Blob([bytes], { type: 'audio/wav' }), seconds: seconds(bytes) };
+function fileBytes(FS, path) {
+  const node = FS.lookupPath(path).node;
+  return node.contents ? node.contents.subarray(0, node.usedBytes) : new Uint8Array(0);
 }
 
 // The files main left in the folder besides the source: the WAV it wrote, if any.
@@ -74,20 +103,47 @@ function writtenFiles(FS, sourceName) {
   return FS.readdir(WORK_FOLDER).filter((entry) => entry !== '.' && entry !== '..' && entry !== sourceName);
 }
 
-async function convert(file, args) {
+// The chosen folder's place for the WAV, and whether a container is there.
+// A container gets a stand-in of its first bytes in the run's own folder, so
+// that main refuses it exactly as the command line refuses the real file.
+async function prepareOutput(kelvor, file, args, output) {
+  const name = derivedName(kelvor, args[0]).split('/').pop();
+  const folder = await FolderOutput.folderFor(output.folder, output.subfolders);
+  if (await FolderOutput.holdsContainer(folder, name)) {
+    kelvor.FS.writeFile(name, new TextEncoder().encode('fZQ '));
+  }
+  return { folder, name };
+}
+
+async function convert(file, args, output) {
   const printed = [];
-  const kelvor = await createKelvor({
-    stdout: (byte) => { if (byte !== null) printed.push(byte); },
-    stderr: () => {},  // the tool writes nothing there
-  });
+  const kelvor = await newInstance(printed);
   const FS = kelvor.FS;
   growFilesAtOnce(FS);
   FS.mkdir(WORK_FOLDER);
   FS.chdir(WORK_FOLDER);
   FS.writeFile(file.name, new Uint8Array(await file.arrayBuffer()), { canOwn: true });
+  const target = output ? await prepareOutput(kelvor, file, args, output) : null;
   const status = kelvor.callMain(args);  // main's result, through exit
   const written = writtenFiles(FS, file.name);
-  return { printed: new Uint8Array(printed), status, wav: written.length === 1 ? wavFile(FS, written[0]) : null };
+  const reply = { printed: new Uint8Array(printed), status, wav: null };
+  if (status !== 0 || written.length !== 1) return reply;
+  const bytes = fileBytes(FS, written[0]);
+  reply.wav = { name: written[0], size: bytes.length, seconds: seconds(bytes) };
+  if (target) {
+    // The run succeeded; the row fails all the same when its WAV cannot be
+    // written, and keeps the run's messages.
+    try {
+      await FolderOutput.write(target.folder, target.name, bytes);
+      reply.wav.written = [...output.subfolders, target.name].join('/');
+    } catch (error) {
+      if (!isWriteFailure(error)) throw error;
+      reply.writeFailure = `${error.name}: ${error.message}`;
+    }
+  } else {
+    reply.wav.blob = new Blob([bytes], { type: 'audio/wav' });
+  }
+  return reply;
 }
 
 // A browser that cannot hold the file or its WAV throws a RangeError (or,
@@ -97,12 +153,19 @@ function isOutOfMemory(error) {
          /memory|allocation/i.test(String(error && error.message));
 }
 
+// File system errors that a write into the chosen folder meets.
+function isWriteFailure(error) {
+  return error && ['NotFoundError', 'NotAllowedError', 'QuotaExceededError', 'InvalidStateError',
+    'NoModificationAllowedError', 'TypeMismatchError', 'InvalidModificationError'].includes(error.name);
+}
+
 self.onmessage = async (event) => {
-  const { id, file, args } = event.data;
+  const { id, file, args, output } = event.data;
   try {
-    const result = await convert(file, args);
+    const result = await convert(file, args, output);
     self.postMessage({ id, ...result }, [result.printed.buffer]);
   } catch (error) {
-    self.postMessage({ id, failure: isOutOfMemory(error) ? 'memory' : 'internal', detail: String(error) });
+    const failure = isOutOfMemory(error) ? 'memory' : isWriteFailure(error) ? 'write' : 'internal';
+    self.postMessage({ id, failure, detail: error && error.name ? `${error.name}: ${error.message}` : String(error) });
   }
 };

@@ -1,45 +1,44 @@
 // "Download all": the WAVs of a batch in one .zip, stored as they are (sound
-// barely compresses). The archive is written by fflate, bundled into the page
-// at build time; the files are fed to it in slices, so that a large batch
-// never blocks the page for long.
+// barely compresses), made as a stream by client-zip (bundled into the page),
+// which writes ZIP64 records where sizes or offsets need them, so a batch has
+// no size limit. Where the browser can save to a file of the user's choice
+// the stream goes straight there; elsewhere it becomes one Blob.
 'use strict';
 
 const KelvorZip = (() => {
-  // Without ZIP64 records every offset and size must fit in 32 bits.
-  const LIMIT = 0xFFFFFFFF;
-  const ENTRY_OVERHEAD = 30 + 46 + 16;  // local header + central header + data descriptor
-
-  function fits(entries) {
-    const encoder = new TextEncoder();
-    let total = 22;  // end of central directory
-    for (const { name, blob } of entries) total += blob.size + ENTRY_OVERHEAD + 2 * encoder.encode(name).length;
-    return total <= LIMIT;
+  function archive(entries) {
+    return ClientZip.downloadZip(entries.map(({ name, blob }) => ({ name, input: blob, lastModified: new Date() })));
   }
 
-  async function zipBlobs(entries) {
-    if (!fits(entries)) throw new RangeError('the archive would pass 4 GiB');
-    const parts = [];
-    let failure = null;
-    const zip = new fflate.Zip((error, chunk) => {
-      if (error) failure = error;
-      else parts.push(chunk);
-    });
-    for (const { name, blob } of entries) {
-      const entry = new fflate.ZipPassThrough(name);
-      zip.add(entry);
-      const reader = blob.stream().getReader();
-      for (;;) {
-        const { done, value } = await reader.read();
-        if (done) break;
-        entry.push(value);
-      }
-      entry.push(new Uint8Array(0), true);
-      if (failure) throw failure;
+  function download(blob, name) {
+    const url = URL.createObjectURL(blob);
+    const link = document.createElement('a');
+    link.href = url;
+    link.download = name;
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 60000);
+  }
+
+  // Resolves to 'saved', 'downloaded' or 'cancelled'.
+  async function save(entries, name) {
+    if (typeof showSaveFilePicker !== 'function') {
+      download(await archive(entries).blob(), name);
+      return 'downloaded';
     }
-    zip.end();
-    if (failure) throw failure;
-    return new Blob(parts, { type: 'application/zip' });
+    let handle;
+    try {
+      handle = await showSaveFilePicker({
+        suggestedName: name, types: [{ description: 'Zip archive', accept: { 'application/zip': ['.zip'] } }],
+      });
+    } catch (error) {
+      if (error.name === 'AbortError') return 'cancelled';
+      throw error;
+    }
+    await archive(entries).body.pipeTo(await handle.createWritable());
+    return 'saved';
   }
 
-  return { zipBlobs };
+  return { save };
 })();
