@@ -7,7 +7,8 @@
 //        --example build/example.zq [--screenshot build-web/kelvor-page.png]
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { copyFileSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
@@ -43,10 +44,11 @@ function container({ data, loopUnits = null }) {
 
 // What the native command line prints and writes for `args`, run in a folder
 // that holds only the source.
-function nativeRun(source, name, args) {
+function nativeRun(source, name, args, beside = {}) {
   const dir = mkdtempSync(join(tmpdir(), 'kelvor-native-'));
   try {
     copyFileSync(source, join(dir, name));
+    for (const [other, bytes] of Object.entries(beside)) writeFileSync(join(dir, other), bytes);
     const run = spawnSync(resolve(options.kelvor), args, { cwd: dir, stdio: ['ignore', 'pipe', 'pipe'] });
     assert.equal(run.stderr.length, 0);
     const match = /dst\[(.*)\]\n/.exec(run.stdout.toString('utf8'));
@@ -177,6 +179,7 @@ test('a file the browser cannot hold gets a plain message, and the page goes on'
 });
 
 test('the controls are labelled and reachable from the keyboard', async () => {
+  await page.bringToFront();
   await page.reload();
   await page.keyboard.press('Tab');
   assert.equal(await page.evaluate(() => document.activeElement.id), 'files');
@@ -214,14 +217,167 @@ test('the footer names the release and carries every license', async () => {
   assert.equal(footer.match(/Permission is hereby granted/g).length, 2, 'kelvor\'s and the zip library\'s license texts');
 });
 
+// bgm/field/town.zq (the example), bgm/Battle.ZQ (no loop) and two other files.
+function soundtrackFolder() {
+  const folder = join(work, 'bgm');
+  mkdirSync(join(folder, 'field'), { recursive: true });
+  copyFileSync(paths[0], join(folder, 'field', 'town.zq'));
+  copyFileSync(paths[1], join(folder, 'Battle.ZQ'));
+  writeFileSync(join(folder, 'notes.txt'), 'not a container');
+  writeFileSync(join(folder, 'field', 'cover.png'), 'not a container either');
+  return folder;
+}
+
+test('a folder: its .zq files in any letter case, under their relative paths; others counted', async () => {
+  const folder = soundtrackFolder();
+  await page.evaluate(() => { window.showSaveFilePicker = undefined; });
+  assert.match(await finished(page, '#folder', folder), /^Done: 2 of 2 files, 2 converted, 0 failed\. 2 other files skipped\.$/);
+  assert.deepEqual((await rows(page)).map((r) => r.name), ['bgm/Battle.ZQ', 'bgm/field/town.zq']);
+  const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
+  assert.deepEqual(Object.keys(zip).sort(), ['bgm/Battle.wav', 'bgm/field/town.wav']);
+  assert.ok(Buffer.from(zip['bgm/field/town.wav']).equals(nativeRun(paths[0], 'town.zq', ['town.zq', '-l2']).wav));
+});
+
+test('a dropped folder is walked to the end of every listing', async () => {
+  // Chromium lists at most 100 entries a call; a folder of 250 needs three calls and a fourth that is empty.
+  const found = await page.evaluate(async () => {
+    const file = (name) => ({ isFile: true, isDirectory: false, name, fullPath: '/big/' + name,
+      file: (done) => done(new File(['x'], name)) });
+    const names = [...Array(250).keys()].map((i) => `t${String(i).padStart(3, '0')}.${i % 50 ? 'zq' : 'ogg'}`);
+    const big = { isFile: false, isDirectory: true, name: 'big', fullPath: '/big', createReader() {
+      let at = 0;
+      return { readEntries(done) { const some = names.slice(at, at + 100).map(file); at += some.length; setTimeout(() => done(some)); } };
+    } };
+    const loose = new File(['y'], 'loose.bin');
+    const items = [{ kind: 'file', webkitGetAsEntry: () => big, getAsFile: () => null },
+      { kind: 'file', webkitGetAsEntry: () => null, getAsFile: () => loose }];
+    const result = await KelvorGather.fromDrop({ items });
+    return { paths: result.files.map((f) => f.path), skipped: result.skipped };
+  });
+  assert.equal(found.skipped, 5);
+  assert.equal(found.paths.length, 246);
+  assert.equal(found.paths[0], 'big/t001.zq');
+  assert.equal(found.paths.at(-1), 'loose.bin', 'a file dropped on its own is taken whatever its name');
+});
+
+test('Stop ends the batch after the file in progress; what is done stays listed', async () => {
+  const [worker] = page.workers();
+  await worker.evaluate(() => {  // the first file of the batch takes a while to read
+    const original = Blob.prototype.arrayBuffer;
+    Blob.prototype.arrayBuffer = function () {
+      Blob.prototype.arrayBuffer = original;
+      return new Promise((done) => setTimeout(done, 700)).then(() => original.call(this));
+    };
+  });
+  await page.setInputFiles('#files', [paths[0], paths[1], paths[3]]);
+  await page.getByRole('button', { name: 'Stop' }).click();
+  await page.waitForFunction(() => /^Stopped/.test(document.getElementById('progress').textContent));
+  assert.equal(await page.locator('#progress').textContent(), 'Stopped after 1 of 3 files, 1 converted, 0 failed.');
+  assert.deepEqual((await rows(page)).map((r) => r.name), ['example.zq']);
+});
+
+// The output folder and the saved zip are written through the File System
+// Access API; here the origin's private file system stands in for the folder
+// or file the user would choose, which needs the page served from an origin.
+const server = createServer((request, response) => {
+  const found = request.url === '/kelvor.html';
+  response.writeHead(found ? 200 : 404, { 'content-type': 'text/html; charset=utf-8' });
+  response.end(found ? readFileSync(options.page) : '');
+});
+await new Promise((done) => server.listen(0, '127.0.0.1', done));
+const servedPage = `http://127.0.0.1:${server.address().port}/kelvor.html`;
+let served = null;  // opened by the first test that needs it, after the file:// tests
+
+// A context of its own: a second page of one context would be a background
+// tab, which Chromium gives no animation frames.
+async function openServed() {
+  const servedContext = await browser.newContext({ viewport: { width: 1280, height: 900 } });
+  servedContext.on('request', (request) => requests.push(request.url()));
+  served = await servedContext.newPage();
+  served.on('pageerror', (error) => pageErrors.push(String(error)));
+  await served.goto(servedPage);
+}
+
+// The bytes of a file in the private file system, by path.
+async function privateFile(path) {
+  return Buffer.from(await served.evaluate(async (parts) => {
+    let folder = await navigator.storage.getDirectory();
+    for (const name of parts.slice(0, -1)) folder = await folder.getDirectoryHandle(name);
+    const file = await (await folder.getFileHandle(parts.at(-1))).getFile();
+    return [...new Uint8Array(await file.arrayBuffer())];
+  }, path.split('/')));
+}
+
+test('an output folder receives each WAV under its relative path; a container there is never written over', async () => {
+  await openServed();
+  const container = files['example.zq'];
+  await served.evaluate(async (bytes) => {
+    const root = await navigator.storage.getDirectory();
+    const out = await root.getDirectoryHandle('out', { create: true });
+    const put = async (folder, name, data) => {
+      const stream = await (await folder.getFileHandle(name, { create: true })).createWritable();
+      await stream.write(new Uint8Array(data));
+      await stream.close();
+    };
+    const bgm = await out.getDirectoryHandle('bgm', { create: true });
+    await put(await bgm.getDirectoryHandle('field', { create: true }), 'town.wav', bytes);  // a container
+    await put(bgm, 'Battle.wav', [...new TextEncoder().encode('an earlier, longer WAV')]);
+    window.showDirectoryPicker = async () => out;
+  }, [...container]);
+  await served.getByRole('button', { name: 'Choose output folder' }).click();
+  await served.getByText('WAVs are written into the folder "out".').waitFor();
+  await served.getByLabel('Loop count').fill('2');
+  await served.setInputFiles('#folder', soundtrackFolder());
+  await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  assert.equal(await served.locator('#progress').textContent(), 'Done: 2 of 2 files, 1 converted, 1 failed. 2 other files skipped.');
+  const [battle, town] = await rows(served);
+  const nativeBattle = nativeRun(paths[1], 'Battle.ZQ', ['Battle.ZQ', '-l2']);
+  assert.equal(battle.messages, nativeBattle.stdout);
+  assert.ok((await privateFile('out/bgm/Battle.wav')).equals(nativeBattle.wav), 'the earlier file is replaced');
+  const nativeTown = nativeRun(paths[0], 'town.zq', ['town.zq', '-l2'], { 'town.wav': container });
+  assert.match(nativeTown.stdout, /error-14 : \.wav file is a \.zq file\.\n$/);
+  assert.equal(town.messages, nativeTown.stdout);
+  assert.equal(town.code, 'Result code: -14');
+  assert.ok((await privateFile('out/bgm/field/town.wav')).equals(container), 'the container is kept');
+  assert.equal(await served.locator('#results a[download]').count(), 0, 'no WAV is kept in the page');
+  assert.equal(await served.getByRole('button', { name: 'Download all' }).isHidden(), true);
+});
+
+test('a write that fails fails its row, and the batch goes on', async () => {
+  await served.evaluate(async () => (await navigator.storage.getDirectory()).removeEntry('out', { recursive: true }));
+  await served.setInputFiles('#files', [paths[0], paths[3]]);
+  await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  assert.equal(await served.locator('#progress').textContent(), 'Done: 2 of 2 files, 0 converted, 2 failed.');
+  for (const row of await served.locator('#results > li').all()) {
+    assert.match(await row.innerText(), /The WAV could not be written to the output folder: NotFoundError/);
+    assert.ok(await row.evaluate((li) => li.classList.contains('failed')));
+  }
+});
+
+test('"Download all" streams the zip into the file chosen to save it in', async () => {
+  await served.reload();  // no output folder: WAVs stay in the page
+  await served.evaluate(async () => {
+    const root = await navigator.storage.getDirectory();
+    window.showSaveFilePicker = async ({ suggestedName }) => root.getFileHandle(suggestedName, { create: true });
+  });
+  await served.setInputFiles('#files', [paths[0], paths[3]]);
+  await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  await served.getByRole('button', { name: 'Download all' }).click();
+  await served.getByText('The .zip holds 2 WAV files.').waitFor();
+  const entries = unzipSync(new Uint8Array(await privateFile('kelvor-wav.zip')));
+  assert.deepEqual(Object.keys(entries), ['example.wav', '音楽.wav']);
+  assert.ok(Buffer.from(entries['example.wav']).equals(nativeRun(paths[0], 'example.zq', ['example.zq', '-l2']).wav));
+});
+
 test('nothing leaves the page', () => {
   assert.deepEqual(pageErrors, []);
-  const outside = requests.filter((url) => !/^(file|blob|data):/.test(url));
+  const outside = requests.filter((url) => !/^(file|blob|data):/.test(url) && url !== servedPage);
   assert.deepEqual(outside, []);
   assert.ok(requests.some((url) => url.startsWith('blob:')), 'the worker starts from a blob');
 });
 
 test.after(async () => {
   await browser.close();
+  server.close();
   rmSync(work, { recursive: true, force: true });
 });
