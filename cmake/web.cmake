@@ -33,7 +33,7 @@ add_executable(kelvor_worker_module ${entry_point} web/page_api.cc)
 target_link_libraries(kelvor_worker_module PRIVATE kelvor_core)
 set_target_properties(kelvor_worker_module PROPERTIES SUFFIX .js OUTPUT_NAME kelvor-module)
 target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker
-                    -sMODULARIZE=1 -sEXPORT_NAME=createKelvor -sINVOKE_RUN=0
+                    -sMODULARIZE=1 -sEXPORT_NAME=createKelvor -sINVOKE_RUN=0 -sTOTAL_STACK=256KB -sINITIAL_MEMORY=1MB
                     -sEXPORTED_FUNCTIONS=_main,_malloc,_free
                     -sEXPORTED_RUNTIME_METHODS=callMain,FS,stringToUTF8,UTF8ToString,lengthBytesUTF8)
 

@@ -183,7 +183,7 @@ test('the controls are labelled and reachable from the keyboard', async () => {
   await page.reload();
   await page.keyboard.press('Tab');
   assert.equal(await page.evaluate(() => document.activeElement.id), 'files');
-  const [chooser] = await Promise.all([page.waitForEvent('filechooser', { timeout: 5000 }), page.keyboard.press('Space')]);
+  const [chooser] = await Promise.all([page.waitForEvent('filechooser', { timeout: 15000 }), page.keyboard.press('Space')]);
   await chooser.setFiles([paths[0]]);
   await page.waitForFunction(() => document.getElementById('progress').textContent.startsWith('Done'));
   await page.keyboard.press('Tab');

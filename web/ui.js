@@ -29,12 +29,14 @@
     resolve(event.data);
   };
 
-  function runInWorker(job) {
+  // Hands a file to the worker, which reads it at once and converts the
+  // files in the order handed over. Returns { id, size, reply }, the reply a
+  // promise of the result.
+  function handOver(job) {
     const id = nextId++;
-    return new Promise((resolve) => {
-      pending.set(id, resolve);
-      worker.postMessage({ id, ...job });
-    });
+    const reply = new Promise((resolve) => pending.set(id, resolve));
+    worker.postMessage({ id, ...job });
+    return { id, size: job.file.size, reply };
   }
 
   // The command line of one file, as a user would type it. A name that starts
@@ -157,8 +159,14 @@
   stopButton.addEventListener('click', () => {
     stopRequested = true;
     stopButton.disabled = true;
+    worker.postMessage({ stop: true });  // files not yet started are let go
     progress.textContent = 'Stopping after the file in progress ...';
   });
+
+  // Files handed to the worker ahead of the one converting, so that it reads
+  // them meanwhile: at least one, more while they are small.
+  const AHEAD_FILES = 8;
+  const AHEAD_BYTES = 16 * 1024 * 1024;
 
   async function convertAll(found) {
     const { files, skipped } = found;
@@ -173,16 +181,39 @@
     let doneBytes = 0;
     let done = 0;
     let delivered = 0;
-    for (; done < files.length && !stopRequested; done++) {
+    const job = (i) => {
+      const subfolders = files[i].path.split('/').slice(0, -1);
+      return { file: files[i].file, args: commandLine(files[i].file.name),
+               output: outputFolder ? { folder: outputFolder, subfolders } : null };
+    };
+    const handed = [];
+    let aheadBytes = 0;
+    const handOverAhead = () => {
+      while (!stopRequested && done + handed.length < files.length &&
+             (handed.length < 2 || (handed.length <= AHEAD_FILES && aheadBytes < AHEAD_BYTES))) {
+        const next = handOver(job(done + handed.length));
+        if (handed.length > 0) aheadBytes += next.size;
+        handed.push(next);
+      }
+    };
+    handOverAhead();
+    while (handed.length > 0) {
       const { file, path } = files[done];
       progress.textContent = progressText(done, files, doneBytes, totalBytes, startedAt);
       const row = element('li', 'result');
       row.append(element('h3', null, path));
       results.append(row);
-      const subfolders = path.split('/').slice(0, -1);
-      const output = outputFolder ? { folder: outputFolder, subfolders } : null;
-      if (showResult(row, await runInWorker({ file, args: commandLine(file.name), output }), subfolders)) delivered++;
+      const reply = await handed.shift().reply;
+      if (reply.discarded) {  // a Stop came first: so were the ones after it
+        row.remove();
+        for (const left of handed.splice(0)) pending.delete(left.id);
+        break;
+      }
+      done++;
       doneBytes += file.size;
+      if (handed.length > 0) aheadBytes -= handed[0].size;
+      handOverAhead();
+      if (showResult(row, reply, path.split('/').slice(0, -1))) delivered++;
     }
     stopButton.hidden = true;
     const failed = done - delivered;

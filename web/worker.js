@@ -8,9 +8,13 @@
 // receives `args`, and every byte it prints is sent back as printed. The
 // instance, the file's bytes and the WAV's are let go when the reply is sent.
 //
-// One message per file: { id, file, args, output }. `output` is null, for a
-// WAV handed back to the page as a Blob, or { folder, subfolders }, for a WAV
-// written into the chosen folder (a FileSystemDirectoryHandle) and released.
+// Messages from the page: { id, file, args, output } hands over a file,
+// whose bytes are read at once; files are converted one at a time in the
+// order handed over, so that the next files are read while one converts.
+// { stop: true } lets go of every file not yet started, each answered
+// { id, discarded: true }. `output` is null, for a WAV handed back to the
+// page as a Blob, or { folder, subfolders }, for a WAV written into the
+// chosen folder (a FileSystemDirectoryHandle) and released.
 'use strict';
 
 const WORK_FOLDER = '/work';
@@ -115,14 +119,14 @@ async function prepareOutput(kelvor, file, args, output) {
   return { folder, name };
 }
 
-async function convert(file, args, output) {
+async function convert(file, reading, args, output) {
   const printed = [];
   const kelvor = await newInstance(printed);
   const FS = kelvor.FS;
   growFilesAtOnce(FS);
   FS.mkdir(WORK_FOLDER);
   FS.chdir(WORK_FOLDER);
-  FS.writeFile(file.name, new Uint8Array(await file.arrayBuffer()), { canOwn: true });
+  FS.writeFile(file.name, new Uint8Array(await reading), { canOwn: true });
   const target = output ? await prepareOutput(kelvor, file, args, output) : null;
   const status = kelvor.callMain(args);  // main's result, through exit
   const written = writtenFiles(FS, file.name);
@@ -159,13 +163,33 @@ function isWriteFailure(error) {
     'NoModificationAllowedError', 'TypeMismatchError', 'InvalidModificationError'].includes(error.name);
 }
 
-self.onmessage = async (event) => {
-  const { id, file, args, output } = event.data;
+async function run({ id, file, reading, args, output }) {
   try {
-    const result = await convert(file, args, output);
+    const result = await convert(file, reading, args, output);
     self.postMessage({ id, ...result }, [result.printed.buffer]);
   } catch (error) {
     const failure = isOutOfMemory(error) ? 'memory' : isWriteFailure(error) ? 'write' : 'internal';
     self.postMessage({ id, failure, detail: error && error.name ? `${error.name}: ${error.message}` : String(error) });
   }
+}
+
+const queue = [];  // files handed over and not yet started, their bytes on the way
+let converting = false;
+
+async function convertQueue() {
+  if (converting) return;
+  converting = true;
+  while (queue.length > 0) await run(queue.shift());
+  converting = false;
+}
+
+self.onmessage = ({ data }) => {
+  if (data.stop) {
+    for (const job of queue.splice(0)) self.postMessage({ id: job.id, discarded: true });
+    return;
+  }
+  const reading = data.file.arrayBuffer();
+  reading.catch(() => {});  // a failed read is met when the file is converted
+  queue.push({ ...data, reading });
+  convertQueue();
 };
