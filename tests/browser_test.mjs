@@ -162,20 +162,23 @@ test('a refused loop count and -x are the command line\'s', async () => {
 });
 
 test('a file the browser cannot hold gets a plain message, and the page goes on', async () => {
-  // The worker's next read of a file fails as Chromium fails an allocation.
-  const [worker] = page.workers();
-  await worker.evaluate(() => {
-    const original = Blob.prototype.arrayBuffer;
-    Blob.prototype.arrayBuffer = function () {
-      Blob.prototype.arrayBuffer = original;
-      return Promise.reject(new RangeError('Array buffer allocation failed'));
-    };
-  });
+  // The next read of example.zq fails as Chromium fails an allocation.
+  for (const worker of page.workers()) {
+    await worker.evaluate(() => {
+      const original = self.originalArrayBuffer = Blob.prototype.arrayBuffer;
+      Blob.prototype.arrayBuffer = function () {
+        if (this.name !== 'example.zq') return original.call(this);
+        Blob.prototype.arrayBuffer = original;
+        return Promise.reject(new RangeError('Array buffer allocation failed'));
+      };
+    });
+  }
   await convertBatch(page, [paths[0], paths[1]]);
   const shown = await rows(page);
   assert.equal(shown[0].messages, null);
   assert.match(shown[0].code, /too large for the memory of this browser/);
   assert.equal(shown[1].code, 'Result code: 0');
+  for (const worker of page.workers()) await worker.evaluate(() => { Blob.prototype.arrayBuffer = self.originalArrayBuffer; });
 });
 
 test('the controls are labelled and reachable from the keyboard', async () => {
@@ -260,20 +263,23 @@ test('a dropped folder is walked to the end of every listing', async () => {
   assert.equal(found.paths.at(-1), 'loose.bin', 'a file dropped on its own is taken whatever its name');
 });
 
-test('Stop ends the batch after the file in progress; what is done stays listed', async () => {
-  const [worker] = page.workers();
-  await worker.evaluate(() => {  // the first file of the batch takes a while to read
-    const original = Blob.prototype.arrayBuffer;
-    Blob.prototype.arrayBuffer = function () {
-      Blob.prototype.arrayBuffer = original;
-      return new Promise((done) => setTimeout(done, 700)).then(() => original.call(this));
-    };
-  });
+test('Stop ends the batch after the files in progress; what is done stays listed', async () => {
+  for (const worker of page.workers()) {
+    await worker.evaluate(() => {  // each worker's first file takes a while to read
+      const original = self.originalArrayBuffer = Blob.prototype.arrayBuffer;
+      Blob.prototype.arrayBuffer = function () {
+        Blob.prototype.arrayBuffer = original;
+        return new Promise((done) => setTimeout(done, 700)).then(() => original.call(this));
+      };
+    });
+  }
   await page.setInputFiles('#files', [paths[0], paths[1], paths[3]]);
   await page.getByRole('button', { name: 'Stop' }).click();
   await page.waitForFunction(() => /^Stopped/.test(document.getElementById('progress').textContent));
-  assert.equal(await page.locator('#progress').textContent(), 'Stopped after 1 of 3 files, 1 converted, 0 failed.');
-  assert.deepEqual((await rows(page)).map((r) => r.name), ['example.zq']);
+  // The two workers were each reading a file; the third had not started.
+  assert.equal(await page.locator('#progress').textContent(), 'Stopped after 2 of 3 files, 2 converted, 0 failed.');
+  assert.deepEqual((await rows(page)).map((r) => r.name), ['example.zq', 'no-loop.zq']);
+  for (const worker of page.workers()) await worker.evaluate(() => { Blob.prototype.arrayBuffer = self.originalArrayBuffer; });
 });
 
 // The output folder and the saved zip are written through the File System

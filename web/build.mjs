@@ -1,5 +1,5 @@
 // Inlines the page into one self-contained file: the styles, the scripts,
-// the zip library and the worker's source (the WebAssembly as base64, the
+// the zip library, the WebAssembly (as base64) and the workers' source (the
 // module factory, then the worker's own files); fills in the version (from
 // the file VERSION) and the license texts of kelvor and of the zip library.
 //
@@ -43,8 +43,8 @@ const sources = {
   'zip.js': () => read(join(here, 'zip.js')),
   'gather.js': () => read(join(here, 'gather.js')),
   'ui.js': () => read(join(here, 'ui.js')),
+  'kelvor.wasm.base64': () => readFileSync(options.wasm).toString('base64'),
   'worker-source.js': () => [
-    `const KELVOR_WASM_BASE64 = '${readFileSync(options.wasm).toString('base64')}';`,
     read(options.module), read(join(here, 'folder_output.js')), read(join(here, 'worker.js')),
   ].join('\n'),
 };

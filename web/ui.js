@@ -1,4 +1,4 @@
-// The page: takes the files and the options, hands each file to the worker
+// The page: takes the files and the options, hands each file to a worker
 // with the command line that the options make, and shows one row per file.
 // WAVs go into the output folder the user chose, or are offered as
 // downloads and as one zip.
@@ -19,24 +19,42 @@
   const results = $('results');
   const downloadAll = $('download-all');
 
-  const worker = new Worker(URL.createObjectURL(
-    new Blob([$('worker-source').textContent], { type: 'text/javascript' })));
+  // Two workers, one a core, share a batch of small files; a large file goes
+  // to the first alone, so that one large WAV at a time is held. The
+  // WebAssembly is compiled once, here, and each worker gets the compiled
+  // module.
+  const LARGE_FILE = 16 * 1024 * 1024;
+  const compiled = WebAssembly.compile(Uint8Array.from(atob($('kelvor-wasm').textContent.trim()), (c) => c.charCodeAt(0)));
+  const workerSource = URL.createObjectURL(new Blob([$('worker-source').textContent], { type: 'text/javascript' }));
   const pending = new Map();  // job id -> resolve
+  const workers = [0, 1].map(() => {
+    const worker = new Worker(workerSource);
+    worker.queuedBytes = 0;
+    worker.onmessage = (event) => {
+      const resolve = pending.get(event.data.id);
+      pending.delete(event.data.id);
+      if (resolve) resolve(event.data);
+    };
+    compiled.then((module) => worker.postMessage({ module }));
+    return worker;
+  });
   let nextId = 1;
-  worker.onmessage = (event) => {
-    const resolve = pending.get(event.data.id);
-    pending.delete(event.data.id);
-    resolve(event.data);
-  };
 
-  // Hands a file to the worker, which reads it at once and converts the
-  // files in the order handed over. Returns { id, size, reply }, the reply a
+  // Hands a file to a worker, which reads it at once and converts its files
+  // in the order handed over. Returns { id, size, reply }, the reply a
   // promise of the result.
   function handOver(job) {
     const id = nextId++;
-    const reply = new Promise((resolve) => pending.set(id, resolve));
+    const size = job.file.size;
+    const worker = size > LARGE_FILE ? workers[0]
+      : workers.reduce((a, b) => (b.queuedBytes < a.queuedBytes ? b : a));
+    worker.queuedBytes += size;
+    const reply = new Promise((resolve) => pending.set(id, resolve)).then((result) => {
+      worker.queuedBytes -= size;
+      return result;
+    });
     worker.postMessage({ id, ...job });
-    return { id, size: job.file.size, reply };
+    return { id, size, reply };
   }
 
   // The command line of one file, as a user would type it. A name that starts
@@ -159,7 +177,7 @@
   stopButton.addEventListener('click', () => {
     stopRequested = true;
     stopButton.disabled = true;
-    worker.postMessage({ stop: true });  // files not yet started are let go
+    for (const worker of workers) worker.postMessage({ stop: true });  // files not yet started are let go
     progress.textContent = 'Stopping after the file in progress ...';
   });
 
@@ -186,32 +204,34 @@
       return { file: files[i].file, args: commandLine(files[i].file.name),
                output: outputFolder ? { folder: outputFolder, subfolders } : null };
     };
-    const handed = [];
+    const handed = [];  // in the files' order: { index, id, size, reply }
+    let nextIndex = 0;
     let aheadBytes = 0;
     const handOverAhead = () => {
-      while (!stopRequested && done + handed.length < files.length &&
+      while (!stopRequested && nextIndex < files.length &&
              (handed.length < 2 || (handed.length <= AHEAD_FILES && aheadBytes < AHEAD_BYTES))) {
-        const next = handOver(job(done + handed.length));
+        const next = { index: nextIndex, ...handOver(job(nextIndex)) };
+        nextIndex++;
         if (handed.length > 0) aheadBytes += next.size;
         handed.push(next);
       }
     };
     handOverAhead();
     while (handed.length > 0) {
-      const { file, path } = files[done];
+      const current = handed.shift();
+      if (handed.length > 0) aheadBytes -= handed[0].size;
+      const { file, path } = files[current.index];
       progress.textContent = progressText(done, files, doneBytes, totalBytes, startedAt);
       const row = element('li', 'result');
       row.append(element('h3', null, path));
       results.append(row);
-      const reply = await handed.shift().reply;
-      if (reply.discarded) {  // a Stop came first: so were the ones after it
+      const reply = await current.reply;
+      if (reply.discarded) {  // a Stop came before it started
         row.remove();
-        for (const left of handed.splice(0)) pending.delete(left.id);
-        break;
+        continue;
       }
       done++;
       doneBytes += file.size;
-      if (handed.length > 0) aheadBytes -= handed[0].size;
       handOverAhead();
       if (showResult(row, reply, path.split('/').slice(0, -1))) delivered++;
     }

@@ -1,9 +1,9 @@
-// The converter's worker. It is started from a Blob that holds the
-// WebAssembly (as base64), the module factory `createKelvor` (the command
-// line's own main, compiled to WebAssembly), FolderOutput and this file.
+// A converter worker. It is started from a Blob that holds the module
+// factory `createKelvor` (the command line's own main, compiled to
+// WebAssembly), FolderOutput and this file.
 //
-// The WebAssembly is compiled once, when the worker starts. Each file is then
-// converted in a fresh instance made from it, in a folder of its own that
+// The page compiles the WebAssembly once and sends the compiled module first,
+// as { module }. Each file is then converted in a fresh instance made from it, in a folder of its own that
 // holds only that file, exactly as one run of the command line would: main
 // receives `args`, and every byte it prints is sent back as printed. The
 // instance, the file's bytes and the WAV's are let go when the reply is sent.
@@ -19,7 +19,8 @@
 
 const WORK_FOLDER = '/work';
 
-const compiledModule = WebAssembly.compile(Uint8Array.from(atob(KELVOR_WASM_BASE64), (c) => c.charCodeAt(0)));
+let moduleArrived;
+const compiledModule = new Promise((resolve) => { moduleArrived = resolve; });
 
 async function newInstance(printed) {
   const module = await compiledModule;
@@ -184,6 +185,10 @@ async function convertQueue() {
 }
 
 self.onmessage = ({ data }) => {
+  if (data.module) {
+    moduleArrived(data.module);
+    return;
+  }
   if (data.stop) {
     for (const job of queue.splice(0)) self.postMessage({ id: job.id, discarded: true });
     return;
