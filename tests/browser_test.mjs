@@ -228,14 +228,17 @@ function soundtrackFolder() {
   copyFileSync(paths[1], join(folder, 'Battle.ZQ'));
   writeFileSync(join(folder, 'notes.txt'), 'not a container');
   writeFileSync(join(folder, 'field', 'cover.png'), 'not a container either');
+  writeFileSync(join(folder, 'field', 'empty.zq'), '');
   return folder;
 }
 
 test('a folder: its .zq files in any letter case, under their relative paths; others counted', async () => {
   const folder = soundtrackFolder();
   await page.evaluate(() => { window.showSaveFilePicker = undefined; });
-  assert.match(await finished(page, '#folder', folder), /^Done: 2 of 2 files, 2 converted, 0 failed\. 2 other files skipped\.$/);
-  assert.deepEqual((await rows(page)).map((r) => r.name), ['bgm/Battle.ZQ', 'bgm/field/town.zq']);
+  assert.match(await finished(page, '#folder', folder), /^Done: 3 of 3 files, 2 converted, 1 failed\. 2 other files skipped\.$/);
+  const shown = await rows(page);
+  assert.deepEqual(shown.map((r) => r.name), ['bgm/Battle.ZQ', 'bgm/field/empty.zq', 'bgm/field/town.zq']);
+  assert.equal(shown[1].messages, nativeRun(join(folder, 'field', 'empty.zq'), 'empty.zq', ['empty.zq', '-l2']).stdout);
   const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
   assert.deepEqual(Object.keys(zip).sort(), ['bgm/Battle.wav', 'bgm/field/town.wav']);
   assert.ok(Buffer.from(zip['bgm/field/town.wav']).equals(nativeRun(paths[0], 'town.zq', ['town.zq', '-l2']).wav));
@@ -279,6 +282,26 @@ test('Stop ends the batch after the files in progress; what is done stays listed
   // The two workers were each reading a file; the third had not started.
   assert.equal(await page.locator('#progress').textContent(), 'Stopped after 2 of 3 files, 2 converted, 0 failed.');
   assert.deepEqual((await rows(page)).map((r) => r.name), ['example.zq', 'no-loop.zq']);
+  for (const worker of page.workers()) await worker.evaluate(() => { Blob.prototype.arrayBuffer = self.originalArrayBuffer; });
+});
+
+test('a file deleted between choosing and converting gets a plain message', async () => {
+  for (const worker of page.workers()) {
+    await worker.evaluate(() => {  // the next read waits, and the file is gone by then
+      const original = self.originalArrayBuffer = Blob.prototype.arrayBuffer;
+      Blob.prototype.arrayBuffer = function () {
+        Blob.prototype.arrayBuffer = original;
+        return new Promise((done) => setTimeout(done, 700)).then(() => original.call(this));
+      };
+    });
+  }
+  const doomed = join(work, 'doomed.zq');
+  copyFileSync(paths[0], doomed);
+  await page.setInputFiles('#files', [doomed]);
+  rmSync(doomed);
+  await page.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  const [row] = await rows(page);
+  assert.match(row.code, /^This file could not be read: it was moved, changed or deleted/);
   for (const worker of page.workers()) await worker.evaluate(() => { Blob.prototype.arrayBuffer = self.originalArrayBuffer; });
 });
 
@@ -335,8 +358,8 @@ test('an output folder receives each WAV under its relative path; a container th
   await served.getByLabel('Loop count').fill('2');
   await served.setInputFiles('#folder', soundtrackFolder());
   await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
-  assert.equal(await served.locator('#progress').textContent(), 'Done: 2 of 2 files, 1 converted, 1 failed. 2 other files skipped.');
-  const [battle, town] = await rows(served);
+  assert.equal(await served.locator('#progress').textContent(), 'Done: 3 of 3 files, 1 converted, 2 failed. 2 other files skipped.');
+  const [battle, , town] = await rows(served);
   const nativeBattle = nativeRun(paths[1], 'Battle.ZQ', ['Battle.ZQ', '-l2']);
   assert.equal(battle.messages, nativeBattle.stdout);
   assert.ok((await privateFile('out/bgm/Battle.wav')).equals(nativeBattle.wav), 'the earlier file is replaced');

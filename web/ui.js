@@ -126,6 +126,8 @@
 
   const FAILURES = {
     memory: () => 'This file is too large for the memory of this browser. Convert it with the kelvor command line.',
+    unreadable: () => 'This file could not be read: it was moved, changed or deleted since it was chosen, ' +
+      'or it is too large for the memory of this browser.',
     write: (reply) => 'The WAV could not be written to the output folder: ' + reply.detail,
     internal: (reply) => 'The conversion stopped unexpectedly: ' + reply.detail,
   };

@@ -127,7 +127,13 @@ async function convert(file, reading, args, output) {
   growFilesAtOnce(FS);
   FS.mkdir(WORK_FOLDER);
   FS.chdir(WORK_FOLDER);
-  FS.writeFile(file.name, new Uint8Array(await reading), { canOwn: true });
+  let input;
+  try {
+    input = new Uint8Array(await reading);
+  } catch (error) {
+    throw isOutOfMemory(error) ? error : new UnreadableFile(error);
+  }
+  FS.writeFile(file.name, input, { canOwn: true });
   const target = output ? await prepareOutput(kelvor, file, args, output) : null;
   const status = kelvor.callMain(args);  // main's result, through exit
   const written = writtenFiles(FS, file.name);
@@ -151,11 +157,21 @@ async function convert(file, reading, args, output) {
   return reply;
 }
 
-// A browser that cannot hold the file or its WAV throws a RangeError (or,
-// reading the file, a NotReadableError) rather than returning a result code.
+// A browser that cannot hold the file or its WAV throws a RangeError rather
+// than returning a result code.
 function isOutOfMemory(error) {
-  return error instanceof RangeError || (error && error.name === 'NotReadableError') ||
-         /memory|allocation/i.test(String(error && error.message));
+  return error instanceof RangeError || /memory|allocation/i.test(String(error && error.message));
+}
+
+
+
+// A file that could not be read: moved, changed or deleted since it was
+// chosen (or, in some browsers, too large to hold).
+class UnreadableFile extends Error {
+  constructor(cause) {
+    super(`${cause && cause.name}: ${cause && cause.message}`);
+    this.name = 'UnreadableFile';
+  }
 }
 
 // File system errors that a write into the chosen folder meets.
@@ -169,7 +185,8 @@ async function run({ id, file, reading, args, output }) {
     const result = await convert(file, reading, args, output);
     self.postMessage({ id, ...result }, [result.printed.buffer]);
   } catch (error) {
-    const failure = isOutOfMemory(error) ? 'memory' : isWriteFailure(error) ? 'write' : 'internal';
+    const failure = isOutOfMemory(error) ? 'memory' : error instanceof UnreadableFile ? 'unreadable'
+      : isWriteFailure(error) ? 'write' : 'internal';
     self.postMessage({ id, failure, detail: error && error.name ? `${error.name}: ${error.message}` : String(error) });
   }
 }
