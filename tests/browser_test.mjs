@@ -67,9 +67,12 @@ function nativeRun(source, name, args, beside = {}) {
 
 async function rows(page) {
   return page.$$eval('#results > li', (items) => items.map((li) => ({
-    name: li.querySelector('h3').textContent,
+    name: li.querySelector('.name').textContent,
+    status: li.querySelector('.status').textContent,
+    facts: li.querySelector('.facts') ? li.querySelector('.facts').textContent : null,
     messages: li.querySelector('pre') ? li.querySelector('pre').textContent : null,
-    code: li.querySelector('.code').textContent,
+    messagesOpen: li.querySelector('details') ? li.querySelector('details').open : null,
+    code: (li.querySelector('.code') || li.querySelector('.status')).textContent,
     download: li.querySelector('a[download]') ? li.querySelector('a[download]').getAttribute('download') : null,
   })));
 }
@@ -146,6 +149,45 @@ test('a batch shows the command line\'s messages and gives its bytes', async () 
   assert.ok(Math.abs(duration - 2.5) < 0.001, `the example plays ${duration} s`);
 });
 
+test('rows show the reader\'s facts, the loop on the waveform, and open the messages of a failure', async () => {
+  await page.getByLabel('Loop count').fill('3');
+  await convertBatch(page, paths);
+  const [example, noLoop, broken] = await rows(page);
+  assert.equal(example.status, 'converted');
+  assert.equal(example.facts, '2 ch · 44,100 Hz · 16 bit · intro 0.500 s · loop 1.000 s · loop count 3 · 3.500 s in all');
+  assert.equal(noLoop.facts, '2 ch · 44,100 Hz · 16 bit · no loop information · loop count 1 · 0.000 s in all');
+  assert.equal(example.messagesOpen, false);
+  assert.equal(broken.status, 'error-22 : read error(analyze)');
+  assert.equal(broken.messagesOpen, true);
+  const wave = page.locator('#results > li').first().locator('canvas');
+  assert.equal(await wave.getAttribute('data-loop-start'), '22050');
+  assert.equal(await wave.getAttribute('data-repetitions'), '66150,110250');
+  assert.equal(await wave.getAttribute('aria-label'), 'loop from 0.500 s to 1.500 s, heard 3 times');
+  assert.equal(await page.locator('#results > li').nth(1).locator('canvas').getAttribute('data-loop-start'), null);
+  await page.getByLabel('Loop count').fill('2');
+});
+
+test('"Play loop" loops the loop section at the container\'s loop points, until stopped', async () => {
+  await convertBatch(page, [paths[0]]);
+  await page.evaluate(() => {
+    window.sources = [];
+    const start = AudioBufferSourceNode.prototype.start;
+    AudioBufferSourceNode.prototype.start = function (...args) {
+      window.sources.push({ loop: this.loop, loopStart: this.loopStart, loopEnd: this.loopEnd,
+                            frames: this.buffer.length, rate: this.buffer.sampleRate });
+      return start.apply(this, args);
+    };
+  });
+  const button = page.getByRole('button', { name: 'Play loop of example.wav' });
+  await button.click();
+  await page.waitForFunction(() => window.sources.length === 1);
+  assert.deepEqual(await page.evaluate(() => window.sources[0]),
+    { loop: true, loopStart: 22050 / 44100, loopEnd: 66150 / 44100, frames: 66150, rate: 44100 });
+  assert.equal(await button.textContent(), 'Stop loop');
+  await button.click();
+  assert.equal(await button.textContent(), 'Play loop');
+});
+
 test('a refused loop count and -x are the command line\'s', async () => {
   await page.getByLabel('Loop count').fill('0');
   await page.getByLabel('Short format block (-x)').check();
@@ -207,6 +249,19 @@ test('at 200 % zoom nothing needs scrolling sideways', async () => {
   assert.equal(overflow, 0);
   await page.setViewportSize({ width: 1280, height: 900 });
   if (options.screenshot) await page.screenshot({ path: options.screenshot, fullPage: true });
+  for (const colorScheme of ['light', 'dark']) {
+    await page.emulateMedia({ colorScheme });
+    for (const width of [1100, 640]) {
+      await page.setViewportSize({ width, height: 900 });
+      const overflow = await page.evaluate(() => document.documentElement.scrollWidth - document.documentElement.clientWidth);
+      assert.equal(overflow, 0, `${width} px, ${colorScheme}`);
+      if (options.screenshot) {
+        await page.screenshot({ path: options.screenshot.replace(/\.png$/, `-${width}-${colorScheme}.png`), fullPage: true });
+      }
+    }
+  }
+  await page.emulateMedia({ colorScheme: null });
+  await page.setViewportSize({ width: 1280, height: 900 });
 });
 
 test('the footer names the release and carries every license', async () => {

@@ -42,10 +42,13 @@ const sources = {
   'zip-library.js': zipLibrary,
   'zip.js': () => read(join(here, 'zip.js')),
   'gather.js': () => read(join(here, 'gather.js')),
+  'peaks.js': () => read(join(here, 'peaks.js')),
+  'rows.js': () => read(join(here, 'rows.js')),
   'ui.js': () => read(join(here, 'ui.js')),
   'kelvor.wasm.base64': () => readFileSync(options.wasm).toString('base64'),
   'worker-source.js': () => [
-    read(options.module), read(join(here, 'folder_output.js')), read(join(here, 'worker.js')),
+    read(options.module), read(join(here, 'peaks.js')), read(join(here, 'folder_output.js')),
+    read(join(here, 'worker.js')),
   ].join('\n'),
 };
 

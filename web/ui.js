@@ -132,26 +132,65 @@
     internal: (reply) => 'The conversion stopped unexpectedly: ' + reply.detail,
   };
 
+  // A new row: its status until the file is done, and the file's path.
+  function newRow(path) {
+    const row = element('li', 'result');
+    const line = element('p', 'line');
+    line.append(element('span', 'status', 'converting'), ' ', element('span', 'name', path));
+    row.append(line);
+    return row;
+  }
+
+  function fail(row, text) {
+    row.classList.add('failed');
+    row.querySelector('.status').textContent = text;
+  }
+
+  // The command line's messages and result code, one click away; open by
+  // themselves on a failed row.
+  function messages(row, printed, status) {
+    const box = element('details', 'messages-box');
+    box.append(element('summary', null, 'Messages'), element('pre', 'messages', printed),
+      element('p', 'code', 'Result code: ' + status));
+    box.open = status !== 0;
+    row.append(box);
+  }
+
   // Fills the row; true when the file was converted and its WAV delivered.
   function showResult(row, reply, subfolders) {
+    row.dataset.code = reply.failure ? reply.failure : String(reply.status);
     if (reply.failure) {
-      row.classList.add('failed');
-      row.append(element('p', 'code', FAILURES[reply.failure](reply)));
+      fail(row, FAILURES[reply.failure](reply));
       return false;
     }
-    row.append(element('pre', 'messages', new TextDecoder().decode(reply.printed)));
-    row.append(element('p', 'code', 'Result code: ' + reply.status));
-    if (reply.status !== 0) row.classList.add('failed');
-    if (!reply.wav || reply.status !== 0) return false;
-    const { name, size, seconds } = reply.wav;
-    row.append(element('p', 'summary', `${name}: ${size.toLocaleString('en')} bytes, ${seconds.toFixed(3)} s`));
+    const printed = new TextDecoder().decode(reply.printed);
+    const line = row.querySelector('.line');
+    const facts = KelvorRows.describe(reply.track, printed);
+    if (facts) line.append(' ', element('span', 'facts', facts.text));
+    if (reply.status !== 0 || !reply.wav) {
+      const error = /^error-.*$/m.exec(printed);
+      if (reply.status !== 0) fail(row, error ? error[0] : 'result code ' + reply.status);
+      else row.querySelector('.status').textContent = 'no track';
+      messages(row, printed, reply.status);
+      return false;
+    }
+    const { name, size, seconds, peaks } = reply.wav;
+    row.querySelector('.status').textContent = 'converted';
+    line.append(' ', element('span', 'output', `${name}: ${size.toLocaleString('en')} bytes, ${seconds.toFixed(3)} s`));
+    if (facts && peaks) row.append(KelvorRows.waveform(peaks, facts));
+    else if (facts) row.append(element('p', 'wave-text', facts.summary));
+    const actions = element('p', 'actions');
+    row.append(actions);
+    messages(row, printed, reply.status);
     if (reply.writeFailure) {
-      row.classList.add('failed');
-      row.append(element('p', 'code', 'The WAV could not be written to the output folder: ' + reply.writeFailure));
+      fail(row, 'The WAV could not be written to the output folder: ' + reply.writeFailure);
       return false;
     }
     if (reply.wav.written) {
-      row.append(element('p', 'written', `Written to ${outputFolder.name}/${reply.wav.written}`));
+      const folder = outputFolder;
+      const where = reply.wav.written;
+      if (facts) actions.append(KelvorRows.loopButton(facts, () => fileIn(folder, where), name), ' ');
+      actions.append(element('span', 'written', `Written to ${folder.name}/${where}`));
       return true;
     }
     const url = URL.createObjectURL(reply.wav.blob);
@@ -160,8 +199,19 @@
     const link = element('a', 'download', 'Download ' + name);
     link.href = url;
     link.download = name;
-    row.append(playButton(name, url), link);
+    const blob = reply.wav.blob;
+    actions.append(playButton(name, url), ' ');
+    if (facts) actions.append(KelvorRows.loopButton(facts, async () => blob, name), ' ');
+    actions.append(link);
     return true;
+  }
+
+  // A file of the output folder by its relative path.
+  async function fileIn(folder, path) {
+    const parts = path.split('/');
+    let at = folder;
+    for (const part of parts.slice(0, -1)) at = await at.getDirectoryHandle(part);
+    return (await at.getFileHandle(parts.at(-1))).getFile();
   }
 
   const MB = 1e6;
@@ -224,8 +274,7 @@
       if (handed.length > 0) aheadBytes -= handed[0].size;
       const { file, path } = files[current.index];
       progress.textContent = progressText(done, files, doneBytes, totalBytes, startedAt);
-      const row = element('li', 'result');
-      row.append(element('h3', null, path));
+      const row = newRow(path);
       results.append(row);
       const reply = await current.reply;
       if (reply.discarded) {  // a Stop came before it started

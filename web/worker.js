@@ -47,6 +47,23 @@ function derivedName(kelvor, source) {
   }
 }
 
+// The track facts that the converter's reader finds in `input` (see
+// web/track_facts.h), read in an instance of their own so that nothing the
+// reader prints mixes with main's messages; null when the reader fails.
+const TRACK_FIELDS = ['total_size', 'trk_offset', 'trk_mark', 'data_offset', 'data_bytes', 'sample_rate',
+  'channels', 'frame_bits', 'sample_bits', 'slp_offset', 'loop_mark', 'loop_start'];
+async function describe(input) {
+  const kelvor = await newInstance([]);
+  kelvor.FS.writeFile('/source', input, { canOwn: true });  // shared, never written
+  const name = kelvor._malloc(8);
+  const fields = kelvor._malloc(4 * TRACK_FIELDS.length);
+  kelvor.stringToUTF8('/source', name, 8);
+  if (kelvor._kelvor_describe(name, fields) !== 0) return null;
+  return Object.fromEntries(TRACK_FIELDS.map((field, i) => [field, kelvor.getValue(fields + 4 * i, 'i32') >>> 0]));
+}
+
+const PEAK_COLUMNS = 1000;
+
 // MEMFS, which holds the files, grows a file that fills by an eighth,
 // copying it whole each time: a WAV of 160 MiB would be copied some forty
 // times. Here a growing file takes at once the length its RIFF header
@@ -133,14 +150,16 @@ async function convert(file, reading, args, output) {
   } catch (error) {
     throw isOutOfMemory(error) ? error : new UnreadableFile(error);
   }
+  const track = await describe(input);
   FS.writeFile(file.name, input, { canOwn: true });
   const target = output ? await prepareOutput(kelvor, file, args, output) : null;
   const status = kelvor.callMain(args);  // main's result, through exit
   const written = writtenFiles(FS, file.name);
-  const reply = { printed: new Uint8Array(printed), status, wav: null };
+  const reply = { printed: new Uint8Array(printed), status, wav: null, track };
   if (status !== 0 || written.length !== 1) return reply;
   const bytes = fileBytes(FS, written[0]);
-  reply.wav = { name: written[0], size: bytes.length, seconds: seconds(bytes) };
+  reply.wav = { name: written[0], size: bytes.length, seconds: seconds(bytes),
+                peaks: KelvorPeaks.peaks(bytes, PEAK_COLUMNS), layout: KelvorPeaks.pcmLayout(bytes) };
   if (target) {
     // The run succeeded; the row fails all the same when its WAV cannot be
     // written, and keeps the run's messages.

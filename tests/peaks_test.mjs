@@ -1,0 +1,79 @@
+// The page's waveform peaks and loop markers, on WAVs made here: known
+// ramps and squares in every sample format give known minima and maxima.
+//
+//   node --test tests/peaks_test.mjs
+import assert from 'node:assert/strict';
+import { createRequire } from 'node:module';
+import { test } from 'node:test';
+
+const KelvorPeaks = createRequire(import.meta.url)('../web/peaks.js');
+
+// A WAV of `frames` frames whose channel c of frame f holds sample(f, c),
+// stored in `bits` bits (8 unsigned, else signed), little-endian.
+function wav({ bits, channels, frames, sample, blockAlign = channels * bits / 8, fmtSize = 16 }) {
+  const data = Buffer.alloc(frames * blockAlign);
+  for (let f = 0; f < frames; f++) {
+    for (let c = 0; c < channels; c++) {
+      const at = f * blockAlign + c * bits / 8;
+      const v = sample(f, c);
+      if (bits === 8) data.writeUInt8(v + 128, at);
+      else data.writeIntLE(v, at, bits / 8);
+    }
+  }
+  const fmt = Buffer.alloc(fmtSize);
+  fmt.writeUInt16LE(1, 0);
+  fmt.writeUInt16LE(channels, 2);
+  fmt.writeUInt32LE(44100, 4);
+  fmt.writeUInt32LE(44100 * blockAlign, 8);
+  if (fmtSize >= 16) {
+    fmt.writeUInt16LE(blockAlign, 12);
+    fmt.writeUInt16LE(bits, 14);
+  }
+  const chunk = (tag, body) => Buffer.concat([Buffer.from(tag), Buffer.from(Uint32Array.of(body.length).buffer), body]);
+  const body = Buffer.concat([Buffer.from('WAVE'), chunk('fmt ', fmt), chunk('data', data)]);
+  return new Uint8Array(Buffer.concat([Buffer.from('RIFF'), Buffer.from(Uint32Array.of(body.length).buffer), body]));
+}
+
+const FULL = { 8: 128, 16: 32768, 24: 8388608, 32: 2147483648 };
+
+test('each sample format: a square of full swing and a ramp give their extremes', () => {
+  for (const bits of [8, 16, 24, 32]) {
+    const full = FULL[bits];
+    // Channel 0: a square, -full then full - 1 in turn; channel 1: a ramp up from 0.
+    const bytes = wav({ bits, channels: 2, frames: 8,
+      sample: (f, c) => (c === 0 ? (f % 2 ? full - 1 : -full) : f * Math.floor(full / 8)) });
+    const whole = KelvorPeaks.peaks(bytes, 1);
+    assert.equal(whole.min[0], -1, `${bits} bits`);
+    assert.equal(whole.max[0], Math.fround((full - 1) / full), `${bits} bits`);  // peaks are 32-bit floats
+    // Four columns of two frames: each column holds one low and one high square sample.
+    const four = KelvorPeaks.peaks(bytes, 4);
+    assert.deepEqual([...four.min], [-1, -1, -1, -1], `${bits} bits`);
+    // The ramp alone, as mono: column k holds frames 2k and 2k + 1.
+    const ramp = KelvorPeaks.peaks(wav({ bits, channels: 1, frames: 8, sample: (f) => f * Math.floor(full / 8) }), 4);
+    const step = Math.floor(full / 8) / full;
+    assert.deepEqual([...ramp.min].map((v) => Math.round(v / step)), [0, 2, 4, 6], `${bits} bits`);
+    assert.deepEqual([...ramp.max].map((v) => Math.round(v / step)), [1, 3, 5, 7], `${bits} bits`);
+    assert.equal(ramp.frames, 8);
+    // Every channel counts: silence on the left, the square on the right.
+    const right = KelvorPeaks.peaks(wav({ bits, channels: 2, frames: 2, sample: (f, c) => (c === 0 ? 0 : f ? full - 1 : -full) }), 1);
+    assert.deepEqual([right.min[0], right.max[0]], [-1, Math.fround((full - 1) / full)], `${bits} bits, right channel`);
+  }
+});
+
+test('formats it cannot draw give no peaks', () => {
+  const sample = () => 0;
+  assert.equal(KelvorPeaks.peaks(wav({ bits: 16, channels: 2, frames: 4, sample, blockAlign: 6 }), 4), null, 'block align');
+  assert.equal(KelvorPeaks.peaks(wav({ bits: 16, channels: 1, frames: 4, sample, fmtSize: 12 }), 4), null, '-x');
+  const twelve = wav({ bits: 16, channels: 1, frames: 4, sample });
+  new DataView(twelve.buffer).setUint16(34, 12, true);
+  assert.equal(KelvorPeaks.peaks(twelve, 4), null, '12 bits');
+});
+
+test('the loop start and each repetition fall on their columns', () => {
+  // The example heard three times: 66,150 frames, the loop from 22,050, 154,350 frames in all.
+  const markers = KelvorPeaks.loopMarkers({ frames: 154350, dataFrames: 66150, loopFrame: 22050, loopCount: 3 }, 1000);
+  assert.equal(markers.loopStart, 22050);
+  assert.deepEqual(markers.repetitions, [66150, 110250]);
+  assert.deepEqual(markers.columns, [142, 428, 714]);
+  assert.deepEqual(KelvorPeaks.loopMarkers({ frames: 10, dataFrames: 10, loopFrame: 4, loopCount: 1 }, 5).columns, [2]);
+});

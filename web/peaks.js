@@ -1,0 +1,75 @@
+// The waveform of a WAV as the page draws it: per pixel column, the lowest
+// and highest sample of any channel, computed from the PCM bytes while the
+// worker holds them (nothing is kept but the peaks); and the columns where
+// the loop starts and each repetition begins.
+'use strict';
+
+const KelvorPeaks = (() => {
+  // The format block and where the samples lie, from the RIFF chunks; null
+  // for anything but PCM of 8 (unsigned), 16, 24 or 32 bits (signed, little-
+  // endian) whose block align is the channels' bytes.
+  function pcmLayout(bytes) {
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const tag = (at) => String.fromCharCode(...bytes.subarray(at, at + 4));
+    if (bytes.length < 12 || tag(0) !== 'RIFF' || tag(8) !== 'WAVE') return null;
+    let format = null;
+    for (let at = 12; at + 8 <= bytes.length;) {
+      const size = view.getUint32(at + 4, true);
+      if (tag(at) === 'fmt ' && size >= 16) {
+        format = { tag: view.getUint16(at + 8, true), channels: view.getUint16(at + 10, true),
+                   rate: view.getUint32(at + 12, true), blockAlign: view.getUint16(at + 20, true),
+                   bits: view.getUint16(at + 22, true) };
+      } else if (tag(at) === 'data') {
+        if (!format || format.tag !== 1 || ![8, 16, 24, 32].includes(format.bits) || format.channels === 0 ||
+            format.blockAlign !== format.channels * format.bits / 8) return null;
+        const length = Math.min(size, bytes.length - at - 8);
+        return { ...format, dataAt: at + 8, frames: Math.floor(length / format.blockAlign) };
+      }
+      at += 8 + size + (size & 1);
+    }
+    return null;
+  }
+
+  // A sample as a number from -1 to just under 1.
+  const readers = {
+    8: (b, at) => (b[at] - 128) / 128,
+    16: (b, at) => ((b[at] | (b[at + 1] << 8)) << 16 >> 16) / 32768,
+    24: (b, at) => ((b[at] | (b[at + 1] << 8) | (b[at + 2] << 16)) << 8 >> 8) / 8388608,
+    32: (b, at) => (b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (b[at + 3] << 24)) / 2147483648,
+  };
+
+  // { columns, min, max, frames, rate } for `columns` pixel columns, or null.
+  function peaks(bytes, columns) {
+    const layout = pcmLayout(bytes);
+    if (!layout || layout.frames === 0) return null;
+    const read = readers[layout.bits];
+    const width = layout.bits / 8;
+    const min = new Float32Array(columns).fill(1);
+    const max = new Float32Array(columns).fill(-1);
+    for (let frame = 0; frame < layout.frames; frame++) {
+      const column = Math.floor(frame * columns / layout.frames);
+      const at = layout.dataAt + frame * layout.blockAlign;
+      for (let c = 0; c < layout.channels; c++) {
+        const v = read(bytes, at + c * width);
+        if (v < min[column]) min[column] = v;
+        if (v > max[column]) max[column] = v;
+      }
+    }
+    return { columns, min, max, frames: layout.frames, rate: layout.rate };
+  }
+
+  // Where the loop starts and where each further repetition begins, in
+  // sample frames and in columns, for a WAV of `frames` frames unrolled from
+  // `dataFrames` frames whose loop starts at `loopFrame`, heard `loopCount`
+  // times.
+  function loopMarkers({ frames, dataFrames, loopFrame, loopCount }, columns) {
+    const repetitions = [];
+    for (let k = 1; k < loopCount; k++) repetitions.push(dataFrames + (k - 1) * (dataFrames - loopFrame));
+    const column = (frame) => Math.min(columns - 1, Math.floor(frame * columns / frames));
+    return { loopStart: loopFrame, repetitions, columns: [loopFrame, ...repetitions].map(column) };
+  }
+
+  return { pcmLayout, peaks, loopMarkers };
+})();
+
+if (typeof module === 'object') module.exports = KelvorPeaks;
