@@ -38,22 +38,54 @@ const KelvorPeaks = (() => {
     32: (b, at) => (b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (b[at + 3] << 24)) / 2147483648,
   };
 
+  // Little-endian hosts may read 16-bit samples through a typed array, many
+  // times faster; any other host reads them byte by byte like the rest.
+  const littleEndianHost = new Uint8Array(Uint16Array.of(1).buffer)[0] === 1;
+
+  // The samples of frames [from, to) as integers, their lowest and highest.
+  function extremes16(samples, channels, from, to) {
+    let low = 32767;
+    let high = -32768;
+    for (let i = from * channels, end = to * channels; i < end; i++) {
+      const v = samples[i];
+      if (v < low) low = v;
+      if (v > high) high = v;
+    }
+    return [low / 32768, high / 32768];
+  }
+
+  function extremes(bytes, layout, read, from, to) {
+    let low = 1;
+    let high = -1;
+    const width = layout.bits / 8;
+    for (let frame = from; frame < to; frame++) {
+      const at = layout.dataAt + frame * layout.blockAlign;
+      for (let c = 0; c < layout.channels; c++) {
+        const v = read(bytes, at + c * width);
+        if (v < low) low = v;
+        if (v > high) high = v;
+      }
+    }
+    return [low, high];
+  }
+
   // { columns, min, max, frames, rate } for `columns` pixel columns, or null.
+  // Frame f falls in column floor(f x columns / frames).
   function peaks(bytes, columns) {
     const layout = pcmLayout(bytes);
     if (!layout || layout.frames === 0) return null;
     const read = readers[layout.bits];
-    const width = layout.bits / 8;
+    const start = bytes.byteOffset + layout.dataAt;
+    const samples = layout.bits === 16 && littleEndianHost && start % 2 === 0
+      ? new Int16Array(bytes.buffer, start, layout.frames * layout.channels) : null;
     const min = new Float32Array(columns).fill(1);
     const max = new Float32Array(columns).fill(-1);
-    for (let frame = 0; frame < layout.frames; frame++) {
-      const column = Math.floor(frame * columns / layout.frames);
-      const at = layout.dataAt + frame * layout.blockAlign;
-      for (let c = 0; c < layout.channels; c++) {
-        const v = read(bytes, at + c * width);
-        if (v < min[column]) min[column] = v;
-        if (v > max[column]) max[column] = v;
-      }
+    for (let column = 0; column < columns; column++) {
+      const from = Math.ceil(column * layout.frames / columns);
+      const to = Math.min(layout.frames, Math.ceil((column + 1) * layout.frames / columns));
+      if (from >= to) continue;
+      [min[column], max[column]] = samples ? extremes16(samples, layout.channels, from, to)
+        : extremes(bytes, layout, read, from, to);
     }
     return { columns, min, max, frames: layout.frames, rate: layout.rate };
   }

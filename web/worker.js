@@ -137,7 +137,25 @@ async function prepareOutput(kelvor, file, args, output) {
   return { folder, name };
 }
 
+// The file's bytes and its WAV's are let go as soon as the file is done
+// (detached, so their memory goes back at once, not when the collector next
+// comes round): a batch of large files never holds several at a time.
+function release(buffers) {
+  for (const buffer of buffers) {
+    if (buffer && buffer.byteLength > 0 && typeof buffer.transfer === 'function') buffer.transfer(0);
+  }
+}
+
 async function convert(file, reading, args, output) {
+  const held = [];
+  try {
+    return await convertHeld(file, reading, args, output, held);
+  } finally {
+    release(held);
+  }
+}
+
+async function convertHeld(file, reading, args, output, held) {
   const printed = [];
   const kelvor = await newInstance(printed);
   const FS = kelvor.FS;
@@ -150,6 +168,7 @@ async function convert(file, reading, args, output) {
   } catch (error) {
     throw isOutOfMemory(error) ? error : new UnreadableFile(error);
   }
+  held.push(input.buffer);
   const track = await describe(input);
   FS.writeFile(file.name, input, { canOwn: true });
   const target = output ? await prepareOutput(kelvor, file, args, output) : null;
@@ -158,6 +177,7 @@ async function convert(file, reading, args, output) {
   const reply = { printed: new Uint8Array(printed), status, wav: null, track };
   if (status !== 0 || written.length !== 1) return reply;
   const bytes = fileBytes(FS, written[0]);
+  held.push(bytes.buffer);
   reply.wav = { name: written[0], size: bytes.length, seconds: seconds(bytes),
                 peaks: KelvorPeaks.peaks(bytes, PEAK_COLUMNS), layout: KelvorPeaks.pcmLayout(bytes) };
   if (target) {
@@ -171,7 +191,7 @@ async function convert(file, reading, args, output) {
       reply.writeFailure = `${error.name}: ${error.message}`;
     }
   } else {
-    reply.wav.blob = new Blob([bytes], { type: 'audio/wav' });
+    reply.wav.blob = new Blob([bytes], { type: 'audio/wav' });  // a copy
   }
   return reply;
 }
@@ -181,8 +201,6 @@ async function convert(file, reading, args, output) {
 function isOutOfMemory(error) {
   return error instanceof RangeError || /memory|allocation/i.test(String(error && error.message));
 }
-
-
 
 // A file that could not be read: moved, changed or deleted since it was
 // chosen (or, in some browsers, too large to hold).
