@@ -57,7 +57,7 @@ const KelvorRows = (() => {
     canvas.setAttribute('role', 'img');
     canvas.setAttribute('aria-label', facts.summary);
     const style = getComputedStyle(document.documentElement);
-    const colour = (name) => style.getPropertyValue(name).trim();
+    const [intro, loop, marker] = ['--intro', '--loop', '--marker'].map((name) => style.getPropertyValue(name).trim());
     const g = canvas.getContext('2d');
     const middle = canvas.height / 2;
     let markers = null;
@@ -69,12 +69,12 @@ const KelvorRows = (() => {
     }
     for (let x = 0; x < peaks.columns; x++) {
       if (peaks.min[x] > peaks.max[x]) continue;  // a column without a sample
-      g.fillStyle = colour(markers && x >= markers.columns[0] ? '--loop' : '--intro');
+      g.fillStyle = markers && x >= markers.columns[0] ? loop : intro;
       const top = middle - peaks.max[x] * middle;
       g.fillRect(x, top, 1, Math.max(1, (peaks.max[x] - peaks.min[x]) * middle));
     }
     if (markers) {
-      g.fillStyle = colour('--marker');
+      g.fillStyle = marker;
       for (const x of markers.columns) g.fillRect(x, 0, 2, canvas.height);
     }
     return canvas;
