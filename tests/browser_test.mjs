@@ -225,10 +225,14 @@ test('a file the browser cannot hold gets a plain message, and the page goes on'
 
 test('the controls are labelled and reachable from the keyboard', async () => {
   await page.bringToFront();
-  await page.reload();
+  await page.reload({ waitUntil: 'load' });
   await page.keyboard.press('Tab');
   assert.equal(await page.evaluate(() => document.activeElement.id), 'files');
-  const [chooser] = await Promise.all([page.waitForEvent('filechooser', { timeout: 15000 }), page.keyboard.press('Space')]);
+  // Space on the focused picker opens the browser's own chooser. Headless
+  // Chromium now and then lets the first key after a reload pass without
+  // opening it (about one run in ten here); a second press is then made.
+  const openChooser = () => Promise.all([page.waitForEvent('filechooser', { timeout: 5000 }), page.keyboard.press('Space')]);
+  const [chooser] = await openChooser().catch(() => openChooser());
   await chooser.setFiles([paths[0]]);
   await page.waitForFunction(() => document.getElementById('progress').textContent.startsWith('Done'));
   await page.keyboard.press('Tab');
