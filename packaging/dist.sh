@@ -20,13 +20,13 @@ mkdir -p "$dist" "$work"
 
 say() { echo "== dist: $*"; }
 
+# `wrapper`, when set, runs the configuration (emcmake for the page).
 configure_and_build() {  # FOLDER CMAKE-ARGUMENTS...
   local folder=$1
   shift
-  "${configure[@]}" -S . -B "$folder" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF "$@" >/dev/null
+  ${wrapper:-} cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF "$@" >/dev/null
   cmake --build "$folder" -j2 >/dev/null
 }
-configure=(cmake)
 
 # A folder as a .tar.gz or a .zip, entries sorted, times and owners fixed.
 pack_tar() {  # FOLDER-IN-STAGE ARCHIVE
@@ -71,9 +71,7 @@ pack_zip "$windows" "$dist/$windows.zip"
 
 say "the page"
 [ -f node_modules/fflate/package.json ] || npm ci --no-audit --no-fund >/dev/null
-configure=(emcmake cmake)
-configure_and_build "$work/web"
-configure=(cmake)
+wrapper=emcmake configure_and_build "$work/web"
 cp "$work/web/kelvor.html" "$dist/kelvor-$version.html"
 
 say "source"

@@ -89,6 +89,27 @@ async function convertBatch(page, paths) {
   assert.match(await finished(page, '#files', paths), new RegExp(`^Done: ${paths.length} of ${paths.length} files`));
 }
 
+// The next read of a file in each worker waits `delay` ms, or fails as
+// Chromium fails an allocation when the file is named `fail`; restoreReads
+// puts reading back as it was.
+async function onNextRead(page, how) {
+  for (const worker of page.workers()) {
+    await worker.evaluate(({ delay, fail }) => {
+      const original = self.originalArrayBuffer = Blob.prototype.arrayBuffer;
+      Blob.prototype.arrayBuffer = function () {
+        if (fail && this.name !== fail) return original.call(this);
+        Blob.prototype.arrayBuffer = original;
+        if (fail) return Promise.reject(new RangeError('Array buffer allocation failed'));
+        return new Promise((done) => setTimeout(done, delay)).then(() => original.call(this));
+      };
+    }, how);
+  }
+}
+
+async function restoreReads(page) {
+  for (const worker of page.workers()) await worker.evaluate(() => { Blob.prototype.arrayBuffer = self.originalArrayBuffer; });
+}
+
 async function download(page, locator) {
   const [file] = await Promise.all([page.waitForEvent('download'), locator.click()]);
   return { name: file.suggestedFilename(), bytes: readFileSync(await file.path()) };
@@ -204,23 +225,13 @@ test('a refused loop count and -x are the command line\'s', async () => {
 });
 
 test('a file the browser cannot hold gets a plain message, and the page goes on', async () => {
-  // The next read of example.zq fails as Chromium fails an allocation.
-  for (const worker of page.workers()) {
-    await worker.evaluate(() => {
-      const original = self.originalArrayBuffer = Blob.prototype.arrayBuffer;
-      Blob.prototype.arrayBuffer = function () {
-        if (this.name !== 'example.zq') return original.call(this);
-        Blob.prototype.arrayBuffer = original;
-        return Promise.reject(new RangeError('Array buffer allocation failed'));
-      };
-    });
-  }
+  await onNextRead(page, { fail: 'example.zq' });  // as Chromium fails an allocation
   await convertBatch(page, [paths[0], paths[1]]);
   const shown = await rows(page);
   assert.equal(shown[0].messages, null);
   assert.match(shown[0].code, /too large for the memory of this browser/);
   assert.equal(shown[1].code, 'Result code: 0');
-  for (const worker of page.workers()) await worker.evaluate(() => { Blob.prototype.arrayBuffer = self.originalArrayBuffer; });
+  await restoreReads(page);
 });
 
 test('the controls are labelled and reachable from the keyboard', async () => {
@@ -337,34 +348,18 @@ test('a dropped folder is walked to the end of every listing', async () => {
 });
 
 test('Stop ends the batch after the files in progress; what is done stays listed', async () => {
-  for (const worker of page.workers()) {
-    await worker.evaluate(() => {  // each worker's first file takes a while to read
-      const original = self.originalArrayBuffer = Blob.prototype.arrayBuffer;
-      Blob.prototype.arrayBuffer = function () {
-        Blob.prototype.arrayBuffer = original;
-        return new Promise((done) => setTimeout(done, 700)).then(() => original.call(this));
-      };
-    });
-  }
+  await onNextRead(page, { delay: 700 });  // each worker's first file takes a while to read
   await page.setInputFiles('#files', [paths[0], paths[1], paths[3]]);
   await page.getByRole('button', { name: 'Stop' }).click();
   await page.waitForFunction(() => /^Stopped/.test(document.getElementById('progress').textContent));
   // The two workers were each reading a file; the third had not started.
   assert.equal(await page.locator('#progress').textContent(), 'Stopped after 2 of 3 files, 2 converted, 0 failed.');
   assert.deepEqual((await rows(page)).map((r) => r.name), ['example.zq', 'no-loop.zq']);
-  for (const worker of page.workers()) await worker.evaluate(() => { Blob.prototype.arrayBuffer = self.originalArrayBuffer; });
+  await restoreReads(page);
 });
 
 test('a file deleted between choosing and converting gets a plain message', async () => {
-  for (const worker of page.workers()) {
-    await worker.evaluate(() => {  // the next read waits, and the file is gone by then
-      const original = self.originalArrayBuffer = Blob.prototype.arrayBuffer;
-      Blob.prototype.arrayBuffer = function () {
-        Blob.prototype.arrayBuffer = original;
-        return new Promise((done) => setTimeout(done, 700)).then(() => original.call(this));
-      };
-    });
-  }
+  await onNextRead(page, { delay: 700 });  // the file is gone by the time it is read
   const doomed = join(work, 'doomed.zq');
   copyFileSync(paths[0], doomed);
   await page.setInputFiles('#files', [doomed]);
@@ -372,7 +367,7 @@ test('a file deleted between choosing and converting gets a plain message', asyn
   await page.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
   const [row] = await rows(page);
   assert.match(row.code, /^This file could not be read: it was moved, changed or deleted/);
-  for (const worker of page.workers()) await worker.evaluate(() => { Blob.prototype.arrayBuffer = self.originalArrayBuffer; });
+  await restoreReads(page);
 });
 
 // The output folder and the saved zip are written through the File System

@@ -5,27 +5,42 @@
 'use strict';
 
 const KelvorPeaks = (() => {
+  // The chunks of a RIFF/WAVE file, in order: { tag, at, size }, `at` being
+  // where the chunk's 8-byte header starts. Nothing for other bytes.
+  function* chunks(bytes) {
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const tag = (at) => String.fromCharCode(...bytes.subarray(at, at + 4));
+    if (bytes.length < 12 || tag(0) !== 'RIFF' || tag(8) !== 'WAVE') return;
+    for (let at = 12; at + 8 <= bytes.length;) {
+      const size = view.getUint32(at + 4, true);
+      yield { tag: tag(at), at, size, view };
+      at += 8 + size + (size & 1);
+    }
+  }
+
+  // Where the sample data begins: just after the "data" chunk's header; -1
+  // when `bytes` (at least the WAV's header) holds no such chunk.
+  function dataStart(bytes) {
+    for (const chunk of chunks(bytes)) if (chunk.tag === 'data') return chunk.at + 8;
+    return -1;
+  }
+
   // The format block and where the samples lie, from the RIFF chunks; null
   // for anything but PCM of 8 (unsigned), 16, 24 or 32 bits (signed, little-
   // endian) whose block align is the channels' bytes.
   function pcmLayout(bytes) {
-    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-    const tag = (at) => String.fromCharCode(...bytes.subarray(at, at + 4));
-    if (bytes.length < 12 || tag(0) !== 'RIFF' || tag(8) !== 'WAVE') return null;
     let format = null;
-    for (let at = 12; at + 8 <= bytes.length;) {
-      const size = view.getUint32(at + 4, true);
-      if (tag(at) === 'fmt ' && size >= 16) {
+    for (const { tag, at, size, view } of chunks(bytes)) {
+      if (tag === 'fmt ' && size >= 16) {
         format = { tag: view.getUint16(at + 8, true), channels: view.getUint16(at + 10, true),
                    rate: view.getUint32(at + 12, true), blockAlign: view.getUint16(at + 20, true),
                    bits: view.getUint16(at + 22, true) };
-      } else if (tag(at) === 'data') {
+      } else if (tag === 'data') {
         if (!format || format.tag !== 1 || ![8, 16, 24, 32].includes(format.bits) || format.channels === 0 ||
             format.blockAlign !== format.channels * format.bits / 8) return null;
         const length = Math.min(size, bytes.length - at - 8);
         return { ...format, dataAt: at + 8, frames: Math.floor(length / format.blockAlign) };
       }
-      at += 8 + size + (size & 1);
     }
     return null;
   }
@@ -101,7 +116,7 @@ const KelvorPeaks = (() => {
     return { loopStart: loopFrame, repetitions, columns: [loopFrame, ...repetitions].map(column) };
   }
 
-  return { pcmLayout, peaks, loopMarkers };
+  return { dataStart, pcmLayout, peaks, loopMarkers };
 })();
 
 if (typeof module === 'object') module.exports = KelvorPeaks;

@@ -102,15 +102,6 @@ const KelvorRows = (() => {
     return new Blob([header, data]).arrayBuffer();
   }
 
-  // Where the sample data of a WAV begins: after the "data" chunk's header.
-  function dataOffset(head) {
-    const view = new DataView(head);
-    for (let at = 12; at + 8 <= head.byteLength; at += 8 + view.getUint32(at + 4, true)) {
-      if (String.fromCharCode(...new Uint8Array(head, at, 4)) === 'data') return at + 8;
-    }
-    return -1;
-  }
-
   // "Play loop": the intro, then the loop section again and again without a
   // gap, until stopped; the audio is made when asked and let go when stopped.
   // `wavFile` gives the converted WAV (a Blob or a File) when called.
@@ -131,7 +122,7 @@ const KelvorRows = (() => {
     button.addEventListener('click', async () => {
       if (playing) return stop();
       const wav = await wavFile();
-      const start = dataOffset(await wav.slice(0, 256).arrayBuffer());
+      const start = KelvorPeaks.dataStart(new Uint8Array(await wav.slice(0, 256).arrayBuffer()));
       const data = await wav.slice(start, start + facts.dataBytes).arrayBuffer();
       const context = new AudioContext({ sampleRate: facts.rate });
       const source = context.createBufferSource();

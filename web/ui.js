@@ -65,12 +65,7 @@
     return args;
   }
 
-  function element(tag, className, text) {
-    const e = document.createElement(tag);
-    if (className) e.className = className;
-    if (text !== undefined) e.textContent = text;
-    return e;
-  }
+  const element = KelvorRows.element;
 
   // The output folder, where the browser lets the page write into one.
   let outputFolder = null;
@@ -183,7 +178,7 @@
     row.append(actions);
     messages(row, printed, reply.status);
     if (reply.writeFailure) {
-      fail(row, 'The WAV could not be written to the output folder: ' + reply.writeFailure);
+      fail(row, FAILURES.write({ detail: reply.writeFailure }));
       return false;
     }
     if (reply.wav.written) {

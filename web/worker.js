@@ -128,7 +128,7 @@ function writtenFiles(FS, sourceName) {
 // The chosen folder's place for the WAV, and whether a container is there.
 // A container gets a stand-in of its first bytes in the run's own folder, so
 // that main refuses it exactly as the command line refuses the real file.
-async function prepareOutput(kelvor, file, args, output) {
+async function prepareOutput(kelvor, args, output) {
   const name = derivedName(kelvor, args[0]).split('/').pop();
   const folder = await FolderOutput.folderFor(output.folder, output.subfolders);
   if (await FolderOutput.holdsContainer(folder, name)) {
@@ -171,7 +171,7 @@ async function convertHeld(file, reading, args, output, held) {
   held.push(input.buffer);
   const track = await describe(input);
   FS.writeFile(file.name, input, { canOwn: true });
-  const target = output ? await prepareOutput(kelvor, file, args, output) : null;
+  const target = output ? await prepareOutput(kelvor, args, output) : null;
   const status = kelvor.callMain(args);  // main's result, through exit
   const written = writtenFiles(FS, file.name);
   const reply = { printed: new Uint8Array(printed), status, wav: null, track };
