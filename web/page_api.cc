@@ -22,14 +22,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_derived_name(const char* src, char* o
 
 // The track facts of the container `name` (see web/track_facts.h) in
 // `fields`, kTrackFields values. Returns the reader's result, or -11 when the
-// file cannot be opened. Whatever the reader prints goes to this instance's
-// standard output, so the page calls it in an instance of its own.
+// file cannot be opened. Whatever the reader prints has reached standard
+// output when this returns, so that the page, which calls it in the run's
+// own instance before main, can set it apart from main's messages.
 extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_describe(const char* name, uint32_t* fields) {
   FILE* src = std::fopen(name, "rb");
   if (!src) return -11;
   TrackInfo track;
   const int result = describe_track(src, &track);
   std::fclose(src);
+  std::fflush(stdout);
   track_fields(track, fields);
   return result;
 }

@@ -5,6 +5,8 @@
 
 const KelvorRows = (() => {
   const s3 = (seconds) => seconds.toFixed(3) + ' s';
+  const grouping = new Intl.NumberFormat('en');  // toLocaleString makes one each call
+  const count = (n) => grouping.format(n);
 
   function element(tag, className, text) {
     const e = document.createElement(tag);
@@ -26,7 +28,7 @@ const KelvorRows = (() => {
     const hasLoop = track.loop_mark !== 0 && track.loop_start < track.data_bytes;
     const facts = { blockAlign, rate: track.sample_rate, channels: track.channels, bits: track.sample_bits,
                     dataBytes: track.data_bytes, loopBytes: hasLoop ? track.loop_start : null, used };
-    const parts = [`${track.channels} ch`, `${track.sample_rate.toLocaleString('en')} Hz`, `${track.sample_bits} bit`];
+    const parts = [`${track.channels} ch`, `${count(track.sample_rate)} Hz`, `${track.sample_bits} bit`];
     if (byteRate > 0) {
       if (hasLoop) {
         parts.push(`intro ${s3(track.loop_start / byteRate)}`, `loop ${s3((track.data_bytes - track.loop_start) / byteRate)}`);
@@ -47,19 +49,42 @@ const KelvorRows = (() => {
     return facts;
   }
 
+  // The waveform's colours, from the style sheet: looked up once, not once a
+  // row (each look-up makes the browser work out the whole page's style), and
+  // again after the colour scheme changes.
+  let colours = null;
+  matchMedia('(prefers-color-scheme: dark)').addEventListener('change', () => { colours = null; });
+  function waveColours() {
+    if (!colours) {
+      const style = getComputedStyle(document.documentElement);
+      const [intro, loop, marker] = ['--intro', '--loop', '--marker'].map((name) => style.getPropertyValue(name).trim());
+      colours = { intro, loop, marker };
+    }
+    return colours;
+  }
+
+  // A canvas costs its first drawing (about 2 ms, for the browser to set up
+  // its pixels) and 320 KB: each waveform is drawn when its row comes near
+  // the view, so a batch of hundreds of rows draws the few that are seen.
+  const drawings = new WeakMap();  // canvas -> its drawing, until drawn
+  const drawWhenSeen = typeof IntersectionObserver === 'function' ? new IntersectionObserver((entries) => {
+    for (const { target, isIntersecting } of entries) {
+      if (!isIntersecting) continue;
+      drawWhenSeen.unobserve(target);
+      drawings.get(target)();
+      drawings.delete(target);
+    }
+  }, { rootMargin: '400px 0px' }) : null;
+
   // The waveform, intro and loop section in their colours, a line where the
   // loop starts and where each repetition begins; the positions in sample
-  // frames are kept as data attributes.
+  // frames are kept as data attributes, set at once.
   function waveform(peaks, facts) {
     const canvas = element('canvas', 'wave');
     canvas.width = peaks.columns;
     canvas.height = 80;
     canvas.setAttribute('role', 'img');
     canvas.setAttribute('aria-label', facts.summary);
-    const style = getComputedStyle(document.documentElement);
-    const [intro, loop, marker] = ['--intro', '--loop', '--marker'].map((name) => style.getPropertyValue(name).trim());
-    const g = canvas.getContext('2d');
-    const middle = canvas.height / 2;
     let markers = null;
     if (facts.loopBytes !== null) {
       markers = KelvorPeaks.loopMarkers({ frames: peaks.frames, dataFrames: Math.floor(facts.dataBytes / facts.blockAlign),
@@ -67,17 +92,39 @@ const KelvorRows = (() => {
       canvas.dataset.loopStart = String(markers.loopStart);
       canvas.dataset.repetitions = markers.repetitions.join(',');
     }
+    const draw = () => {
+      drawWave(canvas, peaks, markers);
+      canvas.dataset.drawn = '';
+    };
+    if (drawWhenSeen) {
+      drawings.set(canvas, draw);
+      drawWhenSeen.observe(canvas);
+    } else {
+      draw();
+    }
+    return canvas;
+  }
+
+  // Each colour is one path, filled once.
+  function drawWave(canvas, peaks, markers) {
+    const { intro, loop, marker } = waveColours();
+    const middle = canvas.height / 2;
+    const loopFrom = markers ? markers.columns[0] : peaks.columns;
+    const paths = [new Path2D(), new Path2D()];
     for (let x = 0; x < peaks.columns; x++) {
       if (peaks.min[x] > peaks.max[x]) continue;  // a column without a sample
-      g.fillStyle = markers && x >= markers.columns[0] ? loop : intro;
       const top = middle - peaks.max[x] * middle;
-      g.fillRect(x, top, 1, Math.max(1, (peaks.max[x] - peaks.min[x]) * middle));
+      paths[x >= loopFrom ? 1 : 0].rect(x, top, 1, Math.max(1, (peaks.max[x] - peaks.min[x]) * middle));
     }
+    const g = canvas.getContext('2d');
+    g.fillStyle = intro;
+    g.fill(paths[0]);
+    g.fillStyle = loop;
+    g.fill(paths[1]);
     if (markers) {
       g.fillStyle = marker;
       for (const x of markers.columns) g.fillRect(x, 0, 2, canvas.height);
     }
-    return canvas;
   }
 
   // The intro and loop section as a WAV of their own: a plain 44-byte header
@@ -141,5 +188,5 @@ const KelvorRows = (() => {
     return button;
   }
 
-  return { describe, waveform, loopButton, element };
+  return { describe, waveform, loopButton, element, count };
 })();

@@ -104,6 +104,28 @@
     }
   }
 
+  // A Blob's address costs a round trip to the browser's own process (some
+  // 3 ms): a row's is made when its link or player is first about to be used.
+  function addressOf(blob) {
+    let url = null;
+    return () => {
+      if (!url) {
+        url = URL.createObjectURL(blob);
+        batch.urls.push(url);
+      }
+      return url;
+    };
+  }
+
+  function downloadLink(name, url) {
+    const link = element('a', 'download', 'Download ' + name);
+    link.href = '#';  // until it is about to be followed
+    link.download = name;
+    const follow = () => { link.href = url(); };
+    for (const type of ['pointerenter', 'focus', 'click']) link.addEventListener(type, follow, { once: true });
+    return link;
+  }
+
   // A player costs nothing until it is asked for.
   function playButton(name, url) {
     const button = element('button', 'play', 'Play ' + name);
@@ -111,7 +133,7 @@
     button.addEventListener('click', () => {
       const audio = element('audio');
       audio.controls = true;
-      audio.src = url;
+      audio.src = url();
       audio.setAttribute('aria-label', 'Play ' + name);
       button.replaceWith(audio);
       audio.play().catch(() => {});  // a browser may refuse to start it; its controls remain
@@ -171,7 +193,7 @@
     }
     const { name, size, seconds, peaks } = reply.wav;
     row.querySelector('.status').textContent = 'converted';
-    line.append(' ', element('span', 'output', `${name}: ${size.toLocaleString('en')} bytes, ${seconds.toFixed(3)} s`));
+    line.append(' ', element('span', 'output', `${name}: ${KelvorRows.count(size)} bytes, ${seconds.toFixed(3)} s`));
     if (facts && peaks) row.append(KelvorRows.waveform(peaks, facts));
     else if (facts) row.append(element('p', 'wave-text', facts.summary));
     const actions = element('p', 'actions');
@@ -188,16 +210,12 @@
       actions.append(element('span', 'written', `Written to ${folder.name}/${where}`));
       return true;
     }
-    const url = URL.createObjectURL(reply.wav.blob);
-    batch.urls.push(url);
-    batch.wavs.push({ name: uniqueName([...subfolders, name].join('/')), blob: reply.wav.blob });
-    const link = element('a', 'download', 'Download ' + name);
-    link.href = url;
-    link.download = name;
     const blob = reply.wav.blob;
+    const url = addressOf(blob);
+    batch.wavs.push({ name: uniqueName([...subfolders, name].join('/')), blob });
     actions.append(playButton(name, url), ' ');
     if (facts) actions.append(KelvorRows.loopButton(facts, async () => blob, name), ' ');
-    actions.append(link);
+    actions.append(downloadLink(name, url));
     return true;
   }
 
@@ -237,7 +255,7 @@
     const { files, skipped } = found;
     if (files.length === 0 && skipped === 0) return;
     clearBatch();
-    const skippedText = skipped ? ` ${skipped.toLocaleString('en')} other file${skipped === 1 ? '' : 's'} skipped.` : '';
+    const skippedText = skipped ? ` ${KelvorRows.count(skipped)} other file${skipped === 1 ? '' : 's'} skipped.` : '';
     const totalBytes = files.reduce((sum, f) => sum + f.file.size, 0);
     const startedAt = performance.now();
     stopRequested = false;

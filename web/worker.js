@@ -22,6 +22,8 @@ const WORK_FOLDER = '/work';
 let moduleArrived;
 const compiledModule = new Promise((resolve) => { moduleArrived = resolve; });
 
+// An instance whose standard output goes to `printed.bytes`, or nowhere
+// while `printed.muted`.
 async function newInstance(printed) {
   const module = await compiledModule;
   return createKelvor({
@@ -29,7 +31,7 @@ async function newInstance(printed) {
       WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
       return {};
     },
-    stdout: (byte) => { if (byte !== null) printed.push(byte); },
+    stdout: (byte) => { if (byte !== null && !printed.muted) printed.bytes.push(byte); },
     stderr: () => {},  // the tool writes nothing there
   });
 }
@@ -47,19 +49,26 @@ function derivedName(kelvor, source) {
   }
 }
 
-// The track facts that the converter's reader finds in `input` (see
-// web/track_facts.h), read in an instance of their own so that nothing the
-// reader prints mixes with main's messages; null when the reader fails.
+// The track facts that the converter's reader finds in the file `name` (see
+// web/track_facts.h), read in the run's instance before main: whatever the
+// reader prints is set aside, so that only main's messages are shown. Null
+// when the reader fails.
 const TRACK_FIELDS = ['total_size', 'trk_offset', 'trk_mark', 'data_offset', 'data_bytes', 'sample_rate',
   'channels', 'frame_bits', 'sample_bits', 'slp_offset', 'loop_mark', 'loop_start'];
-async function describe(input) {
-  const kelvor = await newInstance([]);
-  kelvor.FS.writeFile('/source', input, { canOwn: true });  // shared, never written
-  const name = kelvor._malloc(8);
-  const fields = kelvor._malloc(4 * TRACK_FIELDS.length);
-  kelvor.stringToUTF8('/source', name, 8);
-  if (kelvor._kelvor_describe(name, fields) !== 0) return null;
-  return Object.fromEntries(TRACK_FIELDS.map((field, i) => [field, kelvor.getValue(fields + 4 * i, 'i32') >>> 0]));
+function describe(kelvor, printed, name) {
+  const nameSize = kelvor.lengthBytesUTF8(name) + 1;
+  const buffers = kelvor._malloc(4 * TRACK_FIELDS.length + nameSize);
+  const fields = buffers;
+  const path = buffers + 4 * TRACK_FIELDS.length;
+  printed.muted = true;
+  try {
+    kelvor.stringToUTF8(name, path, nameSize);
+    if (kelvor._kelvor_describe(path, fields) !== 0) return null;
+    return Object.fromEntries(TRACK_FIELDS.map((field, i) => [field, kelvor.getValue(fields + 4 * i, 'i32') >>> 0]));
+  } finally {
+    printed.muted = false;
+    kelvor._free(buffers);
+  }
 }
 
 const PEAK_COLUMNS = 1000;
@@ -156,7 +165,7 @@ async function convert(file, reading, args, output) {
 }
 
 async function convertHeld(file, reading, args, output, held) {
-  const printed = [];
+  const printed = { bytes: [], muted: false };
   const kelvor = await newInstance(printed);
   const FS = kelvor.FS;
   growFilesAtOnce(FS);
@@ -169,17 +178,17 @@ async function convertHeld(file, reading, args, output, held) {
     throw isOutOfMemory(error) ? error : new UnreadableFile(error);
   }
   held.push(input.buffer);
-  const track = await describe(input);
   FS.writeFile(file.name, input, { canOwn: true });
+  const track = describe(kelvor, printed, args[0]);
   const target = output ? await prepareOutput(kelvor, args, output) : null;
   const status = kelvor.callMain(args);  // main's result, through exit
   const written = writtenFiles(FS, file.name);
-  const reply = { printed: new Uint8Array(printed), status, wav: null, track };
+  const reply = { printed: new Uint8Array(printed.bytes), status, wav: null, track };
   if (status !== 0 || written.length !== 1) return reply;
   const bytes = fileBytes(FS, written[0]);
   held.push(bytes.buffer);
   reply.wav = { name: written[0], size: bytes.length, seconds: seconds(bytes),
-                peaks: KelvorPeaks.peaks(bytes, PEAK_COLUMNS), layout: KelvorPeaks.pcmLayout(bytes) };
+                peaks: KelvorPeaks.peaks(bytes, PEAK_COLUMNS) };
   if (target) {
     // The run succeeded; the row fails all the same when its WAV cannot be
     // written, and keeps the run's messages.
