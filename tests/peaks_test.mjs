@@ -54,6 +54,10 @@ test('each sample format: a square of full swing and a ramp give their extremes'
     assert.deepEqual([...ramp.min].map((v) => Math.round(v / step)), [0, 2, 4, 6], `${bits} bits`);
     assert.deepEqual([...ramp.max].map((v) => Math.round(v / step)), [1, 3, 5, 7], `${bits} bits`);
     assert.equal(ramp.frames, 8);
+    // Columns of an odd number of samples: the last of each counts too.
+    const odd = KelvorPeaks.peaks(wav({ bits, channels: 1, frames: 9, sample: (f) => f * Math.floor(full / 9) }), 3);
+    const step9 = Math.floor(full / 9) / full;
+    assert.deepEqual([...odd.max].map((v) => Math.round(v / step9)), [2, 5, 8], `${bits} bits, odd columns`);
     // Every channel counts: silence on the left, the square on the right.
     const right = KelvorPeaks.peaks(wav({ bits, channels: 2, frames: 2, sample: (f, c) => (c === 0 ? 0 : f ? full - 1 : -full) }), 1);
     assert.deepEqual([right.min[0], right.max[0]], [-1, Math.fround((full - 1) / full)], `${bits} bits, right channel`);

@@ -3,10 +3,11 @@
 // WebAssembly), FolderOutput and this file.
 //
 // The page compiles the WebAssembly once and sends the compiled module first,
-// as { module }. Each file is then converted in a fresh instance made from it, in a folder of its own that
-// holds only that file, exactly as one run of the command line would: main
-// receives `args`, and every byte it prints is sent back as printed. The
-// instance, the file's bytes and the WAV's are let go when the reply is sent.
+// as { module }. Each file is then converted in a fresh instance made from
+// it, in a folder of its own that holds only that file, exactly as one run
+// of the command line would: main receives `args`, and every byte it prints
+// is sent back as printed. The instance, the file's bytes and the WAV's are
+// let go when the reply is sent.
 //
 // Messages from the page: { id, file, args, output } hands over a file,
 // whose bytes are read at once; files are converted one at a time in the
@@ -146,7 +147,7 @@ async function prepareOutput(kelvor, args, output) {
   return { folder, name };
 }
 
-// The file's bytes and its WAV's are let go as soon as the file is done
+// A file's bytes and its WAV's are let go as soon as they are done with
 // (detached, so their memory goes back at once, not when the collector next
 // comes round): a batch of large files never holds several at a time.
 function release(buffers) {
@@ -155,16 +156,11 @@ function release(buffers) {
   }
 }
 
-async function convert(file, reading, args, output) {
-  const held = [];
-  try {
-    return await convertHeld(file, reading, args, output, held);
-  } finally {
-    release(held);
-  }
-}
-
-async function convertHeld(file, reading, args, output, held) {
+// Runs main on the file: { reply, bytes, target }, `bytes` the WAV, if
+// one was made, and `target` its place in the output folder. The file's
+// bytes join `held` too: letting them go before the WAV is written was
+// seen to double the peak memory of a batch of large files.
+async function convert(file, reading, args, output, held) {
   const printed = { bytes: [], muted: false };
   const kelvor = await newInstance(printed);
   const FS = kelvor.FS;
@@ -184,23 +180,31 @@ async function convertHeld(file, reading, args, output, held) {
   const status = kelvor.callMain(args);  // main's result, through exit
   const written = writtenFiles(FS, file.name);
   const reply = { printed: new Uint8Array(printed.bytes), status, wav: null, track };
-  if (status !== 0 || written.length !== 1) return reply;
+  if (status !== 0 || written.length !== 1) return { reply, bytes: null, target };
   const bytes = fileBytes(FS, written[0]);
   held.push(bytes.buffer);
-  reply.wav = { name: written[0], size: bytes.length, seconds: seconds(bytes),
-                peaks: KelvorPeaks.peaks(bytes, PEAK_COLUMNS) };
-  if (target) {
-    // The run succeeded; the row fails all the same when its WAV cannot be
-    // written, and keeps the run's messages.
-    try {
-      await FolderOutput.write(target.folder, target.name, bytes);
-      reply.wav.written = [...output.subfolders, target.name].join('/');
-    } catch (error) {
-      if (!isWriteFailure(error)) throw error;
-      reply.writeFailure = `${error.name}: ${error.message}`;
-    }
-  } else {
+  reply.wav = { name: written[0], size: bytes.length, seconds: seconds(bytes) };
+  return { reply, bytes, target };
+}
+
+// Hands the WAV over, written into the output folder or as a Blob, with
+// its waveform's peaks. Returns the reply.
+async function deliver({ reply, bytes, target }, subfolders) {
+  if (!bytes) return reply;
+  if (!target) {
     reply.wav.blob = new Blob([bytes], { type: 'audio/wav' });  // a copy
+    reply.wav.peaks = KelvorPeaks.peaks(bytes, PEAK_COLUMNS);  // while the browser takes the Blob's bytes
+    return reply;
+  }
+  reply.wav.peaks = KelvorPeaks.peaks(bytes, PEAK_COLUMNS);
+  // The run succeeded; the row fails all the same when its WAV cannot be
+  // written, and keeps the run's messages.
+  try {
+    await FolderOutput.write(target.folder, target.name, bytes);
+    reply.wav.written = [...subfolders, target.name].join('/');
+  } catch (error) {
+    if (!isWriteFailure(error)) throw error;
+    reply.writeFailure = `${error.name}: ${error.message}`;
   }
   return reply;
 }
@@ -226,14 +230,21 @@ function isWriteFailure(error) {
     'NoModificationAllowedError', 'TypeMismatchError', 'InvalidModificationError'].includes(error.name);
 }
 
+function failureReply(id, error) {
+  const failure = isOutOfMemory(error) ? 'memory' : error instanceof UnreadableFile ? 'unreadable'
+    : isWriteFailure(error) ? 'write' : 'internal';
+  return { id, failure, detail: error && error.name ? `${error.name}: ${error.message}` : String(error) };
+}
+
 async function run({ id, file, reading, args, output }) {
+  const held = [];
   try {
-    const result = await convert(file, reading, args, output);
-    self.postMessage({ id, ...result }, [result.printed.buffer]);
+    const reply = await deliver(await convert(file, reading, args, output, held), output && output.subfolders);
+    self.postMessage({ id, ...reply }, [reply.printed.buffer]);
   } catch (error) {
-    const failure = isOutOfMemory(error) ? 'memory' : error instanceof UnreadableFile ? 'unreadable'
-      : isWriteFailure(error) ? 'write' : 'internal';
-    self.postMessage({ id, failure, detail: error && error.name ? `${error.name}: ${error.message}` : String(error) });
+    self.postMessage(failureReply(id, error));
+  } finally {
+    release(held);
   }
 }
 
