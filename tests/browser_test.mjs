@@ -331,15 +331,19 @@ test('a folder: its .zq files in any letter case, under their relative paths; ot
   assert.ok(Buffer.from(zip['bgm/field/town.wav']).equals(nativeRun(paths[0], 'town.zq', ['town.zq', '-l2']).wav));
 });
 
-test('a folder of 10,000 other files and 3 containers', async () => {
+test('a folder of 10,000 other files and 4 containers, two of one WAV name', async () => {
   const folder = join(work, 'crowd');
   mkdirSync(join(folder, 'deep'), { recursive: true });
   for (let i = 0; i < 10000; i++) writeFileSync(join(folder, `other-${i}.ogg`), '');
   copyFileSync(paths[0], join(folder, 'a.zq'));
   copyFileSync(paths[1], join(folder, 'deep', 'b.ZQ'));
   copyFileSync(paths[3], join(folder, 'c.zq'));
-  assert.match(await finished(page, '#folder', folder), /^Done: 3 of 3 files, 3 converted, 0 failed\. 10,000 other files skipped\.$/);
-  assert.deepEqual((await rows(page)).map((r) => r.name), ['crowd/a.zq', 'crowd/c.zq', 'crowd/deep/b.ZQ']);
+  copyFileSync(paths[0], join(folder, 'c.ZQ'));  // its WAV is named c.wav too
+  await page.evaluate(() => { window.showSaveFilePicker = undefined; });
+  assert.match(await finished(page, '#folder', folder), /^Done: 4 of 4 files, 4 converted, 0 failed\. 10,000 other files skipped\.$/);
+  assert.deepEqual((await rows(page)).map((r) => r.name), ['crowd/a.zq', 'crowd/c.ZQ', 'crowd/c.zq', 'crowd/deep/b.ZQ']);
+  const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
+  assert.deepEqual(Object.keys(zip).sort(), ['crowd/a.wav', 'crowd/c (2).wav', 'crowd/c.wav', 'crowd/deep/b.wav']);
 });
 
 test('a dropped folder is walked to the end of every listing', async () => {

@@ -81,27 +81,29 @@
     });
   }
 
-  const batch = { wavs: [], urls: [] };
+  const batch = { wavs: [], urls: [], names: new Set() };
 
   function clearBatch() {
     for (const url of batch.urls) URL.revokeObjectURL(url);
     batch.wavs = [];
     batch.urls = [];
+    batch.names = new Set();
     results.replaceChildren();
     downloadAll.hidden = true;
   }
 
   // The zip must not hold two entries of one name: a repeated one gets " (2)", ...
   function uniqueName(name) {
-    const taken = new Set(batch.wavs.map((w) => w.name));
-    if (!taken.has(name)) return name;
-    const dot = name.lastIndexOf('.');
-    const stem = dot > 0 ? name.slice(0, dot) : name;
-    const extension = dot > 0 ? name.slice(dot) : '';
-    for (let n = 2; ; n++) {
-      const candidate = `${stem} (${n})${extension}`;
-      if (!taken.has(candidate)) return candidate;
+    const taken = batch.names;
+    let unique = name;
+    if (taken.has(name)) {
+      const dot = name.lastIndexOf('.');
+      const stem = dot > 0 ? name.slice(0, dot) : name;
+      const extension = dot > 0 ? name.slice(dot) : '';
+      for (let n = 2; taken.has(unique); n++) unique = `${stem} (${n})${extension}`;
     }
+    taken.add(unique);
+    return unique;
   }
 
   // A Blob's address costs a round trip to the browser's own process (some
