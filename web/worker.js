@@ -59,6 +59,7 @@ const TRACK_FIELDS = ['total_size', 'trk_offset', 'trk_mark', 'data_offset', 'da
 function describe(kelvor, printed, name) {
   const nameSize = kelvor.lengthBytesUTF8(name) + 1;
   const buffers = kelvor._malloc(4 * TRACK_FIELDS.length + nameSize);
+  if (!buffers) return null;
   const fields = buffers;
   const path = buffers + 4 * TRACK_FIELDS.length;
   printed.muted = true;
@@ -147,7 +148,7 @@ async function prepareOutput(kelvor, args, output) {
   return { folder, name };
 }
 
-// A file's bytes and its WAV's are let go as soon as they are done with
+// The file's bytes and its WAV's are let go as soon as the file is done
 // (detached, so their memory goes back at once, not when the collector next
 // comes round): a batch of large files never holds several at a time.
 function release(buffers) {
