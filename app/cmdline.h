@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/records.h"
+#include "base/records.h"
 
 void print_banner();
 void print_usage();

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "app/file_ops.h"
-#include "app/records.h"
+#include "base/records.h"
 
 // Runs the conversion that `settings` describes with the system's files.
 // May lower settings->loop_count. Returns 0 or the first failure's negative code.

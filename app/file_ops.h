@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/heap_buffer.h"
+#include "base/heap_buffer.h"
 
 struct FileOps {
   FILE* (*open)(void* ctx, const char* name, const char* mode);

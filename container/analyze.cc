@@ -2,8 +2,9 @@
 
 #include <cstring>
 
-#include "container/le_load.h"
-#include "container/pos32.h"
+#include "base/little_endian.h"
+#include "base/pos32.h"
+#include "base/stream_items.h"
 
 namespace {
 

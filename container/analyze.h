@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/records.h"
+#include "base/records.h"
 
 // Walks the container from its start. Returns 0, or -22 (read or seek failure),
 // -23 (not a ".zq" file) or -24 (unknown chunk), having printed the error line.

@@ -1,5 +1,5 @@
-// What the converter asks of the platform: names, files by name and 64-bit
-// stream positions. Each platform answers in a file of its own (posix.cc,
+// What the converter asks of the platform: names, files by name, 64-bit
+// stream positions and a console that shows UTF-8. Each platform answers in a file of its own (posix.cc,
 // windows.cc). Names are the bytes of the command line: UTF-8 on Windows,
 // opened there through the wide-character API; bytes as they stand elsewhere.
 #pragma once
@@ -33,3 +33,19 @@ bool is_separator(char c);
 // -1 and seek64 nonzero on failure.
 int64_t tell64(FILE* f);
 int seek64(FILE* f, int64_t at);
+
+// While alive, a console on standard output shows the UTF-8 that the
+// messages are printed in (on Windows its output code page is switched and
+// put back when the run returns or is interrupted); redirected output, and
+// every other platform, receive the bytes as they are.
+class Utf8Console {
+ public:
+  Utf8Console();
+  Utf8Console(const Utf8Console&) = delete;
+  Utf8Console& operator=(const Utf8Console&) = delete;
+  ~Utf8Console();
+
+ private:
+  unsigned original_code_page_ = 0;
+  bool changed_ = false;
+};

@@ -39,6 +39,9 @@ bool read_fully(int fd, uint8_t* into, size_t n) {
 
 bool is_separator(char c) { return c == '/'; }
 
+Utf8Console::Utf8Console() = default;  // the terminal takes the bytes as they are
+Utf8Console::~Utf8Console() = default;
+
 int64_t tell64(FILE* f) { return ftello(f); }
 int seek64(FILE* f, int64_t at) { return fseeko(f, static_cast<off_t>(at), SEEK_SET); }
 

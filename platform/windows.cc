@@ -4,6 +4,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <new>
 
@@ -68,7 +69,35 @@ bool identify_name(const std::string& name, BY_HANDLE_FILE_INFORMATION* info) {
   return identify(h.get(), info);
 }
 
+// The console's own output code page, read once, before the run changes it,
+// so that an interrupt puts back the same one.
+UINT original_output_code_page() {
+  static const UINT code_page = GetConsoleOutputCP();
+  return code_page;
+}
+
+BOOL WINAPI restore_on_interrupt(DWORD) {
+  SetConsoleOutputCP(original_output_code_page());
+  return FALSE;  // the default handling goes on and ends the process
+}
+
 }  // namespace
+
+Utf8Console::Utf8Console() {
+  DWORD mode = 0;
+  if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) return;  // redirected
+  original_code_page_ = original_output_code_page();
+  if (original_code_page_ == CP_UTF8) return;
+  SetConsoleCtrlHandler(restore_on_interrupt, TRUE);
+  changed_ = SetConsoleOutputCP(CP_UTF8) != 0;
+}
+
+Utf8Console::~Utf8Console() {
+  if (!changed_) return;
+  std::fflush(stdout);
+  SetConsoleOutputCP(original_code_page_);
+  SetConsoleCtrlHandler(restore_on_interrupt, FALSE);
+}
 
 bool is_separator(char c) { return c == '\\' || c == '/'; }
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "container/analyze.h"
-#include "container/le_load.h"
-#include "container/pos32.h"
+#include "base/little_endian.h"
+#include "base/pos32.h"
 #include "test_support.h"
 
 namespace {

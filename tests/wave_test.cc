@@ -2,7 +2,7 @@
 // body copy on real temporary files.
 #include <gtest/gtest.h>
 
-#include "container/le_load.h"
+#include "base/little_endian.h"
 #include "test_support.h"
 #include "wave/wav_body.h"
 #include "wave/wavheader.h"

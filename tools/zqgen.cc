@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "wave/le_store.h"
+#include "base/little_endian.h"
 
 namespace {
 

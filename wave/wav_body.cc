@@ -1,8 +1,8 @@
 #include "wave/wav_body.h"
 
-#include "app/heap_buffer.h"
-#include "container/pos32.h"
-#include "wave/write_item.h"
+#include "base/heap_buffer.h"
+#include "base/pos32.h"
+#include "base/stream_items.h"
 
 int go_datahead(FILE* src, const TrackInfo* t, const Settings* /*settings*/) {
   if (!seek_to32(src, t->trk_offset + t->data_offset)) {  // sum wraps mod 2^32

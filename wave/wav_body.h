@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/records.h"
+#include "base/records.h"
 
 // Returns 0, -41 (buffer), -42, -43 (seeks), -51 (read) or -52 (write).
 int write_wav_body(FILE* src, FILE* dst, const TrackInfo* track, const Settings* settings);

@@ -1,7 +1,7 @@
 #include "wave/wavheader.h"
 
-#include "wave/le_store.h"
-#include "wave/write_item.h"
+#include "base/little_endian.h"
+#include "base/stream_items.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/records.h"
+#include "base/records.h"
 
 inline constexpr uint32_t kHeaderBytes = 44;
 inline constexpr uint32_t kShortHeaderBytes = 40;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/records.h"
+#include "base/records.h"
 
 // Zero-fills `track` and runs the reader over `src` from its start, as a
 // conversion does. Returns the reader's result: 0, or -22, -23 or -24, the

@@ -17,7 +17,7 @@
 
 #include "app/convert.h"
 #include "container/analyze.h"
-#include "container/le_load.h"
+#include "base/little_endian.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "container/pos32.h"
+#include "base/pos32.h"
 
 #include "platform/platform.h"
 

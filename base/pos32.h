@@ -17,6 +17,3 @@ bool seek_to32(FILE* f, uint32_t target);
 
 // Relative seek: the target is the current position + delta, mod 2^32.
 bool seek_by32(FILE* f, uint32_t delta);
-
-// Reads one whole item of n bytes; a short read is a failure.
-inline bool read_item(FILE* f, void* buf, size_t n) { return std::fread(buf, n, 1, f) == 1; }
