@@ -14,30 +14,34 @@ bool holds_container(const std::string& name) {
   return read_regular_file_head(name, head, sizeof head) && has_zq_magic(head);
 }
 
-// The destination is opened only now, after the source has been opened and
-// analysed, so that a missing or malformed source never creates or empties it,
-// and never when it is the source itself or another container.
-int open_destination(const OpenFile& src, const Settings& s, OpenFile* dst) {
-  if (is_same_file(src.get(), s.src_name, s.dst_name)) {
+// The loop count a track is heard with: lowered to 1 when the container holds
+// no loop information.
+int32_t loop_count_heard(const TrackInfo* t, const Settings* s) {
+  return t->loop_mark == 0 && s->loop_count > 1 ? 1 : s->loop_count;
+}
+
+// The checks made before the destination is touched, once the source has
+// been opened and analysed: the destination must be neither the source
+// itself nor another container, and the header that the track needs must be
+// one that can be written. A refused run never creates or empties a file.
+int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s) {
+  if (is_same_file(src.get(), s->src_name, s->dst_name)) {
     std::printf("error-13 : .wav file is the .zq file.\n");
     return -13;
   }
-  if (holds_container(s.dst_name)) {
+  if (holds_container(s->dst_name)) {
     std::printf("error-14 : .wav file is a .zq file.\n");
     return -14;
   }
-  if (!dst->open(s.dst_name, "wb")) {
-    std::printf("error-12 : can not create .wav file.\n");
-    return -12;
-  }
-  return 0;
+  if (t->trk_mark == 0) return 0;  // nothing will be written
+  return check_header(t, loop_count_heard(t, s));
 }
 
 }  // namespace
 
 int write_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s) {
   if (t->trk_mark == 0) return 0;  // no track: the destination stays empty
-  if (t->loop_mark == 0 && s->loop_count > 1) {
+  if (loop_count_heard(t, s) != s->loop_count) {
     std::printf("warning : no loop info, reset loopcount to 1.\n");
     s->loop_count = 1;
   }
@@ -55,7 +59,11 @@ int convert_with(Settings* s, const FileOps& ops) {
     return -11;
   }
   int result = analyze(src.get(), &track, s);
-  if (result == 0) result = open_destination(src, *s, &dst);
+  if (result == 0) result = check_destination(src, &track, s);
+  if (result == 0 && !dst.open(s->dst_name, "wb")) {
+    std::printf("error-12 : can not create .wav file.\n");
+    result = -12;
+  }
   if (result == 0) result = write_wave(src.get(), dst.get(), &track, s);
   src.close();
   // Closing writes out what the stream still holds: a failure there is a

@@ -90,10 +90,11 @@ class Case(unittest.TestCase):
             out = out.replace(b"\r\n", b"\n")
         return p.returncode, out
 
-    def convert(self, container, *options, expect_rc=0, dst="out.wav"):
-        """Converts `container` (as in.zq) to `dst` and returns (output bytes, stdout)."""
+    def convert(self, container, *options, expect_rc=0, dst="out.wav", keep=False):
+        """Converts `container` (as in.zq) to `dst` and returns (output bytes, stdout);
+        a `dst` already there is removed first unless `keep`."""
         self.write("in.zq", container)
-        if self.exists(dst):
+        if self.exists(dst) and not keep:
             os.remove(self.path(dst))
         rc, out = self.run_kelvor("in.zq", dst, *options, source="in.zq")
         self.assertEqual(rc, expect_rc & 0xFF, out)
@@ -215,20 +216,26 @@ class Conversion(Case):
             self.assertIsNone(out)
             self.assertEqual(text, BANNER + settings(2, "in.zq", "out.wav") + message)
 
-    def test_loop_start_beyond_the_data_is_refused(self):
-        container = zq.container(self.DATA, loop_units=3)
-        out, text = self.convert(container, expect_rc=-32)
-        self.assertTrue(text.endswith(b"error-32 : loop start is beyond the data(wavheader)\n"))
-        self.assertEqual(out, b"")
-        out, _ = self.convert(container, "-l1")  # never repeated: fine
+    def test_refused_headers_leave_the_destination_untouched(self):
+        # A refusal comes before the destination is opened: no file is made,
+        # one that was there keeps every byte, one that cannot be made is not
+        # what the run reports.
+        beyond = (zq.container(self.DATA, loop_units=3), ("-l2",), -32,
+                  b"error-32 : loop start is beyond the data(wavheader)\n")
+        too_large = (zq.container(bytes(4096), loop_units=0), ("-l1048577",), -33,
+                     b"error-33 : wav file too large(wavheader)\n")
+        for container, options, code, message in (beyond, too_large):
+            out, text = self.convert(container, *options, expect_rc=code)
+            self.assertEqual(text, BANNER + settings(int(options[0][2:]), "in.zq", "out.wav") + message)
+            self.assertIsNone(out)
+            self.write("keep.wav", b"precious old take\n")
+            out, text = self.convert(container, *options, expect_rc=code, dst="keep.wav", keep=True)
+            self.assertEqual(out, b"precious old take\n")
+            self.assertTrue(text.endswith(message))
+        out, text = self.convert(beyond[0], expect_rc=-32, dst="no-such-folder/out.wav")
+        self.assertTrue(text.endswith(beyond[3]), text)
+        out, _ = self.convert(beyond[0], "-l1")  # never repeated: fine
         self.assertEqual(out, zq.wav_header(8) + self.DATA)
-
-    def test_output_too_large_is_refused(self):
-        out, text = self.convert(zq.container(bytes(4096), loop_units=0), "-l1048577",
-                                 expect_rc=-33)
-        self.assertTrue(text.endswith(b"error-33 : wav file too large(wavheader)\n"))
-        self.assertEqual(out, b"")
-
 
 class Limits(Case):
     """Values at, one before and one past each limit. Sparse files stand in
@@ -293,7 +300,7 @@ class Limits(Case):
         out, _ = self.convert(zq.container(data, loop_units=4), "-l2")
         self.assertEqual(out, zq.wav_header(16) + data)
         out, text = self.convert(zq.container(data, loop_units=5), "-l2", expect_rc=-32)
-        self.assertEqual(out, b"")
+        self.assertIsNone(out)
 
     def test_largest_loop_count_with_an_empty_loop_section(self):
         data = bytes(range(16))
@@ -306,7 +313,7 @@ class Limits(Case):
         out, text = self.convert(zq.container(bytes(4), loop_units=0), "-l1073741815",
                                  expect_rc=-33)
         self.assertTrue(text.endswith(b"error-33 : wav file too large(wavheader)\n"))
-        self.assertEqual(out, b"")
+        self.assertIsNone(out)
 
     def test_total_length_of_8_and_9(self):
         out, _ = self.convert(zq.header(8))

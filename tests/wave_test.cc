@@ -217,8 +217,10 @@ TEST(Body, DataOnceThenTheLoopSectionForEachRepeat) {
   const Bytes src = small_container();
   const Bytes data = slice(src, 44, 52);
   const Bytes loop = slice(src, 48, 52);
-  for (int32_t count : {1, 2, 3, 4}) {
-    for (int32_t buffer : {1, 3, 4, 8, 8192}) {
+  // A buffer of 4 or more holds the 4-byte loop section, which is then
+  // repeated from memory, 12 bytes holding it 3 times over.
+  for (int32_t count : {1, 2, 3, 4, 5, 8}) {
+    for (int32_t buffer : {1, 3, 4, 8, 12, 8192}) {
       Body b = body_of(src, small_track(), loops(count, buffer));
       ASSERT_EQ(b.result, 0);
       Bytes expected = data;
@@ -314,18 +316,22 @@ TEST(Transfar, MovesPiecesOfAtMostTheBufferSize) {
   EXPECT_EQ(buf[3616], src[8192 + 3616]);
 }
 
-TEST(Transfar, WriteFailureIsReported) {
-  TempStream s(Bytes(100, 1));
-  FILE* full = std::fopen("/dev/full", "wb");
-  ASSERT_NE(full, nullptr);
-  Settings set = loops(1, 16);
-  std::vector<uint8_t> buf(16);
-  CaptureStdout cap;
-  int result = transfar(s.get(), full, 100, buf.data(), &set);
-  std::string out = cap.text();
-  std::fclose(full);
-  EXPECT_EQ(result, -52);
-  EXPECT_EQ(out, "error-52 : write error(transfar)\n");
+TEST(Body, WriteFailureIsReportedWhenTheBodyIsFlushed) {
+  // The stream takes the pieces; only the flush after the last one meets the
+  // full disk. Loop count 3 puts repetitions from memory on the way.
+  for (int32_t count : {1, 3}) {
+    TempStream src(small_container());
+    FILE* full = std::fopen("/dev/full", "wb");
+    ASSERT_NE(full, nullptr);
+    TrackInfo t = small_track();
+    Settings set = loops(count, 16);
+    CaptureStdout cap;
+    int result = write_wav_body(src.get(), full, &t, &set);
+    std::string out = cap.text();
+    std::fclose(full);
+    EXPECT_EQ(result, -52);
+    EXPECT_EQ(out, "error-52 : write error(transfar)\n");
+  }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ int go_datahead(FILE* src, const TrackInfo* track, const Settings* settings);
 int skip_loophead(FILE* src, const TrackInfo* track, const Settings* settings);
 
 // Copies `count` bytes from the source's position to the destination's in
-// pieces of at most `buffer_size` bytes, one read and one write per piece,
-// then flushes the destination. Returns 0, -51 or -52.
+// pieces of at most `buffer_size` bytes, one read and one write per piece.
+// Returns 0, -51 or -52. The destination is flushed by write_wav_body, once
+// after the last piece.
 int transfar(FILE* src, FILE* dst, uint32_t count, uint8_t* buffer, const Settings* settings);

@@ -29,15 +29,37 @@ uint16_t block_align_of(const TrackInfo* t) {
   return static_cast<uint16_t>(static_cast<uint32_t>(quotient) & 0xFFFFu);
 }
 
-}  // namespace
-
-int derive_header(const TrackInfo* t, const Settings* s, WavHeaderFields* out) {
-  uint64_t repeats = s->loop_count > 1 ? static_cast<uint64_t>(s->loop_count) - 1u : 0u;
+// The refusals of derive_header, from the loop count alone.
+int header_refusal(const TrackInfo* t, int32_t loop_count, uint64_t* data) {
+  uint64_t repeats = loop_count > 1 ? static_cast<uint64_t>(loop_count) - 1u : 0u;
   // A repeated loop that starts past the end of the data would make the loop
   // section wrap to nearly 4 GiB: the header would lie.
   if (repeats > 0 && t->loop_start > t->data_bytes) return -32;
-  uint64_t data = uint64_t{t->data_bytes} + (uint64_t{t->data_bytes} - t->loop_start) * repeats;
-  if (data + 36u /* "WAVE" + fmt chunk + data chunk header */ > UINT32_MAX) return -33;
+  *data = uint64_t{t->data_bytes} + (uint64_t{t->data_bytes} - t->loop_start) * repeats;
+  if (*data + 36u /* "WAVE" + fmt chunk + data chunk header */ > UINT32_MAX) return -33;
+  return 0;
+}
+
+}  // namespace
+
+int check_header(const TrackInfo* t, int32_t loop_count) {
+  uint64_t data = 0;
+  switch (header_refusal(t, loop_count, &data)) {
+    case -32:
+      std::printf("error-32 : loop start is beyond the data(wavheader)\n");
+      return -32;
+    case -33:
+      std::printf("error-33 : wav file too large(wavheader)\n");
+      return -33;
+    default:
+      return 0;
+  }
+}
+
+int derive_header(const TrackInfo* t, const Settings* s, WavHeaderFields* out) {
+  uint64_t data = 0;
+  int refused = header_refusal(t, s->loop_count, &data);
+  if (refused != 0) return refused;
 
   bool short_fmt = s->omit_fmt_tail != 0;
   out->data_length = static_cast<uint32_t>(data);
@@ -50,17 +72,10 @@ int derive_header(const TrackInfo* t, const Settings* s, WavHeaderFields* out) {
 }
 
 int wavheader(FILE* dst, const TrackInfo* t, const Settings* s) {
+  int refused = check_header(t, s->loop_count);
+  if (refused != 0) return refused;
   WavHeaderFields h{};
-  switch (derive_header(t, s, &h)) {
-    case -32:
-      std::printf("error-32 : loop start is beyond the data(wavheader)\n");
-      return -32;
-    case -33:
-      std::printf("error-33 : wav file too large(wavheader)\n");
-      return -33;
-    default:
-      break;
-  }
+  derive_header(t, s, &h);
   bool full_fmt = s->omit_fmt_tail == 0;
   // One write per field, each checked before the next. A buffered stream may
   // accept the bytes and fail only when they reach the file, so the flush is

@@ -31,6 +31,11 @@ struct WavHeaderFields {
 // Prints nothing.
 int derive_header(const TrackInfo* track, const Settings* settings, WavHeaderFields* out);
 
+// Whether a header can be written for the track heard `loop_count` times in
+// all: 0, or -32 / -33 as derive_header refuses it, having printed the error
+// line. A conversion asks this before it touches the destination.
+int check_header(const TrackInfo* track, int32_t loop_count);
+
 // Writes the header at the destination's current position and flushes it.
 // Returns 0, -31 (a write or the flush failed), -32 or -33 (refused before
 // anything is written), having printed the error line.
