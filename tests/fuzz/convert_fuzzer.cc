@@ -4,7 +4,9 @@
 // Checked on every input: the result is 0 or a documented failure; exactly one
 // error line for a failure and none for a success; on success with a track,
 // the destination is the header announcing the unrolled length followed by
-// the data and its loop sections, copied here straight from the input bytes.
+// the data and its loop sections, copied here straight from the input bytes;
+// a run refused before it writes (a malformed container, a header that cannot
+// be written) leaves the destination that was there as it was.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -41,6 +43,7 @@ Files& files() {
 
 FILE* open_memfd(void*, const char* name, const char* mode) {
   int fd = std::strcmp(name, "src") == 0 ? files().src : files().dst;
+  if (mode[0] == 'w' && ftruncate(fd, 0) != 0) std::abort();  // as fopen's "wb" empties a file
   FILE* f = fdopen(dup(fd), mode);
   if (f) std::rewind(f);
   return f;
@@ -123,7 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.src_name = "src";
   s.dst_name = "dst";
   reset(f.src, data, size);
-  reset(f.dst, nullptr, 0);
+  static constexpr uint8_t kEarlier[] = {'o', 'l', 'd'};  // a file the destination's name held before
+  reset(f.dst, kEarlier, sizeof kEarlier);
   std::fflush(stdout);
   reset(f.out, nullptr, 0);
 
@@ -138,6 +142,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (errors != (r == 0 ? 0 : 1)) fail("wrong number of error lines", r);
   if (r != 0 && text.find("error-" + std::to_string(-r) + " : ") == std::string::npos) {
     fail("error line does not carry the result's number", r);
+  }
+  const bool refused_before_writing = r == -22 || r == -23 || r == -24 || r == -32 || r == -33;
+  if (refused_before_writing && contents(f.dst) != std::vector<uint8_t>(std::begin(kEarlier), std::end(kEarlier))) {
+    fail("a refused run touched the destination", r);
   }
   if (r == 0) {
     // The reader again, on its own stream, tells where the data lies.
