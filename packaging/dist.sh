@@ -5,8 +5,8 @@
 #
 #   packaging/dist.sh
 #
-# Needs what .ci/run installs: CMake, g++, MinGW-w64, Emscripten, Node and
-# npm, dpkg-dev, zip, git. The archives are made from sorted entries with the
+# Needs what .ci/run installs: CMake, g++, g++-aarch64-linux-gnu, MinGW-w64,
+# Emscripten, Node and npm, dpkg-dev, zip, git. The archives are made from sorted entries with the
 # last commit's time, so the same commit gives the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,13 +43,23 @@ crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }  # text for Windows: every line ends in 
 stage=$work/stage
 mkdir -p "$stage"
 
+# A static Linux tarball: the program, its manual page and the texts.
+linux_tarball() {  # BUILD-FOLDER ARCHITECTURE STRIP
+  local name=kelvor-$version-linux-$2
+  mkdir -p "$stage/$name"
+  "$3" -o "$stage/$name/kelvor" "$1/kelvor"
+  chmod 755 "$stage/$name/kelvor"
+  install -m 644 "$work/linux/kelvor.1" "$work/linux/example.zq" README.md LICENSE CHANGELOG.md "$stage/$name/"
+  pack_tar "$name" "$dist/$name.tar.gz"
+}
+
 say "Linux x86-64, statically linked"
 configure_and_build "$work/linux" -DCMAKE_EXE_LINKER_FLAGS=-static
-linux=kelvor-$version-linux-x86_64
-mkdir -p "$stage/$linux"
-install -m 755 -s "$work/linux/kelvor" "$stage/$linux/kelvor"
-install -m 644 "$work/linux/kelvor.1" "$work/linux/example.zq" README.md LICENSE CHANGELOG.md "$stage/$linux/"
-pack_tar "$linux" "$dist/$linux.tar.gz"
+linux_tarball "$work/linux" x86_64 strip
+
+say "Linux aarch64, statically linked"
+configure_and_build "$work/aarch64" -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
+linux_tarball "$work/aarch64" aarch64 aarch64-linux-gnu-strip
 
 say "Debian package"
 # Built with the hardening that Debian's own packages get.
@@ -58,21 +68,34 @@ configure_and_build "$work/deb" -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2 -fstack-p
 (cd "$work/deb" && cpack -G DEB -B "$PWD/package" >/dev/null)
 cp "$work/deb/package/kelvor_${version}_amd64.deb" "$dist/"
 
+say "the page"
+[ -f node_modules/client-zip/package.json ] || npm ci --no-audit --no-fund >/dev/null
+wrapper=emcmake configure_and_build "$work/web"
+cp "$work/web/kelvor.html" "$dist/kelvor-$version.html"
+
 say "Windows x86-64"
+# The kit: both programs, the page, a guide for someone who has never opened
+# a console, and the license with the notice of what the page bundles.
 configure_and_build "$work/windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 windows=kelvor-$version-windows-x86_64
 mkdir -p "$stage/$windows"
-x86_64-w64-mingw32-strip -o "$stage/$windows/kelvor.exe" "$work/windows/kelvor.exe"
+for program in kelvor convert-all; do
+  x86_64-w64-mingw32-strip -o "$stage/$windows/$program.exe" "$work/windows/$program.exe"
+done
 cp "$work/linux/example.zq" "$stage/$windows/"
-cp packaging/windows/convert-all.cmd "$stage/$windows/"
-crlf README.md "$stage/$windows/README.txt"
-crlf LICENSE "$stage/$windows/LICENSE.txt"
+cp "$work/web/kelvor.html" "$stage/$windows/kelvor.html"
+sed "s/@VERSION@/$version/" packaging/windows/README.txt >"$work/README.txt"
+crlf "$work/README.txt" "$stage/$windows/README.txt"
+zip_package=node_modules/client-zip/package.json
+zip_name=$(node -p "require('./$zip_package').name")
+zip_version=$(node -p "require('./$zip_package').version")
+{
+  cat LICENSE
+  printf '\n\nkelvor.html bundles %s %s, under the MIT License:\n\n' "$zip_name" "$zip_version"
+  cat node_modules/client-zip/LICENSE*
+} >"$work/LICENSE.txt"
+crlf "$work/LICENSE.txt" "$stage/$windows/LICENSE.txt"
 pack_zip "$windows" "$dist/$windows.zip"
-
-say "the page"
-[ -f node_modules/fflate/package.json ] || npm ci --no-audit --no-fund >/dev/null
-wrapper=emcmake configure_and_build "$work/web"
-cp "$work/web/kelvor.html" "$dist/kelvor-$version.html"
 
 say "source"
 ref=HEAD

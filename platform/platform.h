@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 // fopen of `name`; null when it cannot be opened.
@@ -27,6 +28,24 @@ bool read_regular_file_head(const std::string& name, uint8_t* head, size_t n);
 // True for the platform's directory separators: '/' on POSIX hosts, '\\' and
 // '/' on Windows.
 bool is_separator(char c);
+
+// A name as the file system library takes it, and back: the bytes as they
+// stand on POSIX hosts, UTF-16 held as UTF-8 on Windows. May throw
+// std::bad_alloc.
+std::filesystem::path path_from_utf8(const std::string& name);
+std::string utf8_from_path(const std::filesystem::path& path);
+
+// The folder that holds the running program, as a UTF-8 name; "." when it
+// cannot be told.
+std::string program_folder();
+
+// True when the console that standard output goes to was made for this
+// process alone and closes as soon as it ends, as when Explorer starts a
+// program: what it printed last can then only be read while it waits.
+bool console_closes_at_exit();
+
+// "Press any key to continue . . . ", then waits for a key.
+void wait_for_key();
 
 // The stream's position and an absolute seek, in 64 bits even where long has
 // 32, so that a stream already past 2^31 still tells where it is. tell64 gives

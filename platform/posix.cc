@@ -39,6 +39,23 @@ bool read_fully(int fd, uint8_t* into, size_t n) {
 
 bool is_separator(char c) { return c == '/'; }
 
+std::filesystem::path path_from_utf8(const std::string& name) { return std::filesystem::path(name); }
+std::string utf8_from_path(const std::filesystem::path& path) { return path.native(); }
+
+std::string program_folder() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string(".") : self.parent_path().native();
+}
+
+bool console_closes_at_exit() { return false; }  // a terminal outlives its programs
+
+void wait_for_key() {
+  std::printf("Press any key to continue . . . ");
+  std::fflush(stdout);
+  std::getchar();
+}
+
 Utf8Console::Utf8Console() = default;  // the terminal takes the bytes as they are
 Utf8Console::~Utf8Console() = default;
 

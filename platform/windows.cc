@@ -1,6 +1,7 @@
 // The file system of Windows: names arrive as UTF-8 and are opened through
 // the wide-character API, in the extended-length form when their absolute
 // path is too long for the plain one.
+#include <conio.h>
 #include <io.h>
 #include <windows.h>
 
@@ -82,6 +83,33 @@ BOOL WINAPI restore_on_interrupt(DWORD) {
 }
 
 }  // namespace
+
+std::filesystem::path path_from_utf8(const std::string& name) { return to_wide(utf16_from_utf8(name)); }
+std::string utf8_from_path(const std::filesystem::path& path) { return utf8_from_utf16(to_u16(path.native())); }
+
+std::string program_folder() {
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD got = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+    if (got == 0) return ".";
+    if (got < name.size()) {
+      name.resize(got);
+      return utf8_from_path(std::filesystem::path(name).parent_path());
+    }
+    name.resize(name.size() * 2);  // cut short: ask again with more room
+  }
+}
+
+bool console_closes_at_exit() {
+  DWORD processes[2];
+  return GetConsoleProcessList(processes, 2) == 1;
+}
+
+void wait_for_key() {
+  std::printf("Press any key to continue . . . ");
+  std::fflush(stdout);
+  _getch();
+}
 
 Utf8Console::Utf8Console() {
   DWORD mode = 0;

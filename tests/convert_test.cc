@@ -2,10 +2,12 @@
 // failures of opening and closing, the writing rules, and a property test of
 // the unrolled output over many generated containers.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <random>
 
 #include "app/convert.h"
+#include "app/convert_all.h"
 #include "container/analyze.h"
 #include "test_support.h"
 
@@ -49,6 +51,7 @@ class Folder {
     std::fclose(f);
   }
   bool exists(const std::string& name) const { return ::access(file(name).c_str(), F_OK) == 0; }
+  void mkdir(const std::string& name) const { ::mkdir(file(name).c_str(), 0755); }
 
  private:
   std::string path_;
@@ -211,6 +214,38 @@ TEST(Property, OutputIsTheUnrolledData) {
     uint32_t announced = out[header - 4] | out[header - 3] << 8 | out[header - 2] << 16 | static_cast<uint32_t>(out[header - 1]) << 24;
     EXPECT_EQ(announced, expected.size()) << round;
   }
+}
+
+TEST(ConvertAll, FilesAndFoldersEachConvertedOnceWithTheOptionsOfEveryRun) {
+  Folder f;
+  for (const char* sub : {"bgm", "bgm/deep", "bgm/.zq"}) f.mkdir(sub);
+  const Bytes container = small_container();
+  // Containers in any letter case; a longer extension, a folder named like
+  // a container and other files are not containers.
+  for (const char* name : {"a.zq", "bgm/B.ZQ", "bgm/deep/c.Zq", "bgm/d.zqx", "bgm/notes.txt", "bgm/100% & !.zq"}) {
+    f.write(name, container);
+  }
+  EXPECT_EQ(containers_in(f.file("bgm"), true),
+            (std::vector<std::string>{f.file("bgm/100% & !.zq"), f.file("bgm/B.ZQ"), f.file("bgm/deep/c.Zq")}));
+  EXPECT_EQ(containers_in(f.file("bgm"), false), (std::vector<std::string>{f.file("bgm/100% & !.zq"), f.file("bgm/B.ZQ")}));
+  EXPECT_TRUE(containers_in(f.file("missing"), true).empty());
+
+  CaptureStdout cap;
+  int failed = convert_all({f.file("a.zq"), "-l3", f.file("bgm"), "", f.file("missing.zq")}, f.file("bgm/deep"));
+  std::string out = cap.text();
+  EXPECT_EQ(failed, 1);
+  for (const char* wav : {"a.wav", "bgm/B.wav", "bgm/deep/c.wav", "bgm/100% & !.wav"}) EXPECT_TRUE(f.exists(wav)) << wav;
+  EXPECT_FALSE(f.exists("bgm/d.wav"));
+  size_t runs = 0;
+  for (size_t at = 0; (at = out.find("\nsetting : loop 3\n", at)) != std::string::npos; ++at) ++runs;
+  EXPECT_EQ(runs, 5u);
+  EXPECT_NE(out.find("error-11 : can not open .zq file.\n"), std::string::npos);
+  EXPECT_TRUE(out.ends_with("\nconvert-all: 4 converted, 1 failed.\n")) << out;
+
+  // No name at all: the program's own folder, without its subfolders.
+  CaptureStdout again;
+  EXPECT_EQ(convert_all({"-l1"}, f.file("bgm")), 0);
+  EXPECT_TRUE(again.text().ends_with("\nconvert-all: 2 converted, 0 failed.\n"));
 }
 
 }  // namespace

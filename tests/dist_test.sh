@@ -5,8 +5,9 @@
 #
 #   tests/dist_test.sh DIST NATIVE_KELVOR EXAMPLE
 #
-# Needs sha256sum, file, lintian, unzip, Wine (with WINEPREFIX set up as
-# .ci/run does), Node with the page's npm packages, Chromium, CMake and g++.
+# Needs sha256sum, file, lintian, unzip, qemu-aarch64, Wine (with WINEPREFIX
+# set up as .ci/run does), Node with the page's npm packages, Chromium, CMake
+# and g++.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 dist=$(cd "$1" && pwd)
@@ -30,26 +31,36 @@ cp "$example" "$tmp/ref/example.zq"
 (cd "$tmp/ref" && "$native" example.zq >stdout && cp example.zq three.zq && "$native" three.zq -l3 >/dev/null)
 
 linux=kelvor-$version-linux-x86_64
+aarch64=kelvor-$version-linux-aarch64
 windows=kelvor-$version-windows-x86_64
-expected="SHA256SUMS $linux.tar.gz kelvor-$version-src.tar.gz $windows.zip kelvor-$version.html kelvor_${version}_amd64.deb"
+expected="SHA256SUMS $linux.tar.gz $aarch64.tar.gz kelvor-$version-src.tar.gz $windows.zip kelvor-$version.html kelvor_${version}_amd64.deb"
 [ "$(cd "$dist" && ls | LC_ALL=C sort | tr '\n' ' ')" = "$(tr ' ' '\n' <<<"$expected" | LC_ALL=C sort | tr '\n' ' ')" ] \
   || fail "dist/ holds $(ls "$dist" | tr '\n' ' '), not $expected"
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS"
-[ "$(wc -l <"$dist/SHA256SUMS")" -eq 5 ] || fail "SHA256SUMS does not list the five artefacts"
-pass "dist/ holds the five artefacts of $version and their checksums agree"
-
-# Linux: a static binary that runs with an empty environment.
-tar -xzf "$dist/$linux.tar.gz" -C "$tmp"
-for f in kelvor kelvor.1 README.md LICENSE CHANGELOG.md example.zq; do
-  [ -f "$tmp/$linux/$f" ] || fail "$linux.tar.gz lacks $f"
+[ "$(wc -l <"$dist/SHA256SUMS")" -eq 6 ] || fail "SHA256SUMS does not list the six artefacts"
+for f in $expected; do
+  grep -q "\`$f\`" "$here/../README.md" || fail "the README does not name $f"
 done
-file -b "$tmp/$linux/kelvor" | grep -q "statically linked" || fail "$(file -b "$tmp/$linux/kelvor")"
-same "$tmp/$linux/example.zq" "$example" "the tarball's example"
-(cd "$tmp/$linux" && env -i ./kelvor example.zq >stdout) || fail "the static kelvor failed"
-same "$tmp/$linux/example.wav" "$tmp/ref/example.wav" "static kelvor"
-same "$tmp/$linux/stdout" "$tmp/ref/stdout" "static kelvor's messages"
-grep -q "^\.TH KELVOR 1 .* \"kelvor $version\"" "$tmp/$linux/kelvor.1" || fail "the manual page's version"
-pass "$linux.tar.gz: static, runs with an empty environment, gives the native bytes"
+pass "dist/ holds the six artefacts of $version, the README names each, and their checksums agree"
+
+# Linux: static binaries that run with an empty environment, the aarch64 one
+# under qemu-user.
+for tarball in "$linux:" "$aarch64:qemu-aarch64"; do
+  name=${tarball%%:*}
+  runner=${tarball#*:}
+  tar -xzf "$dist/$name.tar.gz" -C "$tmp"
+  for f in kelvor kelvor.1 README.md LICENSE CHANGELOG.md example.zq; do
+    [ -f "$tmp/$name/$f" ] || fail "$name.tar.gz lacks $f"
+  done
+  file -b "$tmp/$name/kelvor" | grep -q "statically linked" || fail "$(file -b "$tmp/$name/kelvor")"
+  same "$tmp/$name/example.zq" "$example" "the tarball's example"
+  (cd "$tmp/$name" && env -i $runner ./kelvor example.zq >stdout) || fail "the static kelvor of $name failed"
+  same "$tmp/$name/example.wav" "$tmp/ref/example.wav" "$name's kelvor"
+  same "$tmp/$name/stdout" "$tmp/ref/stdout" "$name's kelvor's messages"
+  grep -q "^\.TH KELVOR 1 .* \"kelvor $version\"" "$tmp/$name/kelvor.1" || fail "the manual page's version"
+  pass "$name.tar.gz: static, runs with an empty environment${runner:+ under $runner}, gives the native bytes"
+done
+file -b "$tmp/$aarch64/kelvor" | grep -q "ARM aarch64" || fail "$aarch64's kelvor: $(file -b "$tmp/$aarch64/kelvor")"
 
 # Debian: lintian finds no error; the package converts the example.
 deb=$dist/kelvor_${version}_amd64.deb
@@ -66,55 +77,66 @@ file -b "$tmp/deb/usr/bin/kelvor" | grep -q ", stripped" || fail "the packaged k
 same "$tmp/deb.wav" "$tmp/ref/example.wav" "the packaged kelvor"
 pass "kelvor_${version}_amd64.deb: lintian reports no error$(grep -q . "$tmp/lintian" && printf ' (%s)' "$(cut -d' ' -f2- "$tmp/lintian" | tr '\n' ';')")"
 
-# Windows: kelvor.exe, and convert-all.cmd as a console, a script and
-# Explorer use it.
+# Windows: kelvor.exe, and convert-all.exe as Explorer and a console use it;
+# a guide that names only what the kit holds.
 unzip -q "$dist/$windows.zip" -d "$tmp"
 kit=$tmp/$windows
-for f in kelvor.exe README.txt LICENSE.txt convert-all.cmd example.zq; do
-  [ -f "$kit/$f" ] || fail "$windows.zip lacks $f"
-done
-for f in README.txt LICENSE.txt convert-all.cmd; do crlf_only "$kit/$f"; done
+kit_files="LICENSE.txt README.txt convert-all.exe example.zq kelvor.exe kelvor.html"
+[ "$(cd "$kit" && ls | LC_ALL=C sort | tr '\n' ' ')" = "$kit_files " ] || fail "$windows.zip holds $(ls "$kit" | tr '\n' ' ')"
+for f in README.txt LICENSE.txt; do crlf_only "$kit/$f"; done
+tr -d '\r' <"$kit/README.txt" >"$tmp/guide"
+listed=$(sed -n '/^Files in this folder/,/^Report a problem/p' "$tmp/guide" | awk '/^    [^ ]/ {print $1}' | LC_ALL=C sort | tr '\n' ' ')
+[ "$listed" = "$kit_files " ] || fail "README.txt lists $listed"
+! grep -Eq '\.md\b|doc/|kelvor-[0-9]|!\[' "$tmp/guide" || fail "README.txt names something outside the kit"
+head -n1 "$tmp/guide" | grep -qx "kelvor $version for Windows" || fail "README.txt's title"
+grep -q "bundles client-zip" "$kit/LICENSE.txt" && [ "$(grep -c "Permission is hereby granted" "$kit/LICENSE.txt")" -eq 2 ] \
+  || fail "LICENSE.txt lacks the notice of what the page bundles"
+cmp -s "$kit/kelvor.html" "$dist/kelvor-$version.html" || fail "the kit's page is not the released one"
 (cd "$kit" && wine kelvor.exe example.zq </dev/null >stdout) || fail "kelvor.exe failed"
 tr -d '\r' <"$kit/stdout" >"$kit/stdout.lf"
 same "$kit/example.wav" "$tmp/ref/example.wav" "kelvor.exe"
 same "$kit/stdout.lf" "$tmp/ref/stdout" "kelvor.exe's messages"
 rm "$kit/example.wav" "$kit/stdout" "$kit/stdout.lf"
-pass "$windows.zip: kelvor.exe under Wine gives the native bytes; its texts are CR LF"
+pass "$windows.zip: the kit and its guide; kelvor.exe under Wine gives the native bytes; its texts are CR LF"
 
-# Named files and folders (walked for .zq in any letter case), options for
-# every run, a failure counted; containers and other files left as they were.
+# Named files and folders (walked for .zq in any letter case), names that a
+# batch file's cmd would expand or split, options for every run, a failure
+# counted; containers and other files left as they were.
 w=$tmp/many
-mkdir -p "$w/folder/sub/deeper" "$w/folder/with space"
-for f in a.zq b.zq folder/sub/C.ZQ "folder/with space/d e.zq" folder/sub/deeper/e.Zq; do cp "$example" "$w/$f"; done
+mkdir -p "$w/folder/sub/deeper" "$w/folder/with space" "$w/odd %d! &"
+for f in a.zq b.zq folder/sub/C.ZQ "folder/with space/d e.zq" folder/sub/deeper/e.Zq "100% done.zq" "wow!.zq" \
+         "a&b^c.zq" "odd %d! &/%PATH%.zq"; do
+  cp "$example" "$w/$f"
+done
 echo "not a container" >"$w/folder/notes.txt"
 cp "$example" "$w/folder/sub/f.zqx"
 (cd "$w" && find . -type f -exec sha256sum {} + | sort >"$tmp/before")
 set +e
-(cd "$w" && wine cmd /c "$kit/convert-all.cmd" a.zq -l3 b.zq folder missing.zq </dev/null >"$tmp/many.out" 2>&1)
+(cd "$w" && wine "$kit/convert-all.exe" a.zq -l3 b.zq folder missing.zq "100% done.zq" "wow!.zq" "a&b^c.zq" \
+   "odd %d! &" </dev/null >"$tmp/many.out" 2>&1)
 status=$?
 set -e
 tr -d '\r' <"$tmp/many.out" >"$tmp/many.txt"
-[ "$status" -eq 1 ] || { cat "$tmp/many.txt"; fail "convert-all.cmd returned $status, not 1 (one failure)"; }
-tail -n1 "$tmp/many.txt" | grep -qx "convert-all: 5 converted, 1 failed\." || { cat "$tmp/many.txt"; fail "summary"; }
+[ "$status" -eq 1 ] || { cat "$tmp/many.txt"; fail "convert-all.exe returned $status, not 1 (one failure)"; }
+tail -n1 "$tmp/many.txt" | grep -qx "convert-all: 9 converted, 1 failed\." || { cat "$tmp/many.txt"; fail "summary"; }
 grep -q "error-11 : can not open .zq file." "$tmp/many.txt" || fail "the failed run's message is not shown"
-[ "$(grep -c "^setting : loop 3$" "$tmp/many.txt")" -eq 6 ] || fail "-l3 did not reach every run"
-! grep -q "Press any key" "$tmp/many.txt" || fail "convert-all.cmd waited for a key in a script"
-for f in a b folder/sub/C "folder/with space/d e" folder/sub/deeper/e; do same "$w/$f.wav" "$tmp/ref/three.wav" "$f"; done
-[ "$(cd "$w" && find . -name '*.wav' | wc -l)" -eq 5 ] || fail "a file other than the five containers was converted"
+[ "$(grep -c "^setting : loop 3$" "$tmp/many.txt")" -eq 10 ] || fail "-l3 did not reach every run"
+for f in a b folder/sub/C "folder/with space/d e" folder/sub/deeper/e "100% done" "wow!" "a&b^c" "odd %d! &/%PATH%"; do
+  same "$w/$f.wav" "$tmp/ref/three.wav" "$f"
+done
+[ "$(cd "$w" && find . -name '*.wav' | wc -l)" -eq 9 ] || fail "a file other than the nine containers was converted"
 (cd "$w" && find . -type f ! -name '*.wav' -exec sha256sum {} + | sort >"$tmp/after")
 same "$tmp/after" "$tmp/before" "the containers and other files"
-pass "convert-all.cmd a.zq -l3 b.zq folder missing.zq: 5 converted, 1 failed, sources untouched"
+pass "convert-all.exe with files, folders, -l3, a missing file and names holding % ! & ^: 9 converted, 1 failed"
 
-# A double-click: Explorer's command line; this folder's files, then a key.
+# A double-click: no names, so the files of the program's own folder, from
+# wherever it was started.
 cp "$example" "$kit/second.zq"
-explorer="C:\\windows\\system32\\cmd.exe /c \"\"$(winepath -w "$kit/convert-all.cmd")\" \""
-(cd /tmp && echo | cmdcmdline=$explorer wine cmd /c "$kit/convert-all.cmd" >"$tmp/click.out" 2>&1) \
-  || fail "the double-click run failed"
+(cd /tmp && wine "$kit/convert-all.exe" </dev/null >"$tmp/click.out" 2>&1) || fail "the double-click run failed"
 grep -q "convert-all: 2 converted, 0 failed\." "$tmp/click.out" || { cat "$tmp/click.out"; fail "double-click summary"; }
-grep -q "Press any key" "$tmp/click.out" || fail "started from Explorer, convert-all.cmd did not wait for a key"
 same "$kit/example.wav" "$tmp/ref/example.wav" "double-click: example"
 same "$kit/second.wav" "$tmp/ref/example.wav" "double-click: second"
-pass "convert-all.cmd double-clicked: its folder's files converted, then a key awaited"
+pass "convert-all.exe double-clicked: its folder's files converted"
 
 # The page: the browser test against the released file.
 page=$dist/kelvor-$version.html
