@@ -92,7 +92,7 @@ zip_version=$(node -p "require('./$zip_package').version")
 {
   cat LICENSE
   printf '\n\nkelvor.html bundles %s %s, under the MIT License:\n\n' "$zip_name" "$zip_version"
-  cat node_modules/client-zip/LICENSE*
+  sed '$a\' node_modules/client-zip/LICENSE*  # its last line may lack its line break
 } >"$work/LICENSE.txt"
 crlf "$work/LICENSE.txt" "$stage/$windows/LICENSE.txt"
 pack_zip "$windows" "$dist/$windows.zip"

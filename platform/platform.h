@@ -65,6 +65,6 @@ class Utf8Console {
   ~Utf8Console();
 
  private:
-  unsigned original_code_page_ = 0;
-  bool changed_ = false;
+  [[maybe_unused]] unsigned original_code_page_ = 0;  // used where the platform has code pages
+  [[maybe_unused]] bool changed_ = false;
 };
