@@ -52,19 +52,24 @@ int write_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s) {
 
 int convert_with(Settings* s, const FileOps& ops) {
   TrackInfo track{};
+  return convert_with(s, ops, &track);
+}
+
+int convert_with(Settings* s, const FileOps& ops, TrackInfo* t) {
+  *t = TrackInfo{};
   OpenFile src(ops);
   OpenFile dst(ops);
   if (!src.open(s->src_name, "rb")) {
     std::printf("error-11 : can not open .zq file.\n");
     return -11;
   }
-  int result = analyze(src.get(), &track, s);
-  if (result == 0) result = check_destination(src, &track, s);
+  int result = analyze(src.get(), t, s);
+  if (result == 0) result = check_destination(src, t, s);
   if (result == 0 && !dst.open(s->dst_name, "wb")) {
     std::printf("error-12 : can not create .wav file.\n");
     result = -12;
   }
-  if (result == 0) result = write_wave(src.get(), dst.get(), &track, s);
+  if (result == 0) result = write_wave(src.get(), dst.get(), t, s);
   src.close();
   // Closing writes out what the stream still holds: a failure there is a
   // failed conversion, not a success.

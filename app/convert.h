@@ -14,6 +14,9 @@ int convert(Settings* settings);
 // The same with the given file-system calls.
 int convert_with(Settings* settings, const FileOps& ops);
 
+// The same, leaving in `track` what the reader found.
+int convert_with(Settings* settings, const FileOps& ops, TrackInfo* track);
+
 // The writing half, on an analysed source and an open, empty destination:
 // nothing for a container without a track; otherwise the no-loop-info rule,
 // the header and the body.

@@ -3,7 +3,7 @@
 #include "app/cmdline.h"
 #include "app/convert.h"
 
-int kelvor_main(int argc, const char* const* argv) {
+int kelvor_run(int argc, const char* const* argv, RunReport* report) {
   print_banner();
   if (argc < 2) {
     print_usage();
@@ -13,5 +13,13 @@ int kelvor_main(int argc, const char* const* argv) {
   int result = settle_settings(argc, argv, &settings);
   if (result != 0) return result;
   print_settings(settings);
-  return convert(&settings);
+  TrackInfo track{};
+  result = convert_with(&settings, system_file_ops(), &track);
+  if (report != nullptr) {
+    report->track = track;
+    report->loop_count = settings.loop_count;
+  }
+  return result;
 }
+
+int kelvor_main(int argc, const char* const* argv) { return kelvor_run(argc, argv, nullptr); }

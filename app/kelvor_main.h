@@ -1,7 +1,22 @@
 // The run of one command line: banner, usage or settings, one conversion.
 #pragma once
 
+#include <cstdint>
+
+#include "base/records.h"
+
+// What a run found besides its messages and result: the reader's record and
+// the loop count the track was converted with, after the no-loop-info rule.
+// Zero where the run stopped before the reader or the settings were reached.
+struct RunReport {
+  TrackInfo track{};
+  int32_t loop_count = 0;
+};
+
 // Returns the result code that becomes the exit status: 0, -1 for the usage,
 // or the first failure's negative number. `argv` holds the arguments as
 // bytes (UTF-8 on Windows), the program name first.
 int kelvor_main(int argc, const char* const* argv);
+
+// The same run, filling `report` (which may be null).
+int kelvor_run(int argc, const char* const* argv, RunReport* report);

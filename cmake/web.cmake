@@ -26,7 +26,8 @@ target_link_options(kelvor PRIVATE ${kelvor_wasm_options} -sSINGLE_FILE=1 -sNODE
 set_target_properties(kelvor PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/node_names.js)
 
 # The page's converter: a module factory that the worker instantiates afresh
-# for each file, runs main in, and reads the WAV back from. The WebAssembly
+# for each file, runs the command line in (kelvor_page_run, main's run with
+# its facts) and reads the WAV back from. The WebAssembly
 # stays a file of its own, which the page carries once and the worker
 # compiles once; every instance is made from that compiled module.
 add_executable(kelvor_worker_module ${entry_point} web/page_api.cc web/track_facts.cc)
@@ -34,8 +35,8 @@ target_link_libraries(kelvor_worker_module PRIVATE kelvor_core)
 set_target_properties(kelvor_worker_module PROPERTIES SUFFIX .js OUTPUT_NAME kelvor-module)
 target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker
                     -sMODULARIZE=1 -sEXPORT_NAME=createKelvor -sINVOKE_RUN=0 -sTOTAL_STACK=256KB -sINITIAL_MEMORY=1MB
-                    -sEXPORTED_FUNCTIONS=_main,_malloc,_free
-                    -sEXPORTED_RUNTIME_METHODS=callMain,FS,stringToUTF8,UTF8ToString,lengthBytesUTF8,getValue)
+                    -sEXPORTED_FUNCTIONS=_malloc,_free
+                    -sEXPORTED_RUNTIME_METHODS=FS,stringToUTF8,UTF8ToString,lengthBytesUTF8,getValue,setValue)
 
 # The page: its sources inlined into one file with the module and the zip library.
 set(KELVOR_ZIP_LIBRARY ${CMAKE_SOURCE_DIR}/node_modules/client-zip/index.js)

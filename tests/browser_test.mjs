@@ -68,6 +68,8 @@ function nativeRun(source, name, args, beside = {}) {
 async function rows(page) {
   return page.$$eval('#results > li', (items) => items.map((li) => ({
     name: li.querySelector('.name').textContent,
+    state: li.dataset.state,
+    queued: li.querySelector('.queued').textContent,
     status: li.querySelector('.status').textContent,
     facts: li.querySelector('.facts') ? li.querySelector('.facts').textContent : null,
     messages: li.querySelector('pre') ? li.querySelector('pre').textContent : null,
@@ -77,12 +79,20 @@ async function rows(page) {
   })));
 }
 
-// Waits for the batch's closing line; returns it.
+// Clears the list, then adds the files and waits for the closing line;
+// returns it.
 async function finished(page, picker, paths) {
+  await clear(page);
   await page.setInputFiles(picker, paths);
   await page.waitForFunction(() => /^(Done|Stopped)/.test(document.getElementById('progress').textContent),
     null, { timeout: 60000 });
   return page.locator('#progress').textContent();
+}
+
+async function clear(page) {
+  const button = page.getByRole('button', { name: 'Clear' });
+  if (await button.isEnabled()) await button.click();
+  assert.equal(await page.locator('#results > li').count(), 0);
 }
 
 async function convertBatch(page, paths) {
@@ -205,40 +215,96 @@ test('rows show the reader\'s facts, the loop on the waveform, and open the mess
   await page.getByLabel('Loop count').fill('2');
 });
 
-test('"Play loop" loops the loop section at the container\'s loop points, until stopped', async () => {
-  await convertBatch(page, [paths[0]]);
+test('"Play loop" loops the loop section at the container\'s loop points; one sound at a time; Clear silences', async () => {
+  await convertBatch(page, [paths[0], paths[3]]);
   await page.evaluate(() => {
     window.sources = [];
+    window.contexts = [];
     const start = AudioBufferSourceNode.prototype.start;
     AudioBufferSourceNode.prototype.start = function (...args) {
       window.sources.push({ loop: this.loop, loopStart: this.loopStart, loopEnd: this.loopEnd,
                             frames: this.buffer.length, rate: this.buffer.sampleRate });
       return start.apply(this, args);
     };
+    const Original = window.AudioContext;
+    window.AudioContext = class extends Original {
+      constructor(...args) {
+        super(...args);
+        window.contexts.push(this);
+      }
+    };
   });
+  const open = () => page.evaluate(() => window.contexts.filter((c) => c.state !== 'closed').length);
   const button = page.getByRole('button', { name: 'Play loop of example.wav' });
+  const other = page.getByRole('button', { name: 'Play loop of 音楽.wav' });
   await button.click();
   await page.waitForFunction(() => window.sources.length === 1);
   assert.deepEqual(await page.evaluate(() => window.sources[0]),
     { loop: true, loopStart: 22050 / 44100, loopEnd: 66150 / 44100, frames: 66150, rate: 44100 });
   assert.equal(await button.textContent(), 'Stop loop');
+  assert.equal(await button.getAttribute('aria-pressed'), 'true');
+  // Another loop stops the first; an ordinary player stops any loop.
+  await other.click();
+  await page.waitForFunction(() => window.sources.length === 2);
+  assert.equal(await button.getAttribute('aria-pressed'), 'false');
+  assert.equal(await open(), 1);
+  await page.getByRole('button', { name: 'Play example.wav' }).click();
+  assert.equal(await page.evaluate(() => document.activeElement.tagName), 'AUDIO', 'the focus stays on the player');
+  await page.waitForFunction(() => window.contexts.every((c) => c.state === 'closed'));
+  assert.equal(await other.getAttribute('aria-pressed'), 'false');
+  // Pressed twice at once: the second press stops what the first started.
+  await button.dblclick();
+  await page.waitForTimeout(300);
+  assert.equal(await button.getAttribute('aria-pressed'), 'false');
+  assert.equal(await open(), 0);
+  // Clear takes the rows away with their sound.
   await button.click();
-  assert.equal(await button.textContent(), 'Play loop');
+  await page.waitForFunction(() => window.sources.length === 3);
+  await page.getByRole('button', { name: 'Clear' }).click();
+  await page.waitForFunction(() => window.contexts.every((c) => c.state === 'closed'));
+  assert.equal(await page.evaluate(() => [...document.querySelectorAll('audio')].length), 0);
 });
 
-test('a refused loop count and -x are the command line\'s', async () => {
-  await page.getByLabel('Loop count').fill('0');
+test('-x gives the command line\'s bytes, and only the players a browser can use', async () => {
   await page.getByLabel('Short format block (-x)').check();
-  await convertBatch(page, [paths[0]]);
-  const [shown] = await rows(page);
-  const native = nativeRun(paths[0], 'example.zq', ['example.zq', '-l0', '-x']);
-  assert.match(native.stdout, /warning : value of option 'l' is out of range\.\n/);
+  await convertBatch(page, [paths[0], paths[1]]);
+  const [shown, noLoop] = await rows(page);
+  const native = nativeRun(paths[0], 'example.zq', ['example.zq', '-l2', '-x']);
   assert.equal(shown.messages, native.stdout);
-  const got = await download(page, page.locator('#results a[download]'));
+  assert.equal(shown.queued, 'loop count 2 · short format block (-x) · as a download');
+  const got = await download(page, page.locator('#results > li').first().locator('a[download]'));
   assert.ok(got.bytes.equals(native.wav));
-  assert.equal(await page.getByRole('button', { name: 'Download all' }).isHidden(), true);
+  const [first, second] = [page.locator('#results > li').first(), page.locator('#results > li').nth(1)];
+  assert.equal(await first.getByRole('button', { name: /^Play example/ }).count(), 0, 'no dead player for the short block');
+  assert.match(await first.locator('.note').first().textContent(), /cannot play the short format block/);
+  assert.equal(await first.getByRole('button', { name: 'Play loop of example.wav' }).count(), 1);
+  assert.equal(await second.getByRole('button', { name: /Play loop/ }).count(), 0, 'no loop to play');
+  assert.match(await second.locator('.note').last().textContent(), /No loop to play/);
+  assert.equal(noLoop.state, 'warned');
+  assert.equal(noLoop.status, 'converted, with a warning: no loop info, reset loopcount to 1.');
   await page.getByLabel('Short format block (-x)').uncheck();
-  await page.getByLabel('Loop count').fill('2');
+});
+
+test('a loop count the command line would refuse or read otherwise is flagged, and nothing is converted with it', async () => {
+  await clear(page);
+  const field = page.getByLabel('Loop count');
+  for (const value of ['0', '-3', '2.5', '1e3', 'two', '', '2147483648', '99999999999']) {
+    await field.fill(value);
+    assert.equal(await field.getAttribute('aria-invalid'), 'true', value);
+    const problem = page.locator('#loop-count-problem');
+    assert.ok(await problem.isVisible(), value);
+    assert.match(await problem.textContent(), /loop count/i, value);
+    await page.setInputFiles('#files', [paths[0]]);
+    await page.waitForFunction(() => /^Nothing was converted/.test(document.getElementById('progress').textContent));
+    assert.equal(await page.locator('#results > li').count(), 0, value);
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'loop-count', value);
+  }
+  await field.fill('007');
+  assert.equal(await field.getAttribute('aria-invalid'), 'false');
+  assert.ok(await page.locator('#loop-count-problem').isHidden());
+  await convertBatch(page, [paths[0]]);
+  assert.match((await rows(page))[0].messages, /^setting : loop 7$/m);
+  await field.fill('2');
 });
 
 test('a file the browser cannot hold gets a plain message, and the page goes on', async () => {
@@ -254,6 +320,11 @@ test('a file the browser cannot hold gets a plain message, and the page goes on'
 test('the controls are labelled and reachable from the keyboard', async () => {
   await page.bringToFront();
   await page.reload({ waitUntil: 'load' });
+  for (const id of ['loop-count', 'short-format']) {
+    await page.keyboard.press('Tab');
+    assert.equal(await page.evaluate(() => document.activeElement.id), id);
+  }
+  if (await page.locator('#choose-output').isVisible()) await page.keyboard.press('Tab');
   await page.keyboard.press('Tab');
   assert.equal(await page.evaluate(() => document.activeElement.id), 'files');
   // Space on the focused picker opens the browser's own chooser. Headless
@@ -265,10 +336,9 @@ test('the controls are labelled and reachable from the keyboard', async () => {
   await page.waitForFunction(() => document.getElementById('progress').textContent.startsWith('Done'));
   await page.keyboard.press('Tab');
   assert.equal(await page.evaluate(() => document.activeElement.id), 'folder');
-  await page.keyboard.press('Tab');
-  assert.equal(await page.evaluate(() => document.activeElement.id), 'loop-count');
-  await page.keyboard.press('Tab');
-  assert.equal(await page.evaluate(() => document.activeElement.id), 'short-format');
+  for (const id of ['stop', 'clear', 'download-all']) {
+    assert.equal(await page.evaluate((i) => document.getElementById(i).getBoundingClientRect().width > 0, id), true, `${id} keeps its place`);
+  }
   for (const id of ['files', 'folder', 'loop-count', 'short-format']) {
     assert.equal(await page.evaluate((i) => document.getElementById(i).labels.length, id), 1, id);
   }
@@ -322,7 +392,7 @@ function soundtrackFolder() {
 test('a folder: its .zq files in any letter case, under their relative paths; others counted', async () => {
   const folder = soundtrackFolder();
   await page.evaluate(() => { window.showSaveFilePicker = undefined; });
-  assert.match(await finished(page, '#folder', folder), /^Done: 3 of 3 files, 2 converted, 1 failed\. 2 other files skipped\.$/);
+  assert.match(await finished(page, '#folder', folder), /^Done: 3 of 3 files, 2 converted \(1 with a warning\), 1 failed\. 2 other files skipped\.$/);
   const shown = await rows(page);
   assert.deepEqual(shown.map((r) => r.name), ['bgm/Battle.ZQ', 'bgm/field/empty.zq', 'bgm/field/town.zq']);
   assert.equal(shown[1].messages, nativeRun(join(folder, 'field', 'empty.zq'), 'empty.zq', ['empty.zq', '-l2']).stdout);
@@ -340,7 +410,7 @@ test('a folder of 10,000 other files and 4 containers, two of one WAV name', asy
   copyFileSync(paths[3], join(folder, 'c.zq'));
   copyFileSync(paths[0], join(folder, 'c.ZQ'));  // its WAV is named c.wav too
   await page.evaluate(() => { window.showSaveFilePicker = undefined; });
-  assert.match(await finished(page, '#folder', folder), /^Done: 4 of 4 files, 4 converted, 0 failed\. 10,000 other files skipped\.$/);
+  assert.match(await finished(page, '#folder', folder), /^Done: 4 of 4 files, 4 converted \(1 with a warning\), 0 failed\. 10,000 other files skipped\.$/);
   assert.deepEqual((await rows(page)).map((r) => r.name), ['crowd/a.zq', 'crowd/c.ZQ', 'crowd/c.zq', 'crowd/deep/b.ZQ']);
   const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
   assert.deepEqual(Object.keys(zip).sort(), ['crowd/a.wav', 'crowd/c (2).wav', 'crowd/c.wav', 'crowd/deep/b.wav']);
@@ -369,17 +439,24 @@ test('a dropped folder is walked to the end of every listing', async () => {
 });
 
 test('Stop ends the batch after the files in progress; what is done stays listed', async () => {
+  await clear(page);
   await onNextRead(page, { delay: 700 });  // each worker's first file takes a while to read
   await page.setInputFiles('#files', [paths[0], paths[1], paths[3]]);
   await page.getByRole('button', { name: 'Stop' }).click();
+  // Until the files in progress end, the text says that it is stopping.
+  assert.equal(await page.locator('#progress').textContent(), 'Stopping after the files in progress ...');
+  await page.waitForTimeout(400);
+  assert.equal(await page.locator('#progress').textContent(), 'Stopping after the files in progress ...');
   await page.waitForFunction(() => /^Stopped/.test(document.getElementById('progress').textContent));
   // The two workers were each reading a file; the third had not started.
-  assert.equal(await page.locator('#progress').textContent(), 'Stopped after 2 of 3 files, 2 converted, 0 failed.');
-  assert.deepEqual((await rows(page)).map((r) => r.name), ['example.zq', 'no-loop.zq']);
+  assert.equal(await page.locator('#progress').textContent(), 'Stopped after 2 of 3 files, 2 converted (1 with a warning), 0 failed.');
+  assert.deepEqual((await rows(page)).map((r) => [r.name, r.state]),
+    [['example.zq', 'converted'], ['no-loop.zq', 'warned'], ['音楽.zq', 'stopped']]);
   await restoreReads(page);
 });
 
 test('a file deleted between choosing and converting gets a plain message', async () => {
+  await clear(page);
   await onNextRead(page, { delay: 700 });  // the file is gone by the time it is read
   const doomed = join(work, 'doomed.zq');
   copyFileSync(paths[0], doomed);
@@ -444,7 +521,7 @@ test('an output folder receives each WAV under its relative path; a container th
   await served.getByLabel('Loop count').fill('2');
   await served.setInputFiles('#folder', soundtrackFolder());
   await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
-  assert.equal(await served.locator('#progress').textContent(), 'Done: 3 of 3 files, 1 converted, 2 failed. 2 other files skipped.');
+  assert.equal(await served.locator('#progress').textContent(), 'Done: 3 of 3 files, 1 converted (1 with a warning), 2 failed. 2 other files skipped.');
   const [battle, , town] = await rows(served);
   const nativeBattle = nativeRun(paths[1], 'Battle.ZQ', ['Battle.ZQ', '-l2']);
   assert.equal(battle.messages, nativeBattle.stdout);
@@ -455,11 +532,12 @@ test('an output folder receives each WAV under its relative path; a container th
   assert.equal(town.code, 'Result code: -14');
   assert.ok((await privateFile('out/bgm/field/town.wav')).equals(container), 'the container is kept');
   assert.equal(await served.locator('#results a[download]').count(), 0, 'no WAV is kept in the page');
-  assert.equal(await served.getByRole('button', { name: 'Download all' }).isHidden(), true);
+  assert.equal(await served.getByRole('button', { name: 'Download all' }).isDisabled(), true);
 });
 
 test('a write that fails fails its row, and the batch goes on', async () => {
   await served.evaluate(async () => (await navigator.storage.getDirectory()).removeEntry('out', { recursive: true }));
+  await clear(served);
   await served.setInputFiles('#files', [paths[0], paths[3]]);
   await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
   assert.equal(await served.locator('#progress').textContent(), 'Done: 2 of 2 files, 0 converted, 2 failed.');

@@ -80,4 +80,10 @@ test('the loop start and each repetition fall on their columns', () => {
   assert.deepEqual(markers.repetitions, [66150, 110250]);
   assert.deepEqual(markers.columns, [142, 428, 714]);
   assert.deepEqual(KelvorPeaks.loopMarkers({ frames: 10, dataFrames: 10, loopFrame: 4, loopCount: 1 }, 5).columns, [2]);
+  // A million repetitions: a few dozen listed, the rest shown as their span.
+  const many = KelvorPeaks.loopMarkers({ frames: 8 + 4 * 1e6, dataFrames: 8, loopFrame: 4, loopCount: 1e6 + 1 }, 1000);
+  assert.equal(many.marked, false);
+  assert.equal(many.count, 1e6);
+  assert.equal(many.repetitions.length, KelvorPeaks.MARKED_REPETITIONS);
+  assert.deepEqual(many.span, [0, 999]);
 });

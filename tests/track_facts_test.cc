@@ -1,42 +1,82 @@
-// The facts the page shows come from the converter's own reader.
+// The facts the page shows come from the converter's own run.
 #include "web/track_facts.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <string>
 
 #include "test_support.h"
 
-TEST(TrackFacts, TheExampleHasItsIntroAndLoop) {
-  FILE* f = std::fopen(KELVOR_EXAMPLE, "rb");
-  ASSERT_NE(f, nullptr);
-  TrackInfo track;
-  EXPECT_EQ(describe_track(f, &track), 0);
-  std::fclose(f);
-  uint32_t fields[kTrackFields];
-  track_fields(track, fields);
-  // 2 channels of 16 bits at 44,100 Hz: 1.5 s of data, the loop from 0.5 s.
-  EXPECT_EQ(fields[2], 1u);
-  EXPECT_EQ(fields[4], 66150u * 4);
-  EXPECT_EQ(fields[5], 44100u);
-  EXPECT_EQ(fields[6], 2u);
-  EXPECT_EQ(fields[7], 16u);
-  EXPECT_EQ(fields[8], 16u);
-  EXPECT_EQ(fields[10], 1u);
-  EXPECT_EQ(fields[11], 22050u * 4);
+namespace {
+
+// Runs `kelvor SOURCE DST OPTION` on `container` in a temporary folder.
+struct Facts {
+  int result;
+  uint32_t values[kRunFacts];
+};
+
+Facts run(const Bytes& container, const char* option) {
+  char dir[] = "/tmp/kelvor-facts-XXXXXX";
+  Facts f{};
+  if (::mkdtemp(dir) == nullptr) return f;
+  const std::string src = std::string(dir) + "/in.zq", dst = std::string(dir) + "/out.wav";
+  FILE* out = std::fopen(src.c_str(), "wb");
+  std::fwrite(container.data(), container.size(), 1, out);
+  std::fclose(out);
+  const char* argv[] = {"kelvor", src.c_str(), dst.c_str(), option};
+  RunReport report;
+  CaptureStdout quiet;
+  f.result = kelvor_run(4, argv, &report);
+  run_facts(report, f.values);
+  std::remove(src.c_str());
+  std::remove(dst.c_str());
+  ::rmdir(dir);
+  return f;
 }
 
-TEST(TrackFacts, NoLoopChunkLeavesTheLoopFieldsAtZeroWhateverWasThere) {
-  const Bytes zq = ZqBuilder().header(8 + 36 + 8).trk().data(8).bytes();
-  TempStream src(zq);
-  TrackInfo track;
-  track.loop_mark = 7;  // a record used before
-  track.loop_start = 9;
-  EXPECT_EQ(describe_track(src.get(), &track), 0);
-  uint32_t fields[kTrackFields];
-  track_fields(track, fields);
-  EXPECT_EQ(fields[2], 1u);
-  EXPECT_EQ(fields[4], 8u);
-  EXPECT_EQ(fields[10], 0u);
-  EXPECT_EQ(fields[11], 0u);
+enum { kTrkMark = 2, kDataBytes = 4, kRate = 5, kLoopMark = 10, kLoopStart = 11,
+       kLoopCount = 12, kBlockAlign = 13, kByteRate = 14, kDataLength = 15, kHeader = 16 };
+
+TEST(RunFacts, TheReadersRecordAndTheHeaderForTheLoopCountUsed) {
+  FILE* f = std::fopen(KELVOR_EXAMPLE, "rb");
+  ASSERT_NE(f, nullptr);
+  Bytes example;
+  for (int c; (c = std::fgetc(f)) != EOF;) example.push_back(static_cast<uint8_t>(c));
+  std::fclose(f);
+  // 2 channels of 16 bits at 44,100 Hz: 1.5 s of data, the loop from 0.5 s.
+  Facts e = run(example, "-l3");
+  EXPECT_EQ(e.result, 0);
+  EXPECT_EQ(e.values[kTrkMark], 1u);
+  EXPECT_EQ(e.values[kDataBytes], 66150u * 4);
+  EXPECT_EQ(e.values[kRate], 44100u);
+  EXPECT_EQ(e.values[kLoopMark], 1u);
+  EXPECT_EQ(e.values[kLoopStart], 22050u * 4);
+  EXPECT_EQ(e.values[kLoopCount], 3u);
+  EXPECT_EQ(e.values[kBlockAlign], 4u);
+  EXPECT_EQ(e.values[kByteRate], 176400u);
+  EXPECT_EQ(e.values[kDataLength], 66150u * 4 + 2u * 44100u * 4);
+  EXPECT_EQ(e.values[kHeader], 0u);
 }
+
+TEST(RunFacts, TheRunsOwnLoopCountAndRefusals) {
+  // No loop information: the run lowers the count to 1 itself.
+  Facts once = run(ZqBuilder().header(8 + 36 + 8).trk().data(8).bytes(), "-l5");
+  EXPECT_EQ(once.result, 0);
+  EXPECT_EQ(once.values[kLoopMark], 0u);
+  EXPECT_EQ(once.values[kLoopCount], 1u);
+  EXPECT_EQ(once.values[kDataLength], 8u);
+  // A loop start past the data, repeated: refused, and no header facts.
+  Facts beyond = run(ZqBuilder().header(8 + 36 + 8 + 24).trk().data(8).slp(1, 3).bytes(), "-l2");
+  EXPECT_EQ(beyond.result, -32);
+  EXPECT_EQ(beyond.values[kHeader], static_cast<uint32_t>(-32));
+  EXPECT_EQ(beyond.values[kDataLength], 0u);
+  EXPECT_EQ(beyond.values[kLoopStart], 12u);
+  // An empty source: nothing was read.
+  Facts missing = run(Bytes{}, "-l2");
+  EXPECT_EQ(missing.result, -22);
+  EXPECT_EQ(missing.values[kTrkMark], 0u);
+}
+
+}  // namespace

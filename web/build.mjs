@@ -37,25 +37,21 @@ function zipLibrary() {
   return `const ClientZip = (() => {\n${source.slice(0, exported.index)}\nreturn { ${members.join(', ')} };\n})();\n`;
 }
 
-const sources = {
-  'style.css': () => read(join(here, 'style.css')),
+// What the page's <link> and <script> elements name: a file of web/, or one
+// of these made here.
+const WORKER_FILES = ['wav.js', 'peaks.js', 'folder_output.js', 'worker.js'];
+const made = {
   'zip-library.js': zipLibrary,
-  'zip.js': () => read(join(here, 'zip.js')),
-  'gather.js': () => read(join(here, 'gather.js')),
-  'peaks.js': () => read(join(here, 'peaks.js')),
-  'rows.js': () => read(join(here, 'rows.js')),
-  'ui.js': () => read(join(here, 'ui.js')),
   'kelvor.wasm.base64': () => readFileSync(options.wasm).toString('base64'),
-  'worker-source.js': () => [
-    read(options.module), read(join(here, 'peaks.js')), read(join(here, 'folder_output.js')),
-    read(join(here, 'worker.js')),
-  ].join('\n'),
+  'worker-source.js': () => [read(options.module), ...WORKER_FILES.map((name) => read(join(here, name)))].join('\n'),
 };
+const source = (name) => (name in made ? made[name]() : /^[a-z_]+\.(js|css)$/.test(name) && existsSync(join(here, name))
+  ? read(join(here, name)) : null);
 
 // Inside a <script> or <style> element only its own end tag would end it early.
 function inlined(name, endTag) {
-  if (!(name in sources)) throw new Error(`the page refers to ${name}, which is not one of its sources`);
-  const text = sources[name]();
+  const text = source(name);
+  if (text === null) throw new Error(`the page refers to ${name}, which is not one of its sources`);
   if (text.toLowerCase().includes(endTag)) throw new Error(`${name} holds "${endTag}" and cannot be inlined`);
   return text;
 }

@@ -1,5 +1,5 @@
-// What the page asks of the converter besides main, compiled into the page's
-// module beside it. Each function writes into a buffer that the caller owns.
+// What the page asks of the converter, compiled into the page's module. Each
+// function writes into buffers that the caller owns.
 #include <emscripten.h>
 
 #include <cstdint>
@@ -20,18 +20,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_derived_name(const char* src, char* o
   return static_cast<int>(name.size());
 }
 
-// The track facts of the container `name` (see web/track_facts.h) in
-// `fields`, kTrackFields values. Returns the reader's result, or -11 when the
-// file cannot be opened. Whatever the reader prints has reached standard
-// output when this returns, so that the page, which calls it in the run's
-// own instance before main, can set it apart from main's messages.
-extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_describe(const char* name, uint32_t* fields) {
-  FILE* src = std::fopen(name, "rb");
-  if (!src) return -11;
-  TrackInfo track;
-  const int result = describe_track(src, &track);
-  std::fclose(src);
+// One run of the command line, `argv` holding `argc` arguments, the program
+// name first, exactly as main would get them; the run's facts (see
+// web/track_facts.h) in `facts`, kRunFacts values. Returns main's result.
+// Every byte the run printed has reached standard output when it returns.
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_run(int argc, const char* const* argv, uint32_t* facts) {
+  RunReport report;
+  const int result = kelvor_run(argc, argv, &report);
   std::fflush(stdout);
-  track_fields(track, fields);
+  run_facts(report, facts);
   return result;
 }

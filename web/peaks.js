@@ -1,49 +1,11 @@
-// The waveform of a WAV as the page draws it: per pixel column, the lowest
-// and highest sample of any channel, computed from the PCM bytes while the
-// worker holds them (nothing is kept but the peaks); and the columns where
-// the loop starts and each repetition begins.
+// The waveform of a WAV as the page draws it: per column, the lowest and
+// highest sample of any channel, computed from the PCM bytes while the
+// worker holds them (nothing is kept but the peaks); and where the loop
+// starts and each repetition begins.
 'use strict';
 
 const KelvorPeaks = (() => {
-  // The chunks of a RIFF/WAVE file, in order: { tag, at, size }, `at` being
-  // where the chunk's 8-byte header starts. Nothing for other bytes.
-  function* chunks(bytes) {
-    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-    const tag = (at) => String.fromCharCode(...bytes.subarray(at, at + 4));
-    if (bytes.length < 12 || tag(0) !== 'RIFF' || tag(8) !== 'WAVE') return;
-    for (let at = 12; at + 8 <= bytes.length;) {
-      const size = view.getUint32(at + 4, true);
-      yield { tag: tag(at), at, size, view };
-      at += 8 + size + (size & 1);
-    }
-  }
-
-  // Where the sample data begins: just after the "data" chunk's header; -1
-  // when `bytes` (at least the WAV's header) holds no such chunk.
-  function dataStart(bytes) {
-    for (const chunk of chunks(bytes)) if (chunk.tag === 'data') return chunk.at + 8;
-    return -1;
-  }
-
-  // The format block and where the samples lie, from the RIFF chunks; null
-  // for anything but PCM of 8 (unsigned), 16, 24 or 32 bits (signed, little-
-  // endian) whose block align is the channels' bytes.
-  function pcmLayout(bytes) {
-    let format = null;
-    for (const { tag, at, size, view } of chunks(bytes)) {
-      if (tag === 'fmt ' && size >= 16) {
-        format = { tag: view.getUint16(at + 8, true), channels: view.getUint16(at + 10, true),
-                   rate: view.getUint32(at + 12, true), blockAlign: view.getUint16(at + 20, true),
-                   bits: view.getUint16(at + 22, true) };
-      } else if (tag === 'data') {
-        if (!format || format.tag !== 1 || ![8, 16, 24, 32].includes(format.bits) || format.channels === 0 ||
-            format.blockAlign !== format.channels * format.bits / 8) return null;
-        const length = Math.min(size, bytes.length - at - 8);
-        return { ...format, dataAt: at + 8, frames: Math.floor(length / format.blockAlign) };
-      }
-    }
-    return null;
-  }
+  const Wav = typeof KelvorWav === 'object' ? KelvorWav : require('./wav.js');
 
   // A sample as a number from -1 to just under 1.
   const readers = {
@@ -99,7 +61,7 @@ const KelvorPeaks = (() => {
   // { columns, min, max, frames, rate } for `columns` pixel columns, or null.
   // Frame f falls in column floor(f x columns / frames).
   function peaks(bytes, columns) {
-    const layout = pcmLayout(bytes);
+    const layout = Wav.pcmLayout(bytes);
     if (!layout || layout.frames === 0) return null;
     const read = readers[layout.bits];
     const start = bytes.byteOffset + layout.dataAt;
@@ -117,18 +79,28 @@ const KelvorPeaks = (() => {
     return { columns, min, max, frames: layout.frames, rate: layout.rate };
   }
 
+  // Past this many repetitions a waveform shows their span, not each one: a
+  // line per repetition would cost time and memory without end and could no
+  // longer be told apart.
+  const MARKED_REPETITIONS = 32;
+
   // Where the loop starts and where each further repetition begins, in
   // sample frames and in columns, for a WAV of `frames` frames unrolled from
   // `dataFrames` frames whose loop starts at `loopFrame`, heard `loopCount`
-  // times.
+  // times. `repetitions` lists at most MARKED_REPETITIONS of them; `span`
+  // gives the columns from the first repetition to the end.
   function loopMarkers({ frames, dataFrames, loopFrame, loopCount }, columns) {
-    const repetitions = [];
-    for (let k = 1; k < loopCount; k++) repetitions.push(dataFrames + (k - 1) * (dataFrames - loopFrame));
+    const count = Math.max(0, loopCount - 1);
+    const at = (k) => dataFrames + (k - 1) * (dataFrames - loopFrame);
     const column = (frame) => Math.min(columns - 1, Math.floor(frame * columns / frames));
-    return { loopStart: loopFrame, repetitions, columns: [loopFrame, ...repetitions].map(column) };
+    const repetitions = [];
+    for (let k = 1; k <= Math.min(count, MARKED_REPETITIONS); k++) repetitions.push(at(k));
+    return { loopStart: loopFrame, loopColumn: column(loopFrame), count, repetitions,
+             columns: [loopFrame, ...repetitions].map(column),
+             span: count > 0 ? [column(at(1)), columns - 1] : null, marked: count <= MARKED_REPETITIONS };
   }
 
-  return { dataStart, pcmLayout, peaks, loopMarkers };
+  return { peaks, loopMarkers, MARKED_REPETITIONS };
 })();
 
 if (typeof module === 'object') module.exports = KelvorPeaks;

@@ -1,16 +1,21 @@
 #include "web/track_facts.h"
 
-#include "container/analyze.h"
+#include "wave/wavheader.h"
 
-int describe_track(FILE* src, TrackInfo* track) {
-  *track = TrackInfo{};
-  const Settings settings;
-  return analyze(src, track, &settings);
-}
-
-void track_fields(const TrackInfo& t, uint32_t out[kTrackFields]) {
-  const uint32_t fields[kTrackFields] = {t.total_size, t.trk_offset,  t.trk_mark,    t.data_offset,
-                                         t.data_bytes, t.sample_rate, t.channels,    t.frame_bits,
-                                         t.sample_bits, t.slp_offset, t.loop_mark,   t.loop_start};
-  for (int i = 0; i < kTrackFields; ++i) out[i] = fields[i];
+void run_facts(const RunReport& report, uint32_t out[kRunFacts]) {
+  const TrackInfo& t = report.track;
+  Settings heard;
+  heard.loop_count = report.loop_count;
+  WavHeaderFields header{};
+  const int refused = derive_header(&t, &heard, &header);
+  const uint32_t facts[kRunFacts] = {
+      t.total_size,  t.trk_offset,  t.trk_mark,   t.data_offset,
+      t.data_bytes,  t.sample_rate, t.channels,   t.frame_bits,
+      t.sample_bits, t.slp_offset,  t.loop_mark,  t.loop_start,
+      static_cast<uint32_t>(report.loop_count),
+      refused == 0 ? header.block_align : 0u,
+      refused == 0 ? header.byte_rate : 0u,
+      refused == 0 ? header.data_length : 0u,
+      static_cast<uint32_t>(refused)};
+  for (int i = 0; i < kRunFacts; ++i) out[i] = facts[i];
 }

@@ -1,19 +1,19 @@
-// What the page shows of a container before anyone listens to it: the facts
-// that the converter's own reader finds, never a second reader's guess.
+// What the page shows of a converted file: the facts that the converter's own
+// run found and worked out, never a second reader's or a script's guess.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
-#include "base/records.h"
+#include "app/kelvor_main.h"
 
-// Zero-fills `track` and runs the reader over `src` from its start, as a
-// conversion does. Returns the reader's result: 0, or -22, -23 or -24, the
-// reader having printed its error line.
-int describe_track(FILE* src, TrackInfo* track);
-
-// The record's fields in their order, as plain 32-bit values for the page:
-// total_size, trk_offset, trk_mark, data_offset, data_bytes, sample_rate,
-// channels, frame_bits, sample_bits, slp_offset, loop_mark, loop_start.
-inline constexpr int kTrackFields = 12;
-void track_fields(const TrackInfo& track, uint32_t out[kTrackFields]);
+// The facts of one run, as plain 32-bit values for the page, in this order:
+//   0-11  the reader's record: total_size, trk_offset, trk_mark, data_offset,
+//         data_bytes, sample_rate, channels, frame_bits, sample_bits,
+//         slp_offset, loop_mark, loop_start;
+//   12    the loop count the track was converted with (the no-loop-info rule
+//         applied);
+//   13-15 the header's block align, bytes per second and data length for it;
+//   16    0 when that header can be written, else its refusal (-32 or -33,
+//         as a 32-bit pattern), 13-15 then being 0.
+inline constexpr int kRunFacts = 17;
+void run_facts(const RunReport& report, uint32_t out[kRunFacts]);

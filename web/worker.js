@@ -1,21 +1,24 @@
 // A converter worker. It is started from a Blob that holds the module
-// factory `createKelvor` (the command line's own main, compiled to
-// WebAssembly), FolderOutput and this file.
+// factory `createKelvor` (the command line's own run, compiled to
+// WebAssembly), KelvorWav, KelvorPeaks, FolderOutput and this file.
 //
 // The page compiles the WebAssembly once and sends the compiled module first,
 // as { module }. Each file is then converted in a fresh instance made from
 // it, in a folder of its own that holds only that file, exactly as one run
-// of the command line would: main receives `args`, and every byte it prints
-// is sent back as printed. The instance, the file's bytes and the WAV's are
-// let go when the reply is sent.
+// of the command line would: the run receives `args`, every byte it prints
+// is sent back as printed, and the facts it found (the reader's record, the
+// loop count used, the header's derived values: web/track_facts.h) come
+// with it. The instance, the file's bytes and the WAV's are let go when the
+// reply is sent.
 //
 // Messages from the page: { id, file, args, output } hands over a file,
 // whose bytes are read at once; files are converted one at a time in the
 // order handed over, so that the next files are read while one converts.
-// { stop: true } lets go of every file not yet started, each answered
-// { id, discarded: true }. `output` is null, for a WAV handed back to the
-// page as a Blob, or { folder, subfolders }, for a WAV written into the
-// chosen folder (a FileSystemDirectoryHandle) and released.
+// Each is announced { id, started: true } when its conversion starts, then
+// answered once. { stop: true } lets go of every file not yet started, each
+// answered { id, discarded: true }. `output` is null, for a WAV handed back
+// to the page as a Blob, or { folder, subfolders }, for a WAV written into
+// the chosen folder (a FileSystemDirectoryHandle) and released.
 'use strict';
 
 const WORK_FOLDER = '/work';
@@ -23,21 +26,28 @@ const WORK_FOLDER = '/work';
 let moduleArrived;
 const compiledModule = new Promise((resolve) => { moduleArrived = resolve; });
 
-// An instance whose standard output goes to `printed.bytes`, or nowhere
-// while `printed.muted`.
+// An instance whose standard output goes to `printed`. A failure to make
+// it (the WebAssembly refused, no memory for it) is a StartFailure.
 async function newInstance(printed) {
   const module = await compiledModule;
-  return createKelvor({
+  let failed;
+  const failure = new Promise((_, reject) => { failed = reject; });
+  const made = createKelvor({
     instantiateWasm(imports, receive) {
-      WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
+      WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module), failed);
       return {};
     },
-    stdout: (byte) => { if (byte !== null && !printed.muted) printed.bytes.push(byte); },
+    stdout: (byte) => { if (byte !== null) printed.push(byte); },
     stderr: () => {},  // the tool writes nothing there
   });
+  try {
+    return await Promise.race([made, failure]);
+  } catch (error) {
+    throw new StartFailure(error);
+  }
 }
 
-// The destination that main derives for the source name `source`.
+// The destination that the command line derives for the source name `source`.
 function derivedName(kelvor, source) {
   const size = kelvor.lengthBytesUTF8(source) + 8;
   const buffers = kelvor._malloc(2 * size);
@@ -50,30 +60,36 @@ function derivedName(kelvor, source) {
   }
 }
 
-// The track facts that the converter's reader finds in the file `name` (see
-// web/track_facts.h), read in the run's instance before main: whatever the
-// reader prints is set aside, so that only main's messages are shown. Null
-// when the reader fails.
-const TRACK_FIELDS = ['total_size', 'trk_offset', 'trk_mark', 'data_offset', 'data_bytes', 'sample_rate',
-  'channels', 'frame_bits', 'sample_bits', 'slp_offset', 'loop_mark', 'loop_start'];
-function describe(kelvor, printed, name) {
-  const nameSize = kelvor.lengthBytesUTF8(name) + 1;
-  const buffers = kelvor._malloc(4 * TRACK_FIELDS.length + nameSize);
-  if (!buffers) return null;
-  const fields = buffers;
-  const path = buffers + 4 * TRACK_FIELDS.length;
-  printed.muted = true;
+// The facts of a run, by name, in the order of web/track_facts.h.
+const FACTS = ['total_size', 'trk_offset', 'trk_mark', 'data_offset', 'data_bytes', 'sample_rate', 'channels',
+  'frame_bits', 'sample_bits', 'slp_offset', 'loop_mark', 'loop_start', 'loop_count', 'block_align', 'byte_rate',
+  'data_length', 'header_result'];
+
+// One run of the command line with `args`, as main would be given them: its
+// result and its facts.
+function runCommandLine(kelvor, args) {
+  const argv = ['kelvor', ...args];
+  const sizes = argv.map((arg) => kelvor.lengthBytesUTF8(arg) + 1);
+  const block = kelvor._malloc(4 * argv.length + 4 * FACTS.length + sizes.reduce((a, b) => a + b, 0));
+  if (!block) throw new RangeError('no memory for the arguments');
   try {
-    kelvor.stringToUTF8(name, path, nameSize);
-    if (kelvor._kelvor_describe(path, fields) !== 0) return null;
-    return Object.fromEntries(TRACK_FIELDS.map((field, i) => [field, kelvor.getValue(fields + 4 * i, 'i32') >>> 0]));
+    const facts = block + 4 * argv.length;
+    let text = facts + 4 * FACTS.length;
+    argv.forEach((arg, i) => {
+      kelvor.stringToUTF8(arg, text, sizes[i]);
+      kelvor.setValue(block + 4 * i, text, 'i32');
+      text += sizes[i];
+    });
+    const status = kelvor._kelvor_page_run(argv.length, block, facts);
+    const named = Object.fromEntries(FACTS.map((name, i) => [name, kelvor.getValue(facts + 4 * i, 'i32') >>> 0]));
+    named.header_result |= 0;  // 0, -32 or -33
+    return { status, facts: named };
   } finally {
-    printed.muted = false;
-    kelvor._free(buffers);
+    kelvor._free(block);
   }
 }
 
-const PEAK_COLUMNS = 1000;
+const PEAK_COLUMNS = 2048;  // a waveform is drawn at the device's width from these
 
 // MEMFS, which holds the files, grows a file that fills by an eighth,
 // copying it whole each time: a WAV of 160 MiB would be copied some forty
@@ -91,7 +107,7 @@ function growFilesAtOnce(FS) {
     const needed = position + length;
     if (held && node.usedBytes > 0 && needed > held.length) {
       const doubled = Math.max(needed, 2 * held.length);
-      const grown = allocate(Math.max(doubled, announcedLength(held, node.usedBytes)), doubled);
+      const grown = allocate(Math.max(doubled, KelvorWav.announcedLength(held.subarray(0, node.usedBytes))), doubled);
       grown.set(held.subarray(0, node.usedBytes));
       node.contents = grown;
     }
@@ -108,22 +124,6 @@ function allocate(preferred, fallback) {
     if (!(error instanceof RangeError) || preferred === fallback) throw error;
     return new Uint8Array(fallback);
   }
-}
-
-// The file length that a RIFF header at the start of `bytes` announces, or 0.
-function announcedLength(bytes, used) {
-  if (used < 8 || bytes[0] !== 0x52 || bytes[1] !== 0x49 || bytes[2] !== 0x46 || bytes[3] !== 0x46) return 0;
-  return new DataView(bytes.buffer, bytes.byteOffset, 8).getUint32(4, true) + 8;
-}
-
-// Length in seconds that a WAV header announces: data length / bytes per second.
-function seconds(bytes) {
-  if (bytes.byteLength < 44) return 0;
-  const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-  const dataLengthAt = 20 + view.getUint32(16, true) + 4;  // after the format block and the "data" tag
-  if (dataLengthAt + 4 > bytes.byteLength) return 0;
-  const byteRate = view.getUint32(28, true);
-  return byteRate === 0 ? 0 : view.getUint32(dataLengthAt, true) / byteRate;
 }
 
 function fileBytes(FS, path) {
@@ -162,7 +162,7 @@ function release(buffers) {
 // bytes join `held` too: letting them go before the WAV is written was
 // seen to double the peak memory of a batch of large files.
 async function convert(file, reading, args, output, held) {
-  const printed = { bytes: [], muted: false };
+  const printed = [];
   const kelvor = await newInstance(printed);
   const FS = kelvor.FS;
   growFilesAtOnce(FS);
@@ -176,15 +176,14 @@ async function convert(file, reading, args, output, held) {
   }
   held.push(input.buffer);
   FS.writeFile(file.name, input, { canOwn: true });
-  const track = describe(kelvor, printed, args[0]);
   const target = output ? await prepareOutput(kelvor, args, output) : null;
-  const status = kelvor.callMain(args);  // main's result, through exit
+  const { status, facts } = runCommandLine(kelvor, args);
   const written = writtenFiles(FS, file.name);
-  const reply = { printed: new Uint8Array(printed.bytes), status, wav: null, track };
+  const reply = { printed: new Uint8Array(printed), status, wav: null, facts };
   if (status !== 0 || written.length !== 1) return { reply, bytes: null, target };
   const bytes = fileBytes(FS, written[0]);
   held.push(bytes.buffer);
-  reply.wav = { name: written[0], size: bytes.length, seconds: seconds(bytes) };
+  reply.wav = { name: written[0], size: bytes.length, playable: KelvorWav.playable(bytes) };
   return { reply, bytes, target };
 }
 
@@ -225,6 +224,14 @@ class UnreadableFile extends Error {
   }
 }
 
+// The converter's instance could not be made.
+class StartFailure extends Error {
+  constructor(cause) {
+    super(`${cause && cause.name}: ${cause && cause.message}`);
+    this.name = 'StartFailure';
+  }
+}
+
 // File system errors that a write into the chosen folder meets.
 function isWriteFailure(error) {
   return error && ['NotFoundError', 'NotAllowedError', 'QuotaExceededError', 'InvalidStateError',
@@ -232,13 +239,15 @@ function isWriteFailure(error) {
 }
 
 function failureReply(id, error) {
-  const failure = isOutOfMemory(error) ? 'memory' : error instanceof UnreadableFile ? 'unreadable'
-    : isWriteFailure(error) ? 'write' : 'internal';
-  return { id, failure, detail: error && error.name ? `${error.name}: ${error.message}` : String(error) };
+  const failure = error instanceof StartFailure ? 'start' : isOutOfMemory(error) ? 'memory'
+    : error instanceof UnreadableFile ? 'unreadable' : isWriteFailure(error) ? 'write' : 'internal';
+  const wrapped = error instanceof StartFailure || error instanceof UnreadableFile;
+  return { id, failure, detail: wrapped ? error.message : error && error.name ? `${error.name}: ${error.message}` : String(error) };
 }
 
 async function run({ id, file, reading, args, output }) {
   const held = [];
+  self.postMessage({ id, started: true });
   try {
     const reply = await deliver(await convert(file, reading, args, output, held), output && output.subfolders);
     self.postMessage({ id, ...reply }, [reply.printed.buffer]);

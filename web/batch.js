@@ -1,0 +1,188 @@
+// The list of files the page converts: every file added since the last
+// Clear, each with the settings and output folder that were in force when it
+// was added, each shown at once as a waiting row. Files added while others
+// convert join the queue; nothing done is taken away but by clear(). It
+// hands the files to the pool in order (the next ones ahead, so that they
+// are read while others convert), fills each row from its reply, keeps the
+// counts and the WAVs for "Download all", and stops the queue on request
+// after the files in progress.
+'use strict';
+
+const KelvorBatch = (() => {
+  // Files handed to the pool ahead of the one converting: at least one, more
+  // while they are small.
+  const AHEAD_FILES = 8;
+  const AHEAD_BYTES = 16 * 1024 * 1024;
+
+  // The command line of one file, as a user would type it. A name that
+  // starts with "-" would be taken for an option, so it is given as "./name".
+  function commandLine(name, settings) {
+    const args = [name.startsWith('-') ? './' + name : name, '-l' + settings.loopCount];
+    if (settings.shortFormat) args.push('-x');
+    return args;
+  }
+
+  // A file of the output folder by its relative path.
+  async function fileIn(folder, path) {
+    const parts = path.split('/');
+    let at = folder;
+    for (const part of parts.slice(0, -1)) at = await at.getDirectoryHandle(part);
+    return (await at.getFileHandle(parts.at(-1))).getFile();
+  }
+
+  // `pool`: a KelvorPool; `list`: the <ol> that holds the rows; `changed()`
+  // is called whenever the progress may have changed.
+  function create({ pool, list, changed }) {
+    let entries = [];  // { file, path, settings, row, state: waiting | handed | done, reply }
+    let next = 0;  // the first entry not yet handed over
+    let handed = [];  // handed over, not yet shown, in order
+    let running = false;
+    let stopping = false;
+    let counts, wavs, names, urls, skipped, bytesDone, bytesTotal;
+    const reset = () => {
+      counts = { converted: 0, warned: 0, empty: 0, failed: 0, stopped: 0 };
+      wavs = [];
+      names = new Set();
+      urls = [];
+      skipped = 0;
+      bytesDone = 0;
+      bytesTotal = 0;
+    };
+    reset();
+
+    // The zip must not hold two entries of one name: a repeated one gets " (2)", ...
+    function uniqueName(name) {
+      let unique = name;
+      if (names.has(name)) {
+        const dot = name.lastIndexOf('.');
+        const stem = dot > 0 ? name.slice(0, dot) : name;
+        const extension = dot > 0 ? name.slice(dot) : '';
+        for (let n = 2; names.has(unique); n++) unique = `${stem} (${n})${extension}`;
+      }
+      names.add(unique);
+      return unique;
+    }
+
+    // A Blob's address costs a round trip to the browser's own process (some
+    // 3 ms): a row's is made when its link or player is first about to be used.
+    function addressOf(blob) {
+      let url = null;
+      return () => {
+        if (!url) {
+          url = URL.createObjectURL(blob);
+          urls.push(url);
+        }
+        return url;
+      };
+    }
+
+    function add(found, settings) {
+      const added = found.files.map(({ file, path }) => ({ file, path, settings, row: KelvorRow.create(path, settings),
+        state: 'waiting' }));
+      list.append(...added.map((entry) => entry.row.element));
+      entries.push(...added);
+      skipped += found.skipped;
+      bytesTotal += added.reduce((sum, entry) => sum + entry.file.size, 0);
+      changed();
+      if (!running) run();
+      return added;
+    }
+
+    function handAhead() {
+      const ahead = () => handed.slice(1).reduce((sum, entry) => sum + entry.file.size, 0);
+      while (!stopping && next < entries.length &&
+             (handed.length < 2 || (handed.length <= AHEAD_FILES && ahead() < AHEAD_BYTES))) {
+        const entry = entries[next++];
+        const { settings, file, path } = entry;
+        const subfolders = path.split('/').slice(0, -1);
+        const { reply } = pool.handOver({ file, args: commandLine(file.name, settings),
+          output: settings.folder ? { folder: settings.folder, subfolders } : null }, () => entry.row.converting());
+        entry.state = 'handed';
+        entry.reply = reply;
+        handed.push(entry);
+      }
+    }
+
+    // Where the row finds its WAV, and the zip's share of it.
+    function sourceOf(entry, reply) {
+      if (!reply.wav || reply.failure || reply.status !== 0) return {};
+      const { folder } = entry.settings;
+      if (reply.wav.written) {
+        const where = reply.wav.written;
+        return { file: () => fileIn(folder, where), written: `${folder.name}/${where}` };
+      }
+      const { blob } = reply.wav;
+      return { file: async () => blob, url: addressOf(blob), blob };
+    }
+
+    async function run() {
+      running = true;
+      handAhead();
+      while (handed.length > 0) {
+        const entry = handed.shift();
+        const reply = await entry.reply;
+        entry.state = 'done';
+        if (reply.discarded) {  // a Stop came before it started
+          entry.row.stopped();
+          counts.stopped++;
+        } else {
+          const source = sourceOf(entry, reply);
+          const outcome = entry.row.show(reply, source);
+          counts[outcome]++;
+          if (source.blob && outcome !== 'failed') {
+            const subfolders = entry.path.split('/').slice(0, -1);
+            wavs.push({ name: uniqueName([...subfolders, reply.wav.name].join('/')), blob: source.blob });
+          }
+        }
+        bytesDone += entry.file.size;
+        handAhead();
+        changed();
+      }
+      running = false;
+      stopping = false;
+      changed();
+      if (next < entries.length) run();  // added while the queue was stopping
+    }
+
+    // Ends the queue after the files in progress: every file not yet started
+    // is let go, its row saying so.
+    function stop() {
+      if (!running || stopping) return;
+      stopping = true;
+      pool.stop();
+      for (; next < entries.length; next++) {
+        const entry = entries[next];
+        entry.state = 'done';
+        entry.row.stopped();
+        counts.stopped++;
+        bytesDone += entry.file.size;
+      }
+      changed();
+    }
+
+    // Takes every row away, with its sound and its WAV's address. Only
+    // between runs: a file in progress keeps its row.
+    function clear() {
+      if (running) return false;
+      for (const entry of entries) entry.row.remove();
+      for (const url of urls) URL.revokeObjectURL(url);
+      entries = [];
+      next = 0;
+      handed = [];
+      reset();
+      changed();
+      return true;
+    }
+
+    function progress() {
+      const done = entries.filter((entry) => entry.state === 'done').length;
+      const current = handed[0];
+      return { running, stopping, total: entries.length, done, bytesDone, bytesTotal, skipped,
+        counts: { ...counts }, current: current ? current.path : null, zipFiles: wavs.length };
+    }
+
+    return { add, stop, clear, progress, zipEntries: () => wavs.slice() };
+  }
+
+  return { create };
+})();
