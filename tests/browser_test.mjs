@@ -7,7 +7,7 @@
 //        --example build/example.zq [--screenshot build-web/kelvor-page.png]
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
@@ -315,6 +315,129 @@ test('a file the browser cannot hold gets a plain message, and the page goes on'
   assert.match(shown[0].code, /too large for the memory of this browser/);
   assert.equal(shown[1].code, 'Result code: 0');
   await restoreReads(page);
+});
+
+test('a converter that fails to start, or a worker that dies, fails only the file it held', async () => {
+  await clear(page);
+  // The next instance each worker makes is refused, as a browser refuses
+  // WebAssembly it cannot compile or hold.
+  for (const worker of page.workers()) {
+    await worker.evaluate(() => {
+      const original = WebAssembly.instantiate;
+      WebAssembly.instantiate = () => {
+        WebAssembly.instantiate = original;
+        return Promise.reject(new Error('injected start failure'));
+      };
+    });
+  }
+  const four = [paths[0], paths[1], paths[3], paths[0]];
+  const text = await finished(page, '#files', four);
+  let shown = await rows(page);
+  assert.match(text, /^Done: 4 of 4 files, 2 converted.*, 2 failed\.$/, JSON.stringify(shown.map((r) => r.code)));
+  assert.equal(shown.filter((r) => r.code === 'The converter could not be started in this browser: Error: injected start failure').length, 2);
+  // Each worker dies reading its next file: the file it held fails, a new
+  // worker converts the rest.
+  for (const worker of page.workers()) {
+    await worker.evaluate(() => {
+      Blob.prototype.arrayBuffer = () => {
+        setTimeout(() => { throw new Error('injected crash'); });
+        return new Promise(() => {});
+      };
+    });
+  }
+  assert.match(await finished(page, '#files', four), /^Done: 4 of 4 files, 2 converted.*, 2 failed\.$/);
+  shown = await rows(page);
+  assert.equal(shown.filter((r) => /^The converter stopped before this file was done: .*injected crash/.test(r.code)).length, 2);
+  // The page goes on.
+  await convertBatch(page, [paths[0]]);
+  assert.equal((await rows(page))[0].state, 'converted');
+});
+
+test('files added during a run wait in view and keep the options they were added with', async () => {
+  await clear(page);
+  await onNextRead(page, { delay: 800 });
+  await page.setInputFiles('#files', [paths[0], paths[1]]);
+  await page.getByLabel('Loop count').fill('3');
+  await page.getByLabel('Short format block (-x)').check();
+  await page.setInputFiles('#files', [paths[3]]);
+  await page.getByLabel('Loop count').fill('2');
+  await page.getByLabel('Short format block (-x)').uncheck();
+  let shown = await rows(page);
+  assert.deepEqual(shown.map((r) => r.name), ['example.zq', 'no-loop.zq', '音楽.zq'], 'shown at once');
+  assert.equal(shown[2].state, 'waiting', JSON.stringify(shown));
+  await page.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  assert.equal(await page.locator('#progress').textContent(), 'Done: 3 of 3 files, 3 converted (1 with a warning), 0 failed.');
+  shown = await rows(page);
+  assert.deepEqual(shown.map((r) => r.queued), ['loop count 2 · as a download', 'loop count 2 · as a download',
+    'loop count 3 · short format block (-x) · as a download']);
+  const native = nativeRun(paths[3], '音楽.zq', ['音楽.zq', '-l3', '-x']);
+  assert.equal(shown[2].messages, native.stdout);
+  const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
+  assert.deepEqual(Object.keys(zip).sort(), ['example.wav', 'no-loop.wav', '音楽.wav']);
+  assert.ok(Buffer.from(zip['音楽.wav']).equals(native.wav));
+  await restoreReads(page);
+});
+
+test('a million repetitions: no long task, a small waveform, the run\'s own facts', async () => {
+  await clear(page);
+  await page.evaluate(() => {
+    window.longest = 0;
+    new PerformanceObserver((list) => {
+      for (const entry of list.getEntries()) window.longest = Math.max(window.longest, entry.duration);
+    }).observe({ type: 'longtask' });
+  });
+  await page.getByLabel('Loop count').fill('1000000');
+  const short = join(work, 'short-loop.zq');
+  writeFileSync(short, container({ data: Buffer.from([1, 2, 3, 4, 5, 6, 7, 8]), loopUnits: 1 }));
+  await convertBatch(page, [short]);
+  await page.getByLabel('Loop count').fill('2');
+  const wave = page.locator('#results canvas');
+  await wave.scrollIntoViewIfNeeded();
+  await page.waitForFunction(() => document.querySelector('#results canvas[data-drawn]'));
+  assert.equal(await wave.getAttribute('data-repetitions'), '999999 from 0');
+  assert.match((await rows(page))[0].facts, /loop count 1,000,000 · 22\.676 s in all$/);
+  assert.match(await page.locator('#results .legend').textContent(), /999,999 repetitions/);
+  const longest = await page.evaluate(() => window.longest);
+  assert.ok(longest < 100, `a task of ${longest} ms`);
+});
+
+test('the progress: a <progress>, and text that changes a few times a second at most', async () => {
+  const folder = join(work, 'forty');
+  mkdirSync(folder, { recursive: true });
+  for (let i = 0; i < 40; i++) copyFileSync(paths[1], join(folder, `f${i}.zq`));
+  await clear(page);
+  await page.evaluate(() => {
+    window.changes = [];
+    new MutationObserver(() => window.changes.push(performance.now()))
+      .observe(document.getElementById('progress'), { childList: true, characterData: true, subtree: true });
+  });
+  await convertBatch(page, readdirSync(folder).map((f) => join(folder, f)));
+  const changes = await page.evaluate(() => window.changes);
+  const busiest = Math.max(...changes.map((t) => changes.filter((u) => u >= t && u < t + 1000).length));
+  assert.ok(busiest <= 6, `${busiest} changes in one second`);
+  assert.equal(await page.locator('progress').evaluate((bar) => bar.value === bar.max), true);
+});
+
+test('axe-core finds no violation, light and dark, idle and after a failed row', async () => {
+  await page.reload();
+  const axe = readFileSync(new URL('../node_modules/axe-core/axe.min.js', import.meta.url), 'utf8');
+  const check = async (when) => {
+    for (const colorScheme of ['light', 'dark']) {
+      await page.emulateMedia({ colorScheme });
+      if (!(await page.evaluate(() => typeof axe === 'object'))) await page.addScriptTag({ content: axe });
+      const violations = await page.evaluate(async () => (await axe.run(document)).violations
+        .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
+      assert.deepEqual(violations, [], `${when}, ${colorScheme}`);
+    }
+    await page.emulateMedia({ colorScheme: null });
+  };
+  await check('idle');
+  await page.getByLabel('Loop count').fill('x');
+  await check('a loop count flagged');
+  await page.getByLabel('Loop count').fill('2');
+  await convertBatch(page, paths);
+  await page.locator('#results > li details').first().evaluate((d) => { d.open = true; });
+  await check('after a batch with a failed row');
 });
 
 test('the controls are labelled and reachable from the keyboard', async () => {

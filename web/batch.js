@@ -83,8 +83,8 @@ const KelvorBatch = (() => {
       entries.push(...added);
       skipped += found.skipped;
       bytesTotal += added.reduce((sum, entry) => sum + entry.file.size, 0);
-      changed();
       if (!running) run();
+      changed();
       return added;
     }
 

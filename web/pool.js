@@ -22,14 +22,19 @@ const KelvorPool = (() => {
     function start(slot) {
       const worker = new Worker(source);  // never throws for a blob: address of the page's own
       slot.worker = worker;
-      worker.onmessage = ({ data }) => (data.started ? started(slot, data.id) : answered(slot, data));
+      // A worker that was let go may still have events on the way: only the
+      // slot's current worker speaks for it.
+      const current = () => slot.worker === worker;
+      worker.onmessage = ({ data }) => {
+        if (current()) (data.started ? started(slot, data.id) : answered(slot, data));
+      };
       worker.onerror = (event) => {
         event.preventDefault();
-        died(slot, event.message || 'the worker failed');
+        if (current()) died(slot, event.message || 'the worker failed');
       };
-      worker.onmessageerror = () => died(slot, 'a reply could not be read');
-      module.then((compiled) => { if (slot.worker === worker) worker.postMessage({ module: compiled }); },
-        (error) => { if (slot.worker === worker) died(slot, `the converter could not be compiled: ${error && error.message}`); });
+      worker.onmessageerror = () => { if (current()) died(slot, 'a reply could not be read'); };
+      module.then((compiled) => { if (current()) worker.postMessage({ module: compiled }); },
+        (error) => { if (current()) died(slot, `the converter could not be compiled: ${error && error.message}`); });
     }
 
     function started(slot, id) {

@@ -57,6 +57,7 @@ const KelvorRow = (() => {
     const status = element('span', 'status', STATUS.waiting);
     line.append(status, ' ', element('span', 'name', path));
     li.append(line, element('p', 'queued', settingsText(settings)));
+    li.dataset.state = 'waiting';
     const sounds = [];
 
     function setStatus(kind, text) {
