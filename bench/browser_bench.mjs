@@ -12,7 +12,8 @@
 //   one    one container of 64 MiB, -l3, WAV as a Blob
 //   many   200 copies of the example, -l2, WAVs as Blobs, then into a folder
 //   large  30 containers of 32 MiB, -l2, WAVs into a folder
-// For the folder batches one more page run samples the resident memory of
+// The page's own measures give each file's stages (instance, read, run,
+// peaks, output, row). For the folder batches one more page run samples the resident memory of
 // all of Chromium's processes (ps, every 50 ms) and prints the peak above the
 // idle page; the timed runs go unsampled, as the floor does. Every output is
 // compared with the native one.
@@ -147,11 +148,20 @@ async function pageRun(batch, folderOutput, sampleMemory = false) {
   await page.setInputFiles('#files', batch.files);
   const { seconds, text } = await page.evaluate(() => window.benchTime);
   if (sampler) clearInterval(sampler);
+  // Where the time went, summed over the files: the page records each
+  // file's stages as User Timing measures.
+  const stages = await page.evaluate(() => {
+    const sums = {};
+    for (const { name, duration } of performance.getEntriesByType('measure')) {
+      if (name.startsWith('kelvor ')) sums[name.slice(7)] = (sums[name.slice(7)] || 0) + duration;
+    }
+    return sums;
+  });
   const n = batch.files.length;
   if (text !== `Done: ${n} of ${n} files, ${n} converted, 0 failed.`) {
     throw new Error(text + (await page.locator("#results li.failed").allInnerTexts()).join("\n"));
   }
-  return { seconds, peakMiB: (peak - idle) / 1024 };
+  return { seconds, peakMiB: (peak - idle) / 1024, stages };
 }
 
 // The SHA-256 of one output, from the page's first row or from the folder.
@@ -210,6 +220,7 @@ async function floorRun(batch, folderOutput) {
 }
 
 const rows = [];
+const stageRows = [];
 const only = process.env.ONLY;
 for (const [name, batch, folderOutput] of [['one', batches.one, false], ['many', batches.many, false],
   ['many', batches.many, true], ['large', batches.large, true]]) {
@@ -232,6 +243,13 @@ for (const [name, batch, folderOutput] of [['one', batches.one, false], ['many',
     native: native.toFixed(3), page: pageSeconds.toFixed(3), floor: floor.toFixed(3),
     'page/floor': (pageSeconds / floor).toFixed(2), 'page/native': (pageSeconds / native).toFixed(2),
     'peak MiB over idle': peakMiB === null ? '' : peakMiB.toFixed(0) });
+  // Per file, in ms, from the median run: the workers' stages (two workers,
+  // so they overlap) and the main thread's rows.
+  const middle = pageRuns.slice().sort((a, b) => a.seconds - b.seconds)[runs >> 1];
+  const n = batch.files.length;
+  stageRows.push({ batch: `${name}, ${folderOutput ? 'folder' : 'Blob'}`,
+    ...Object.fromEntries(['instance', 'read', 'run', 'peaks', 'output', 'row']
+      .map((stage) => [`${stage} ms/file`, ((middle.stages[stage] || 0) / n).toFixed(2)])) });
 }
 await browser.close();
 server.close();
@@ -240,3 +258,5 @@ rmSync(profile, { recursive: true, force: true });
 
 console.log(`medians of ${runs} runs; seconds; outputs compared with the native ones: equal`);
 console.table(rows);
+console.log('where the page\'s time goes, per file (worker stages overlap across the two workers):');
+console.table(stageRows);

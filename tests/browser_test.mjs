@@ -283,6 +283,18 @@ test('-x gives the command line\'s bytes, and only the players a browser can use
   assert.equal(noLoop.state, 'warned');
   assert.equal(noLoop.status, 'converted, with a warning: no loop info, reset loopcount to 1.');
   await page.getByLabel('Short format block (-x)').uncheck();
+  // A container without a track: nothing written, nothing to download, counted apart.
+  const noTrack = join(work, 'no-track.zq');
+  const trackless = container({ data: Buffer.alloc(8) });
+  trackless.writeUInt32LE(0, 12);  // the cTRK chunk's mark
+  writeFileSync(noTrack, trackless);
+  assert.equal(await finished(page, '#files', [noTrack, paths[0]]), 'Done: 2 of 2 files, 1 converted, 0 failed, 1 without a track.');
+  const [empty] = await rows(page);
+  assert.equal(empty.state, 'empty');
+  assert.equal(empty.download, null);
+  assert.equal(empty.messages, nativeRun(noTrack, 'no-track.zq', ['no-track.zq', '-l2']).stdout);
+  const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
+  assert.deepEqual(Object.keys(zip), ['example.wav']);
 });
 
 test('a loop count the command line would refuse or read otherwise is flagged, and nothing is converted with it', async () => {
@@ -318,7 +330,9 @@ test('a file the browser cannot hold gets a plain message, and the page goes on'
 });
 
 test('a converter that fails to start, or a worker that dies, fails only the file it held', async () => {
-  await clear(page);
+  await page.reload();  // workers that hold no instance yet
+  await page.waitForFunction(() => true);
+  while (page.workers().length < 2) await page.waitForTimeout(50);
   // The next instance each worker makes is refused, as a browser refuses
   // WebAssembly it cannot compile or hold.
   for (const worker of page.workers()) {
@@ -372,6 +386,7 @@ test('files added during a run wait in view and keep the options they were added
     'loop count 3 · short format block (-x) · as a download']);
   const native = nativeRun(paths[3], '音楽.zq', ['音楽.zq', '-l3', '-x']);
   assert.equal(shown[2].messages, native.stdout);
+  await page.evaluate(() => { window.showSaveFilePicker = undefined; });
   const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
   assert.deepEqual(Object.keys(zip).sort(), ['example.wav', 'no-loop.wav', '音楽.wav']);
   assert.ok(Buffer.from(zip['音楽.wav']).equals(native.wav));

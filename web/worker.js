@@ -3,13 +3,12 @@
 // WebAssembly), KelvorWav, KelvorPeaks, FolderOutput and this file.
 //
 // The page compiles the WebAssembly once and sends the compiled module first,
-// as { module }. Each file is then converted in a fresh instance made from
-// it, in a folder of its own that holds only that file, exactly as one run
-// of the command line would: the run receives `args`, every byte it prints
+// as { module }. Each file is then converted in an instance made from it
+// (kept for the next file while the files are small), in a folder that holds
+// only that file, exactly as one run of the command line would: the run receives `args`, every byte it prints
 // is sent back as printed, and the facts it found (the reader's record, the
 // loop count used, the header's derived values: web/track_facts.h) come
-// with it. The instance, the file's bytes and the WAV's are let go when the
-// reply is sent.
+// with it. The file's bytes and the WAV's are let go when the reply is sent.
 //
 // Messages from the page: { id, file, args, output } hands over a file,
 // whose bytes are read at once; files are converted one at a time in the
@@ -26,9 +25,9 @@ const WORK_FOLDER = '/work';
 let moduleArrived;
 const compiledModule = new Promise((resolve) => { moduleArrived = resolve; });
 
-// An instance whose standard output goes to `printed`. A failure to make
+// An instance whose standard output goes to `sink.printed`. A failure to make
 // it (the WebAssembly refused, no memory for it) is a StartFailure.
-async function newInstance(printed) {
+async function newInstance(sink) {
   const module = await compiledModule;
   let failed;
   const failure = new Promise((_, reject) => { failed = reject; });
@@ -37,7 +36,7 @@ async function newInstance(printed) {
       WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module), failed);
       return {};
     },
-    stdout: (byte) => { if (byte !== null) printed.push(byte); },
+    stdout: (byte) => { if (byte !== null) sink.printed.push(byte); },
     stderr: () => {},  // the tool writes nothing there
   });
   try {
@@ -157,17 +156,58 @@ function release(buffers) {
   }
 }
 
-// Runs main on the file: { reply, bytes, target }, `bytes` the WAV, if
-// one was made, and `target` its place in the output folder. The file's
-// bytes join `held` too: letting them go before the WAV is written was
-// seen to double the peak memory of a batch of large files.
-async function convert(file, reading, args, output, held) {
-  const printed = [];
-  const kelvor = await newInstance(printed);
+// Records in `timing` the milliseconds since the last lap, under the lap's name.
+function stopwatch(timing) {
+  let mark = performance.now();
+  return (stage) => {
+    const now = performance.now();
+    timing[stage] = now - mark;
+    mark = now;
+  };
+}
+
+// An instance is kept for the next file while the files are small: making
+// one costs as much as converting a small file. A run leaves nothing behind
+// in it (the converter keeps no state between runs, its output is flushed,
+// its folder is emptied); after a large file it is let go, as the memory an
+// instance grew to is never given back.
+const KEEP_INSTANCE_BELOW = 4 * 1024 * 1024;
+let kept = null;  // { kelvor, sink }, ready for the next file
+
+async function instance() {
+  if (kept) {
+    const ready = kept;
+    kept = null;
+    ready.sink.printed = [];
+    return ready;
+  }
+  const sink = { printed: [] };
+  const kelvor = await newInstance(sink);
+  growFilesAtOnce(kelvor.FS);
+  kelvor.FS.mkdir(WORK_FOLDER);
+  kelvor.FS.chdir(WORK_FOLDER);
+  return { kelvor, sink };
+}
+
+// Empties the instance's folder and keeps the instance when its run moved
+// few bytes.
+function keep(ready, bytes) {
+  const { FS } = ready.kelvor;
+  for (const entry of FS.readdir(WORK_FOLDER)) if (entry !== '.' && entry !== '..') FS.unlink(entry);
+  if (bytes < KEEP_INSTANCE_BELOW) kept = ready;
+}
+
+// Runs the command line on the file: { reply, bytes, target, ready },
+// `bytes` the WAV, if one was made, `target` its place in the output folder
+// and `ready` the instance. The file's bytes join `held` too: letting them
+// go before the WAV is written was seen to double the peak memory of a batch
+// of large files.
+async function convert(file, reading, args, output, held, timing) {
+  const lap = stopwatch(timing);
+  const ready = await instance();
+  const { kelvor } = ready;
   const FS = kelvor.FS;
-  growFilesAtOnce(FS);
-  FS.mkdir(WORK_FOLDER);
-  FS.chdir(WORK_FOLDER);
+  lap('instance');
   let input;
   try {
     input = new Uint8Array(await reading);
@@ -177,30 +217,38 @@ async function convert(file, reading, args, output, held) {
   held.push(input.buffer);
   FS.writeFile(file.name, input, { canOwn: true });
   const target = output ? await prepareOutput(kelvor, args, output) : null;
+  lap('read');
   const { status, facts } = runCommandLine(kelvor, args);
+  lap('run');
   const written = writtenFiles(FS, file.name);
-  const reply = { printed: new Uint8Array(printed), status, wav: null, facts };
-  if (status !== 0 || written.length !== 1) return { reply, bytes: null, target };
+  const reply = { printed: new Uint8Array(ready.sink.printed), status, wav: null, facts };
+  // A container without a track leaves an empty file, which is no WAV.
+  if (status !== 0 || !facts.trk_mark || written.length !== 1) return { reply, bytes: null, target, ready, moved: input.length };
   const bytes = fileBytes(FS, written[0]);
   held.push(bytes.buffer);
   reply.wav = { name: written[0], size: bytes.length, playable: KelvorWav.playable(bytes) };
-  return { reply, bytes, target };
+  return { reply, bytes, target, ready, moved: input.length + bytes.length };
 }
 
 // Hands the WAV over, written into the output folder or as a Blob, with
 // its waveform's peaks. Returns the reply.
-async function deliver({ reply, bytes, target }, subfolders) {
+async function deliver({ reply, bytes, target }, subfolders, timing) {
+  const lap = stopwatch(timing);
   if (!bytes) return reply;
   if (!target) {
     reply.wav.blob = new Blob([bytes], { type: 'audio/wav' });  // a copy
+    lap('output');
     reply.wav.peaks = KelvorPeaks.peaks(bytes, PEAK_COLUMNS);  // while the browser takes the Blob's bytes
+    lap('peaks');
     return reply;
   }
   reply.wav.peaks = KelvorPeaks.peaks(bytes, PEAK_COLUMNS);
+  lap('peaks');
   // The run succeeded; the row fails all the same when its WAV cannot be
   // written, and keeps the run's messages.
   try {
     await FolderOutput.write(target.folder, target.name, bytes);
+    lap('output');
     reply.wav.written = [...subfolders, target.name].join('/');
   } catch (error) {
     if (!isWriteFailure(error)) throw error;
@@ -245,12 +293,18 @@ function failureReply(id, error) {
   return { id, failure, detail: wrapped ? error.message : error && error.name ? `${error.name}: ${error.message}` : String(error) };
 }
 
+// Each reply says where its time went, in milliseconds: making the
+// instance, reading the file in, the run, the peaks, and handing the WAV
+// over (a Blob, or the writes into the folder).
 async function run({ id, file, reading, args, output }) {
   const held = [];
+  const timing = {};
   self.postMessage({ id, started: true });
   try {
-    const reply = await deliver(await convert(file, reading, args, output, held), output && output.subfolders);
-    self.postMessage({ id, ...reply }, [reply.printed.buffer]);
+    const converted = await convert(file, reading, args, output, held, timing);
+    const reply = await deliver(converted, output && output.subfolders, timing);
+    keep(converted.ready, converted.moved);
+    self.postMessage({ id, ...reply, timing }, [reply.printed.buffer]);
   } catch (error) {
     self.postMessage(failureReply(id, error));
   } finally {
