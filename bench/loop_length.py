@@ -18,20 +18,10 @@ import shutil
 import statistics
 import subprocess
 import sys
-import time
+
+from bench import run_timed as timed  # bench/bench.py, beside this script
 
 MIB = 1 << 20
-
-
-def timed(cmd, stdout_path=None):
-    out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
-    try:
-        start = time.perf_counter()
-        subprocess.run(cmd, stdout=out, stderr=subprocess.DEVNULL, check=True)
-        return time.perf_counter() - start
-    finally:
-        if stdout_path:
-            out.close()
 
 
 def case(args, loop_bytes, total):

@@ -89,10 +89,12 @@ async function finished(page, picker, paths) {
   return page.locator('#progress').textContent();
 }
 
+// Clears the list once nothing runs (Clear is enabled only then).
 async function clear(page) {
-  const button = page.getByRole('button', { name: 'Clear' });
-  if (await button.isEnabled()) await button.click();
-  assert.equal(await page.locator('#results > li').count(), 0);
+  await page.waitForFunction(() => !document.getElementById('clear').disabled || !document.querySelector('#results > li'),
+    null, { timeout: 60000 });
+  if (await page.locator('#results > li').count() > 0) await page.getByRole('button', { name: 'Clear' }).click();
+  assert.equal(await page.locator('#results > li').count(), 0, await page.locator('#progress').textContent());
 }
 
 async function convertBatch(page, paths) {
@@ -135,6 +137,15 @@ async function fullPageShot(page, path) {
   await page.waitForFunction(() => !document.querySelector('canvas.wave:not([data-drawn])'));
   await page.screenshot({ path });
   await page.setViewportSize(view);
+}
+
+// WCAG's contrast ratio of two colours given as #rrggbb.
+function contrast(a, b) {
+  const luminance = (hex) => [1, 3, 5].map((i) => parseInt(hex.slice(i, i + 2), 16) / 255)
+    .map((c) => (c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4))
+    .reduce((sum, c, i) => sum + c * [0.2126, 0.7152, 0.0722][i], 0);
+  const [high, low] = [luminance(a), luminance(b)].sort((x, y) => y - x);
+  return (high + 0.05) / (low + 0.05);
 }
 
 async function download(page, locator) {
@@ -443,6 +454,13 @@ test('axe-core finds no violation, light and dark, idle and after a failed row',
       const violations = await page.evaluate(async () => (await axe.run(document)).violations
         .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
       assert.deepEqual(violations, [], `${when}, ${colorScheme}`);
+      // The waveform's markers against everything they cross, which axe does not see in a canvas.
+      const colours = await page.evaluate(() => Object.fromEntries(['--marker', '--loop', '--intro', '--wave-bg']
+        .map((name) => [name, getComputedStyle(document.documentElement).getPropertyValue(name).trim()])));
+      for (const crossed of ['--loop', '--intro', '--wave-bg']) {
+        const ratio = contrast(colours['--marker'], colours[crossed]);
+        assert.ok(ratio >= 3, `markers against ${crossed} in ${colorScheme}: ${ratio.toFixed(2)}:1`);
+      }
     }
     await page.emulateMedia({ colorScheme: null });
   };

@@ -83,7 +83,7 @@ const KelvorBatch = (() => {
       entries.push(...added);
       skipped += found.skipped;
       bytesTotal += added.reduce((sum, entry) => sum + entry.file.size, 0);
-      if (!running) run();
+      if (!running) start();
       changed();
       return added;
     }
@@ -135,7 +135,12 @@ const KelvorBatch = (() => {
         } else {
           const source = sourceOf(entry, reply);
           const shownAt = performance.now();
-          const outcome = entry.row.show(reply, source);
+          let outcome;
+          try {
+            outcome = entry.row.show(reply, source);
+          } catch (error) {  // a fault of the page's own: the row says so, the queue goes on
+            outcome = entry.row.failed(`This result could not be shown: ${error && error.message ? error.message : error}`);
+          }
           measure({ ...reply.timing, row: performance.now() - shownAt });
           counts[outcome]++;
           if (source.blob && outcome !== 'failed') {
@@ -150,7 +155,23 @@ const KelvorBatch = (() => {
       running = false;
       stopping = false;
       changed();
-      if (next < entries.length) run();  // added while the queue was stopping
+      if (next < entries.length) start();  // added while the queue was stopping
+    }
+
+    // Every reply resolves and every row's fault is caught, so the queue
+    // cannot stop half way; were it to, its files would say so.
+    function start() {
+      run().catch((error) => {
+        running = false;
+        stopping = false;
+        for (const entry of entries) {
+          if (entry.state !== 'done') entry.row.failed(`The page stopped unexpectedly: ${error && error.message}`);
+          entry.state = 'done';
+        }
+        next = entries.length;
+        handed = [];
+        changed();
+      });
     }
 
     // Ends the queue after the files in progress: every file not yet started

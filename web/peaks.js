@@ -58,25 +58,77 @@ const KelvorPeaks = (() => {
     return [low, high];
   }
 
-  // { columns, min, max, frames, rate } for `columns` pixel columns, or null.
-  // Frame f falls in column floor(f x columns / frames).
-  function peaks(bytes, columns) {
+  // { columns, min, max, frames, rate } for `columns` columns, or null.
+  // Frame f falls in column floor(f x columns / frames). `loop`, when given
+  // ({ dataFrames, loopFrame }: the WAV is the first `dataFrames` frames,
+  // then the frames from `loopFrame` on, again and again), lets the peaks be
+  // read from the first pass alone: the same values at a cost that grows
+  // with the source, not with the loop count.
+  function peaks(bytes, columns, loop = null) {
     const layout = Wav.pcmLayout(bytes);
     if (!layout || layout.frames === 0) return null;
     const read = readers[layout.bits];
     const start = bytes.byteOffset + layout.dataAt;
     const samples = layout.bits === 16 && littleEndianHost && start % 2 === 0
       ? new Int16Array(bytes.buffer, start, layout.frames * layout.channels) : null;
+    const scan = (from, to) => (samples ? extremes16(samples, layout.channels, from, to)
+      : extremes(bytes, layout, read, from, to));
+    const repeated = loop && loop.loopFrame < loop.dataFrames && loop.dataFrames < layout.frames;
+    const extremesOf = repeated ? unrolled(scan, loop) : scan;
     const min = new Float32Array(columns).fill(1);
     const max = new Float32Array(columns).fill(-1);
     for (let column = 0; column < columns; column++) {
       const from = Math.ceil(column * layout.frames / columns);
       const to = Math.min(layout.frames, Math.ceil((column + 1) * layout.frames / columns));
       if (from >= to) continue;
-      [min[column], max[column]] = samples ? extremes16(samples, layout.channels, from, to)
-        : extremes(bytes, layout, read, from, to);
+      [min[column], max[column]] = extremesOf(from, to);
     }
     return { columns, min, max, frames: layout.frames, rate: layout.rate };
+  }
+
+  // The extremes of frames [from, to) of the unrolled sound, read from its
+  // first pass: a frame past it is a frame of the loop section. Blocks of
+  // the first pass are scanned once; a range takes their extremes, and scans
+  // only the frames at its ends.
+  const BLOCK = 512;
+  function unrolled(scan, { dataFrames, loopFrame }) {
+    const blocks = Math.ceil(dataFrames / BLOCK);
+    const low = new Float64Array(blocks);
+    const high = new Float64Array(blocks);
+    for (let b = 0; b < blocks; b++) [low[b], high[b]] = scan(b * BLOCK, Math.min(dataFrames, (b + 1) * BLOCK));
+    const within = (from, to, into) => {  // frames of the first pass
+      if (to - from < 2 * BLOCK) return merge(into, scan(from, to));
+      const first = Math.ceil(from / BLOCK);
+      const last = Math.floor(to / BLOCK);
+      if (from < first * BLOCK) merge(into, scan(from, first * BLOCK));
+      for (let b = first; b < last; b++) merge(into, [low[b], high[b]]);
+      if (last * BLOCK < to) merge(into, scan(last * BLOCK, to));
+      return into;
+    };
+    const section = dataFrames - loopFrame;
+    const wholeLoop = within(loopFrame, dataFrames, [1, -1]);
+    return (from, to) => {
+      const into = [1, -1];
+      let frame = from;
+      if (frame < dataFrames) {
+        within(frame, Math.min(to, dataFrames), into);
+        frame = Math.min(to, dataFrames);
+      }
+      if (frame < to && to - frame >= section) return merge(into, wholeLoop);
+      while (frame < to) {  // at most two pieces of the loop section
+        const offset = (frame - dataFrames) % section;
+        const length = Math.min(to - frame, section - offset);
+        within(loopFrame + offset, loopFrame + offset + length, into);
+        frame += length;
+      }
+      return into;
+    };
+  }
+
+  function merge(into, [low, high]) {
+    if (low < into[0]) into[0] = low;
+    if (high > into[1]) into[1] = high;
+    return into;
   }
 
   // Past this many repetitions a waveform shows their span, not each one: a

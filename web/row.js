@@ -102,9 +102,12 @@ const KelvorRow = (() => {
       const button = element('button', 'play-loop', 'Play loop');
       button.type = 'button';
       button.setAttribute('aria-label', 'Play loop of ' + wav.name);
-      sounds.push(KelvorPlayers.loopToggle(button, () => KelvorPlayers.loopSound(facts, source.file),
-        (error) => fail(`"Play loop" could not start: ${error && error.message ? error.message : error}`)));
-      actions.append(button, ' ');
+      // The conversion stands; a sound that cannot start says so beside its button.
+      const problem = element('span', 'note sound-problem');
+      sounds.push(KelvorPlayers.loopToggle(button, () => KelvorPlayers.loopSound(facts, source.file), (error) => {
+        problem.textContent = `"Play loop" could not start: ${error && error.message ? error.message : error}`;
+      }));
+      actions.append(button, ' ', problem, ' ');
     }
 
     function fail(text) {
@@ -164,6 +167,10 @@ const KelvorRow = (() => {
       element: li,
       converting: () => setStatus('converting'),
       stopped: () => setStatus('stopped'),
+      failed(text) {
+        fail(text);
+        return 'failed';
+      },
       show,
       // Stops and lets go of the row's sounds, and takes the row away.
       remove() {

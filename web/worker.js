@@ -230,6 +230,14 @@ async function convert(file, reading, args, output, held, timing) {
   return { reply, bytes, target, ready, moved: input.length + bytes.length };
 }
 
+// The WAV as its first pass and the loop section again and again, in sample
+// frames, from the run's facts; null where the repetitions do not fall on
+// whole frames (or there are none).
+function firstPass({ data_bytes: data, loop_start: loop, block_align: align, loop_count: count }) {
+  if (count < 2 || !align || loop >= data || data % align || loop % align) return null;
+  return { dataFrames: data / align, loopFrame: loop / align };
+}
+
 // Hands the WAV over, written into the output folder or as a Blob, with
 // its waveform's peaks. Returns the reply.
 async function deliver({ reply, bytes, target }, subfolders, timing) {
@@ -238,11 +246,11 @@ async function deliver({ reply, bytes, target }, subfolders, timing) {
   if (!target) {
     reply.wav.blob = new Blob([bytes], { type: 'audio/wav' });  // a copy
     lap('output');
-    reply.wav.peaks = KelvorPeaks.peaks(bytes, PEAK_COLUMNS);  // while the browser takes the Blob's bytes
+    reply.wav.peaks = KelvorPeaks.peaks(bytes, PEAK_COLUMNS, firstPass(reply.facts));  // while the browser takes the Blob's bytes
     lap('peaks');
     return reply;
   }
-  reply.wav.peaks = KelvorPeaks.peaks(bytes, PEAK_COLUMNS);
+  reply.wav.peaks = KelvorPeaks.peaks(bytes, PEAK_COLUMNS, firstPass(reply.facts));
   lap('peaks');
   // The run succeeded; the row fails all the same when its WAV cannot be
   // written, and keeps the run's messages.
