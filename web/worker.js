@@ -231,10 +231,13 @@ async function convert(file, reading, args, output, held, timing) {
 }
 
 // The WAV as its first pass and the loop section again and again, in sample
-// frames, from the run's facts; null where the repetitions do not fall on
-// whole frames (or there are none).
-function firstPass({ data_bytes: data, loop_start: loop, block_align: align, loop_count: count }) {
-  if (count < 2 || !align || loop >= data || data % align || loop % align) return null;
+// frames, from the run's facts, where reading the first pass alone pays: a
+// long sound, most of it repetitions. Null where the repetitions do not fall
+// on whole frames, or there are few.
+const FIRST_PASS_FROM = 1 << 20;  // frames in all
+function firstPass({ data_bytes: data, loop_start: loop, block_align: align, data_length: length }) {
+  if (!align || loop >= data || data % align || loop % align) return null;
+  if (length / align < Math.max(FIRST_PASS_FROM, 2 * data / align)) return null;
   return { dataFrames: data / align, loopFrame: loop / align };
 }
 
