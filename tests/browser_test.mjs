@@ -522,6 +522,22 @@ test('at 200 % zoom nothing needs scrolling sideways', async () => {
   await page.setViewportSize({ width: 1280, height: 900 });
 });
 
+test('on a phone the new rows are brought into view, and stay compact', async () => {
+  await clear(page);
+  await page.setViewportSize({ width: 390, height: 700 });
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await page.setInputFiles('#files', [paths[0]]);
+  await page.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  await page.waitForFunction(() => {
+    const box = document.getElementById('results-title').getBoundingClientRect();
+    return box.top >= 0 && box.top < innerHeight;
+  });
+  const lines = await page.locator('#results > li .line').evaluate((line) => Math.round(line.getBoundingClientRect().height /
+    parseFloat(getComputedStyle(line).lineHeight)));
+  assert.ok(lines <= 4, `the first line of a row takes ${lines} lines`);
+  await page.setViewportSize({ width: 1280, height: 900 });
+});
+
 test('the footer names the release and carries every license', async () => {
   const version = readFileSync(new URL('../VERSION', import.meta.url), 'utf8').trim();
   const zip = JSON.parse(readFileSync(new URL('../node_modules/client-zip/package.json', import.meta.url)));
