@@ -23,7 +23,7 @@ Facts run(const Bytes& container, const char* option) {
   if (::mkdtemp(dir) == nullptr) return f;
   const std::string src = std::string(dir) + "/in.zq", dst = std::string(dir) + "/out.wav";
   FILE* out = std::fopen(src.c_str(), "wb");
-  std::fwrite(container.data(), container.size(), 1, out);
+  if (!container.empty()) std::fwrite(container.data(), container.size(), 1, out);
   std::fclose(out);
   const char* argv[] = {"kelvor", src.c_str(), dst.c_str(), option};
   RunReport report;
