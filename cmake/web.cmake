@@ -30,11 +30,11 @@ set_target_properties(kelvor PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/nod
 # its facts) and reads the WAV back from. The WebAssembly
 # stays a file of its own, which the page carries once and the worker
 # compiles once; every instance is made from that compiled module.
-add_executable(kelvor_worker_module ${entry_point} web/page_api.cc web/track_facts.cc)
+add_executable(kelvor_worker_module web/page_api.cc web/track_facts.cc)  # no main: the page calls the run
 target_link_libraries(kelvor_worker_module PRIVATE kelvor_core)
 set_target_properties(kelvor_worker_module PROPERTIES SUFFIX .js OUTPUT_NAME kelvor-module)
 target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker
-                    -sMODULARIZE=1 -sEXPORT_NAME=createKelvor -sINVOKE_RUN=0 -sTOTAL_STACK=256KB -sINITIAL_MEMORY=1MB
+                    -sMODULARIZE=1 -sEXPORT_NAME=createKelvor --no-entry -sTOTAL_STACK=256KB -sINITIAL_MEMORY=1MB
                     -sEXPORTED_FUNCTIONS=_malloc,_free
                     -sEXPORTED_RUNTIME_METHODS=FS,stringToUTF8,UTF8ToString,lengthBytesUTF8,getValue,setValue)
 
