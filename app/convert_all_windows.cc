@@ -15,11 +15,8 @@ int wmain(int argc, wchar_t** argv) {
   Utf8Console console;
   int failed = 0;
   try {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-      const std::wstring wide(argv[i]);
-      args.push_back(utf8_from_utf16(std::u16string(wide.begin(), wide.end())));
-    }
+    std::vector<std::string> args = utf8_arguments(argc, argv);
+    if (!args.empty()) args.erase(args.begin());  // the program's own name
     failed = convert_all(args, program_folder());
   } catch (const std::bad_alloc&) {
     std::printf("convert-all: out of memory.\n");

@@ -13,12 +13,10 @@ int kelvor_run(int argc, const char* const* argv, RunReport* report) {
   int result = settle_settings(argc, argv, &settings);
   if (result != 0) return result;
   print_settings(settings);
-  TrackInfo track{};
-  result = convert_with(&settings, system_file_ops(), &track);
-  if (report != nullptr) {
-    report->track = track;
-    report->loop_count = settings.loop_count;
-  }
+  RunReport unread;
+  RunReport* r = report != nullptr ? report : &unread;
+  result = convert_with(&settings, system_file_ops(), &r->track);
+  r->loop_count = settings.loop_count;
   return result;
 }
 

@@ -16,10 +16,7 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
   std::vector<const char*> pointers;
   try {
-    for (int i = 0; i < argc; ++i) {
-      const std::wstring wide(argv[i]);
-      args.push_back(utf8_from_utf16(std::u16string(wide.begin(), wide.end())));
-    }
+    args = utf8_arguments(argc, argv);
     for (const std::string& a : args) pointers.push_back(a.c_str());
   } catch (const std::bad_alloc&) {
     print_banner();

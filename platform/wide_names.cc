@@ -85,6 +85,15 @@ std::u16string utf16_from_utf8(std::string_view text) {
   return out;
 }
 
+std::vector<std::string> utf8_arguments(int argc, const wchar_t* const* argv) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) {
+    const std::wstring_view wide(argv[i]);
+    args.push_back(utf8_from_utf16(std::u16string(wide.begin(), wide.end())));  // wchar_t is UTF-16 on Windows
+  }
+  return args;
+}
+
 std::u16string api_path(const std::u16string& name, const std::u16string& full_path) {
   if (full_path.size() <= kLongestPlainPath) return name;
   if (starts_with(full_path, u"\\\\?\\") || starts_with(full_path, u"\\\\.\\")) return full_path;

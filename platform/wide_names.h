@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // UTF-16 to UTF-8. A lone surrogate, which Windows allows in file names, is
 // kept as its own 3-byte sequence (the generalised form of UTF-8), so that
@@ -16,6 +17,10 @@ std::string utf8_from_utf16(std::u16string_view text);
 // UTF-8 (with lone surrogates as above) back to UTF-16. A byte that starts
 // no valid sequence becomes U+FFFD. May throw std::bad_alloc.
 std::u16string utf16_from_utf8(std::string_view text);
+
+// The arguments of a wide-character main, each as UTF-8 as above. May throw
+// std::bad_alloc.
+std::vector<std::string> utf8_arguments(int argc, const wchar_t* const* argv);
 
 // Longest full path that the file API takes in its plain form: MAX_PATH,
 // 260, less the terminating NUL.

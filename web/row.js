@@ -121,7 +121,7 @@ const KelvorRow = (() => {
     function show(reply, source) {
       li.dataset.code = reply.failure ? reply.failure : String(reply.status);
       if (reply.failure) {
-        fail(KelvorRow.FAILURES[reply.failure](reply));
+        fail(FAILURES[reply.failure](reply));
         return 'failed';
       }
       const printed = new TextDecoder().decode(reply.printed);
@@ -153,7 +153,7 @@ const KelvorRow = (() => {
       li.append(actions);
       messages(printed, reply.status, false);
       if (reply.writeFailure) {
-        fail(KelvorRow.FAILURES.write({ detail: reply.writeFailure }));
+        fail(FAILURES.write({ detail: reply.writeFailure }));
         return 'failed';
       }
       setStatus(warning ? 'warned' : 'converted', warning ? `converted, with a warning: ${warning[0].slice(10)}` : undefined);
@@ -199,5 +199,5 @@ const KelvorRow = (() => {
     lost: (reply) => 'The converter stopped before this file was done: ' + reply.detail,
   };
 
-  return { create, FAILURES, element, count };
+  return { create, count };
 })();

@@ -63,7 +63,7 @@ const KelvorWav = (() => {
     return viewOf(bytes).getUint32(4, true) + 8;
   }
 
-  return { chunks, dataStart, pcmLayout, playable, announcedLength };
+  return { dataStart, pcmLayout, playable, announcedLength };
 })();
 
 if (typeof module === 'object') module.exports = KelvorWav;
