@@ -106,7 +106,42 @@ test('an unrolled WAV\'s peaks read from its first pass equal those read from ev
   // Silence with a spike every 97 frames, each of its own height: a range's extremes lie in one place.
   const spike = (f) => (f % 97 ? 0 : (((f / 97) * 7919) % 30000 + 1) * ((f / 97) % 2 ? 1 : -1));
   const big = wav({ bits: 16, channels: 1, frames: 3000 + 5 * 2000, sample: (f) => spike(f < 3000 ? f : 1000 + ((f - 3000) % 2000)) });
+  const heard = (f) => spike(f < 3000 ? f : 1000 + ((f - 3000) % 2000)) / 32768;
   for (const columns of [7, 64, 1000]) {
-    assert.deepEqual(KelvorPeaks.peaks(big, columns, { dataFrames: 3000, loopFrame: 1000 }), KelvorPeaks.peaks(big, columns));
+    // Every frame of each column, one by one.
+    const expected = { min: [], max: [] };
+    for (let c = 0; c < columns; c++) {
+      const frames = [];
+      for (let f = Math.ceil(c * 13000 / columns); f < Math.ceil((c + 1) * 13000 / columns); f++) frames.push(heard(f));
+      expected.min.push(Math.min(...frames));
+      expected.max.push(Math.max(...frames));
+    }
+    for (const loop of [null, { dataFrames: 3000, loopFrame: 1000 }]) {
+      const { min, max } = KelvorPeaks.peaks(big, columns, loop);
+      assert.deepEqual({ min: [...min], max: [...max] }, expected, `${columns} columns, ${loop ? 'first pass' : 'every frame'}`);
+    }
   }
+});
+
+test('a run\'s peaks read from the source where its facts say equal those of the WAV it wrote', () => {
+  // 40 frames of 16-bit stereo whose loop starts at frame 12, heard 4 times.
+  const data = (f, c) => ((f * 7919 + c * 104729) % 60000) - 30000;
+  const heard = (f) => (f < 40 ? f : 12 + ((f - 40) % 28));
+  const written = wav({ bits: 16, channels: 2, frames: 40 + 3 * 28, sample: (f, c) => data(heard(f), c) });
+  const dataAt = 44;
+  // The source: its sample data after 5 bytes of the track and 9 of its own
+  // header, between bytes of full swing that must not count.
+  const input = new Uint8Array(14 + 160 + 6).fill(0x80);
+  input.set(written.subarray(dataAt, dataAt + 160), 14);
+  const facts = { trk_offset: 5, data_offset: 9, data_bytes: 160, loop_start: 48, data_length: written.length - dataAt };
+  const head = written.subarray(0, 64);
+  for (const columns of [1, 9, 128, 500]) {
+    assert.deepEqual(KelvorPeaks.sourcePeaks(head, input, facts, columns), KelvorPeaks.peaks(written, columns), `${columns} columns`);
+  }
+  // Heard once: the data alone.
+  const once = wav({ bits: 16, channels: 2, frames: 40, sample: data });
+  assert.deepEqual(KelvorPeaks.sourcePeaks(once.subarray(0, 64), input, { ...facts, data_length: 160 }, 7),
+    KelvorPeaks.peaks(once, 7));
+  // Repetitions that do not fall on whole frames: the WAV must be read.
+  assert.equal(KelvorPeaks.sourcePeaks(head, input, { ...facts, loop_start: 46 }, 7), undefined);
 });

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/cmdline.h"
+#include "web/peak_blocks.h"
 #include "web/track_facts.h"
 
 // The destination that the command line derives for the source `src` given
@@ -30,4 +31,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_run(int argc, const char* const*
   std::fflush(stdout);
   run_facts(report, facts);
   return result;
+}
+
+// The extremes of each block of `block_frames` frames of the PCM at `pcm`
+// (see web/peak_blocks.h), into `low` and `high`. Returns the blocks.
+extern "C" EMSCRIPTEN_KEEPALIVE uint32_t kelvor_block_extremes(const uint8_t* pcm, uint32_t frames, uint32_t channels,
+                                                               uint32_t bits, uint32_t block_frames, float* low,
+                                                               float* high) {
+  return block_extremes(pcm, frames, channels, bits, block_frames, low, high);
 }

@@ -43,14 +43,14 @@ const KelvorPeaks = (() => {
     return [Math.min(low, low2) / 32768, Math.max(high, high2) / 32768];
   }
 
-  function extremes(bytes, layout, read, from, to) {
+  function extremes(pcm, layout, read, from, to) {
     let low = 1;
     let high = -1;
     const width = layout.bits / 8;
     for (let frame = from; frame < to; frame++) {
-      const at = layout.dataAt + frame * layout.blockAlign;
+      const at = frame * layout.blockAlign;
       for (let c = 0; c < layout.channels; c++) {
-        const v = read(bytes, at + c * width);
+        const v = read(pcm, at + c * width);
         if (v < low) low = v;
         if (v > high) high = v;
       }
@@ -58,53 +58,101 @@ const KelvorPeaks = (() => {
     return [low, high];
   }
 
-  // { columns, min, max, frames, rate } for `columns` columns, or null.
-  // Frame f falls in column floor(f x columns / frames). `loop`, when given
-  // ({ dataFrames, loopFrame }: the WAV is the first `dataFrames` frames,
-  // then the frames from `loopFrame` on, again and again), lets the peaks be
-  // read from the first pass alone: the same values at a cost that grows
-  // with the source, not with the loop count.
-  function peaks(bytes, columns, loop = null) {
+  // { columns, min, max, frames, rate }: the peaks of the WAV `bytes` in
+  // `columns` columns, or null. Frame f falls in column
+  // floor(f x columns / frames).
+  function peaks(bytes, columns, loop = null, blockExtremes = null) {
     const layout = Wav.pcmLayout(bytes);
-    if (!layout || layout.frames === 0) return null;
+    return layout && pcmPeaks(layout, bytes.subarray(layout.dataAt), layout.frames, columns, loop, blockExtremes);
+  }
+
+  // The same for a sound of `frames` frames of the PCM `layout`
+  // ({ channels, bits, blockAlign, rate }), its samples in `pcm` from the
+  // first. With `loop` ({ dataFrames, loopFrame }: the sound is the first
+  // `dataFrames` frames, then the frames from `loopFrame` on, again and
+  // again) `pcm` need hold only that first pass: the cost grows with the
+  // source, not with the loop count. `blockExtremes`, when given, makes the
+  // table of each block's extremes (see scriptBlocks) faster than script
+  // can, or returns null to leave it to script. Null when `pcm` holds too
+  // few frames.
+  function pcmPeaks(layout, pcm, frames, columns, loop = null, blockExtremes = null) {
+    const repeated = loop && loop.loopFrame < loop.dataFrames && loop.dataFrames < frames;
+    const tableFrames = repeated ? loop.dataFrames : frames;
+    if (frames === 0 || pcm.length < tableFrames * layout.blockAlign) return null;
     const read = readers[layout.bits];
-    const start = bytes.byteOffset + layout.dataAt;
-    const samples = layout.bits === 16 && littleEndianHost && start % 2 === 0
-      ? new Int16Array(bytes.buffer, start, layout.frames * layout.channels) : null;
+    const samples = layout.bits === 16 && littleEndianHost && pcm.byteOffset % 2 === 0
+      ? new Int16Array(pcm.buffer, pcm.byteOffset, tableFrames * layout.channels) : null;
     const scan = (from, to) => (samples ? extremes16(samples, layout.channels, from, to)
-      : extremes(bytes, layout, read, from, to));
-    const repeated = loop && loop.loopFrame < loop.dataFrames && loop.dataFrames < layout.frames;
-    const extremesOf = repeated ? unrolled(scan, loop) : scan;
+      : extremes(pcm, layout, read, from, to));
+    const table = (blockExtremes && blockExtremes(pcm, layout, tableFrames, BLOCK)) || scriptBlocks(scan, tableFrames);
+    const within = ranges(scan, table);
+    const extremesOf = repeated ? unrolled(within, loop) : (from, to) => within(from, to, [1, -1]);
     const min = new Float32Array(columns).fill(1);
     const max = new Float32Array(columns).fill(-1);
     for (let column = 0; column < columns; column++) {
-      const from = Math.ceil(column * layout.frames / columns);
-      const to = Math.min(layout.frames, Math.ceil((column + 1) * layout.frames / columns));
+      const from = Math.ceil(column * frames / columns);
+      const to = Math.min(frames, Math.ceil((column + 1) * frames / columns));
       if (from >= to) continue;
       [min[column], max[column]] = extremesOf(from, to);
     }
-    return { columns, min, max, frames: layout.frames, rate: layout.rate };
+    return { columns, min, max, frames, rate: layout.rate };
   }
 
-  // The extremes of frames [from, to) of the unrolled sound, read from its
-  // first pass: a frame past it is a frame of the loop section. Blocks of
-  // the first pass are scanned once; a range takes their extremes, and scans
-  // only the frames at its ends.
-  const BLOCK = 512;
-  function unrolled(scan, { dataFrames, loopFrame }) {
-    const blocks = Math.ceil(dataFrames / BLOCK);
-    const low = new Float64Array(blocks);
-    const high = new Float64Array(blocks);
-    for (let b = 0; b < blocks; b++) [low[b], high[b]] = scan(b * BLOCK, Math.min(dataFrames, (b + 1) * BLOCK));
-    const within = (from, to, into) => {  // frames of the first pass
+  // The peaks of a WAV that a run wrote, in the layout of its header
+  // `head`, read from the source's bytes `input`: the WAV holds the
+  // source's sample data once, then its loop section again and again, and
+  // the run's facts say where that data lies and how long the WAV is. The
+  // cost grows with the source, not with the loop count. Undefined where
+  // the repetitions do not fall on whole frames: the WAV's own bytes must
+  // be read then.
+  function sourcePeaks(head, input, facts, columns, blockExtremes = null) {
+    const layout = Wav.pcmLayout(head);
+    if (!layout) return null;
+    const align = layout.blockAlign;
+    const frames = Math.floor(facts.data_length / align);
+    const dataFrames = Math.floor(facts.data_bytes / align);
+    let loop = null;
+    if (frames > dataFrames) {
+      if (facts.data_bytes % align || facts.loop_start % align) return undefined;
+      loop = { dataFrames, loopFrame: facts.loop_start / align };
+    }
+    const start = (facts.trk_offset + facts.data_offset) >>> 0;  // where the run seeks to: the sum modulo 2^32
+    return pcmPeaks(layout, input.subarray(start, start + facts.data_bytes), frames, columns, loop, blockExtremes);
+  }
+
+  // Frames a block: a range of frames takes the extremes of the blocks it
+  // covers whole and scans only the frames at its ends.
+  const BLOCK = 64;
+
+  // The extremes of each BLOCK frames of the first `frames`, the last block
+  // holding what is left: { low, high }, one entry a block.
+  function scriptBlocks(scan, frames) {
+    const blocks = Math.ceil(frames / BLOCK);
+    const low = new Float32Array(blocks);
+    const high = new Float32Array(blocks);
+    for (let b = 0; b < blocks; b++) [low[b], high[b]] = scan(b * BLOCK, Math.min(frames, (b + 1) * BLOCK));
+    return { low, high };
+  }
+
+  // The extremes of frames [from, to) of the table's frames merged into `into`.
+  function ranges(scan, { low, high }) {
+    return (from, to, into) => {
       if (to - from < 2 * BLOCK) return merge(into, scan(from, to));
       const first = Math.ceil(from / BLOCK);
       const last = Math.floor(to / BLOCK);
       if (from < first * BLOCK) merge(into, scan(from, first * BLOCK));
-      for (let b = first; b < last; b++) merge(into, [low[b], high[b]]);
+      for (let b = first; b < last; b++) {
+        if (low[b] < into[0]) into[0] = low[b];
+        if (high[b] > into[1]) into[1] = high[b];
+      }
       if (last * BLOCK < to) merge(into, scan(last * BLOCK, to));
       return into;
     };
+  }
+
+  // The extremes of frames [from, to) of the unrolled sound, read from its
+  // first pass: a frame past it is a frame of the loop section.
+  function unrolled(within, { dataFrames, loopFrame }) {
     const section = dataFrames - loopFrame;
     const wholeLoop = within(loopFrame, dataFrames, [1, -1]);
     return (from, to) => {
@@ -152,7 +200,7 @@ const KelvorPeaks = (() => {
              span: count > 0 ? [column(at(1)), columns - 1] : null, marked: count <= MARKED_REPETITIONS };
   }
 
-  return { peaks, loopMarkers, MARKED_REPETITIONS };
+  return { peaks, sourcePeaks, loopMarkers, MARKED_REPETITIONS };
 })();
 
 if (typeof module === 'object') module.exports = KelvorPeaks;

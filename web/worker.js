@@ -95,13 +95,22 @@ const PEAK_COLUMNS = 2048;  // a waveform is drawn at the device's width from th
 // times. Here a growing file takes at once the length its RIFF header
 // announces (the header is written first, on its own), and any other file
 // doubles. Only the storage's size changes; every byte is MEMFS's to write.
-function growFilesAtOnce(FS) {
+//
+// While `routing.pieces` is a Map, a file the run writes (any but
+// `routing.source`) is not held in MEMFS at all: its bytes go, as they are
+// written, into a BlobPieces of its own in that Map.
+function routeWrites(FS, routing) {
   FS.writeFile('/probe', new Uint8Array(0));
   const fileOps = FS.lookupPath('/probe').node.stream_ops;  // shared by every file of the instance
   FS.unlink('/probe');
   const write = fileOps.write;
   fileOps.write = function (stream, buffer, offset, length, position, canOwn) {
     const node = stream.node;
+    if (routing.pieces && node !== routing.source) {
+      if (!routing.pieces.has(node.name)) routing.pieces.set(node.name, new BlobPieces());
+      routing.pieces.get(node.name).write(new Uint8Array(buffer.buffer, buffer.byteOffset + offset, length), position);
+      return length;
+    }
     const held = node.contents;
     const needed = position + length;
     if (held && node.usedBytes > 0 && needed > held.length) {
@@ -112,6 +121,56 @@ function growFilesAtOnce(FS) {
     }
     return write.call(this, stream, buffer, offset, length, position, canOwn);
   };
+}
+
+// A file handed back as a Blob is never held whole: its bytes are copied,
+// as the run writes them, into Blob pieces through one staging buffer (a
+// Blob keeps a copy of its bytes, so the buffer is used again), and only its
+// first bytes, the header, are kept. Holding the whole file first had cost
+// as much fresh memory again as the Blob, which on this kind of machine is
+// slower to get than the copy itself.
+const STAGING_FIRST = 64 * 1024;
+const STAGING_MOST = 32 * 1024 * 1024;
+const HEAD_BYTES = 4096;
+class BlobPieces {
+  constructor() {
+    this.pieces = [];
+    this.length = 0;
+    this.firstBytes = new Uint8Array(HEAD_BYTES);
+    this.staging = new Uint8Array(STAGING_FIRST);  // doubles up to STAGING_MOST as the file grows
+    this.staged = 0;
+  }
+
+  // The run writes each file in order, from its start.
+  write(bytes, position) {
+    if (position !== this.length) throw new Error(`a write at ${position} into a file of ${this.length} bytes`);
+    if (this.length < HEAD_BYTES) this.firstBytes.set(bytes.subarray(0, HEAD_BYTES - this.length), this.length);
+    for (let at = 0; at < bytes.length;) {
+      if (this.staged === this.staging.length) this.nextStaging();
+      const n = Math.min(bytes.length - at, this.staging.length - this.staged);
+      this.staging.set(bytes.subarray(at, at + n), this.staged);
+      this.staged += n;
+      at += n;
+    }
+    this.length += bytes.length;
+  }
+
+  nextStaging() {
+    this.pieces.push(new Blob([this.staging]));
+    if (this.staging.length < STAGING_MOST) this.staging = new Uint8Array(2 * this.staging.length);
+    this.staged = 0;
+  }
+
+  // The file's first bytes (at most HEAD_BYTES).
+  head() {
+    return this.firstBytes.subarray(0, Math.min(this.length, HEAD_BYTES));
+  }
+
+  blob(type) {
+    if (this.staged > 0) this.pieces.push(new Blob([this.staging.subarray(0, this.staged)]));
+    this.staging = null;
+    return new Blob(this.pieces, { type });
+  }
 }
 
 // A header may announce more than the run will write (the source may end
@@ -172,7 +231,7 @@ function stopwatch(timing) {
 // its folder is emptied); after a large file it is let go, as the memory an
 // instance grew to is never given back.
 const KEEP_INSTANCE_BELOW = 4 * 1024 * 1024;
-let kept = null;  // { kelvor, sink }, ready for the next file
+let kept = null;  // { kelvor, sink, routing }, ready for the next file
 
 async function instance() {
   if (kept) {
@@ -183,10 +242,11 @@ async function instance() {
   }
   const sink = { printed: [] };
   const kelvor = await newInstance(sink);
-  growFilesAtOnce(kelvor.FS);
+  const routing = { pieces: null, source: null };
+  routeWrites(kelvor.FS, routing);
   kelvor.FS.mkdir(WORK_FOLDER);
   kelvor.FS.chdir(WORK_FOLDER);
-  return { kelvor, sink };
+  return { kelvor, sink, routing };
 }
 
 // Empties the instance's folder and keeps the instance when its run moved
@@ -197,15 +257,16 @@ function keep(ready, bytes) {
   if (bytes < KEEP_INSTANCE_BELOW) kept = ready;
 }
 
-// Runs the command line on the file: { reply, bytes, target, ready },
-// `bytes` the WAV, if one was made, `target` its place in the output folder
-// and `ready` the instance. The file's bytes join `held` too: letting them
-// go before the WAV is written was seen to double the peak memory of a batch
-// of large files.
+// Runs the command line on the file: { reply, wav, input, target, ready },
+// `wav` the WAV, if one was made ({ bytes } in MEMFS, or { pieces } on their
+// way to a Blob), `input` the file's bytes, `target` the WAV's place in the
+// output folder and `ready` the instance. The file's bytes join `held` too:
+// letting them go before the WAV is written was seen to double the peak
+// memory of a batch of large files.
 async function convert(file, reading, args, output, held, timing) {
   const lap = stopwatch(timing);
   const ready = await instance();
-  const { kelvor } = ready;
+  const { kelvor, routing } = ready;
   const FS = kelvor.FS;
   lap('instance');
   let input;
@@ -217,43 +278,91 @@ async function convert(file, reading, args, output, held, timing) {
   held.push(input.buffer);
   FS.writeFile(file.name, input, { canOwn: true });
   const target = output ? await prepareOutput(kelvor, args, output) : null;
+  if (!target) Object.assign(routing, { pieces: new Map(), source: FS.lookupPath(file.name).node });
   lap('read');
-  const { status, facts } = runCommandLine(kelvor, args);
+  let run;
+  let pieces;
+  try {
+    run = runCommandLine(kelvor, args);
+  } finally {
+    pieces = routing.pieces;
+    Object.assign(routing, { pieces: null, source: null });
+  }
+  const { status, facts } = run;
   lap('run');
   const written = writtenFiles(FS, file.name);
   const reply = { printed: new Uint8Array(ready.sink.printed), status, wav: null, facts };
+  const converted = { reply, wav: null, input, target, ready, moved: input.length };
   // A container without a track leaves an empty file, which is no WAV.
-  if (status !== 0 || !facts.trk_mark || written.length !== 1) return { reply, bytes: null, target, ready, moved: input.length };
-  const bytes = fileBytes(FS, written[0]);
-  held.push(bytes.buffer);
-  reply.wav = { name: written[0], size: bytes.length, playable: KelvorWav.playable(bytes) };
-  return { reply, bytes, target, ready, moved: input.length + bytes.length };
+  if (status !== 0 || !facts.trk_mark || written.length !== 1) return converted;
+  const name = written[0];
+  converted.wav = pieces ? { pieces: pieces.get(name) || new BlobPieces() } : { bytes: fileBytes(FS, name) };
+  const { bytes, pieces: made } = converted.wav;
+  if (bytes) held.push(bytes.buffer);
+  const size = bytes ? bytes.length : made.length;
+  converted.wav.head = bytes ? bytes.subarray(0, HEAD_BYTES) : made.head();
+  reply.wav = { name, size, playable: KelvorWav.playable(converted.wav.head) };
+  converted.moved += size;
+  return converted;
 }
 
-// The WAV as its first pass and the loop section again and again, in sample
-// frames, from the run's facts, where reading the first pass alone pays: a
-// long sound, most of it repetitions. Null where the repetitions do not fall
-// on whole frames, or there are few.
-const FIRST_PASS_FROM = 1 << 20;  // frames in all
-function firstPass({ data_bytes: data, loop_start: loop, block_align: align, data_length: length }) {
-  if (!align || loop >= data || data % align || loop % align) return null;
-  if (length / align < Math.max(FIRST_PASS_FROM, 2 * data / align)) return null;
-  return { dataFrames: data / align, loopFrame: loop / align };
+// The waveform's peaks, from the source's bytes where the run's facts say
+// (see KelvorPeaks.sourcePeaks), or from the WAV's own, which `wholeWav`
+// gives, where the repetitions do not fall on whole frames.
+async function wavPeaks(head, input, facts, kelvor, wholeWav) {
+  const fromSource = KelvorPeaks.sourcePeaks(head, input, facts, PEAK_COLUMNS, blockExtremesIn(kelvor));
+  if (fromSource !== undefined) return fromSource;
+  return KelvorPeaks.peaks(await wholeWav(), PEAK_COLUMNS, null, blockExtremesIn(kelvor));
+}
+
+// The table of each block's extremes for the waveform, made by the
+// instance's kelvor_block_extremes a piece at a time: a piece of the PCM is
+// copied into its memory, so that the memory needed stays the same for any
+// length. Null (the page's script makes it instead) when the instance has
+// no memory for it.
+const PEAK_PIECE_BYTES = 1 << 20;
+function blockExtremesIn(kelvor) {
+  return (samples, layout, frames, blockFrames) => {
+    const blocks = Math.ceil(frames / blockFrames);
+    const pieceBlocks = Math.max(1, Math.floor(PEAK_PIECE_BYTES / (blockFrames * layout.blockAlign)));
+    const pcm = kelvor._malloc(pieceBlocks * blockFrames * layout.blockAlign + 8 * pieceBlocks);
+    if (!pcm) return null;
+    try {
+      const lows = pcm + pieceBlocks * blockFrames * layout.blockAlign;  // a multiple of 4: blocks of whole frames
+      const highs = lows + 4 * pieceBlocks;
+      const low = new Float32Array(blocks);
+      const high = new Float32Array(blocks);
+      for (let b = 0; b < blocks; b += pieceBlocks) {
+        const first = b * blockFrames;
+        const end = Math.min(frames, (b + pieceBlocks) * blockFrames);
+        kelvor.HEAPU8.set(samples.subarray(first * layout.blockAlign, end * layout.blockAlign), pcm);
+        const made = kelvor._kelvor_block_extremes(pcm, end - first, layout.channels, layout.bits, blockFrames, lows, highs);
+        low.set(kelvor.HEAPF32.subarray(lows >> 2, (lows >> 2) + made), b);
+        high.set(kelvor.HEAPF32.subarray(highs >> 2, (highs >> 2) + made), b);
+      }
+      return { low, high };
+    } finally {
+      kelvor._free(pcm);
+    }
+  };
 }
 
 // Hands the WAV over, written into the output folder or as a Blob, with
 // its waveform's peaks. Returns the reply.
-async function deliver({ reply, bytes, target }, subfolders, timing) {
+async function deliver({ reply, wav, input, target, ready }, subfolders, timing) {
   const lap = stopwatch(timing);
-  if (!bytes) return reply;
+  if (!wav) return reply;
   if (!target) {
-    reply.wav.blob = new Blob([bytes], { type: 'audio/wav' });  // a copy
+    const blob = wav.pieces.blob('audio/wav');
+    reply.wav.blob = blob;
     lap('output');
-    reply.wav.peaks = KelvorPeaks.peaks(bytes, PEAK_COLUMNS, firstPass(reply.facts));  // while the browser takes the Blob's bytes
+    reply.wav.peaks = await wavPeaks(wav.head, input, reply.facts, ready.kelvor,
+      async () => new Uint8Array(await blob.arrayBuffer()));
     lap('peaks');
     return reply;
   }
-  reply.wav.peaks = KelvorPeaks.peaks(bytes, PEAK_COLUMNS, firstPass(reply.facts));
+  const bytes = wav.bytes;
+  reply.wav.peaks = await wavPeaks(wav.head, input, reply.facts, ready.kelvor, async () => bytes);
   lap('peaks');
   // The run succeeded; the row fails all the same when its WAV cannot be
   // written, and keeps the run's messages.
