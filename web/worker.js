@@ -123,12 +123,14 @@ function routeWrites(FS, routing) {
   };
 }
 
-// A file handed back as a Blob is never held whole: its bytes are copied,
-// as the run writes them, into Blob pieces through one staging buffer (a
-// Blob keeps a copy of its bytes, so the buffer is used again), and only its
-// first bytes, the header, are kept. Holding the whole file first had cost
-// as much fresh memory again as the Blob, which on this kind of machine is
-// slower to get than the copy itself.
+// A file handed back as a Blob is never held whole once it is large: its
+// bytes are copied, as the run writes them, into a staging buffer that
+// doubles up to STAGING_MOST, then into Blob pieces of that size through the
+// same buffer (a Blob keeps a copy of its bytes), and only its first bytes,
+// the header, are kept. Holding the whole file first had cost as much fresh
+// memory again as the Blob, which on this kind of machine is slower to get
+// than the copy itself. A small file is one Blob, as each piece costs a
+// round trip to the browser's own process.
 const STAGING_FIRST = 64 * 1024;
 const STAGING_MOST = 32 * 1024 * 1024;
 const HEAD_BYTES = 4096;
@@ -137,7 +139,7 @@ class BlobPieces {
     this.pieces = [];
     this.length = 0;
     this.firstBytes = new Uint8Array(HEAD_BYTES);
-    this.staging = new Uint8Array(STAGING_FIRST);  // doubles up to STAGING_MOST as the file grows
+    this.staging = new Uint8Array(STAGING_FIRST);
     this.staged = 0;
   }
 
@@ -146,7 +148,7 @@ class BlobPieces {
     if (position !== this.length) throw new Error(`a write at ${position} into a file of ${this.length} bytes`);
     if (this.length < HEAD_BYTES) this.firstBytes.set(bytes.subarray(0, HEAD_BYTES - this.length), this.length);
     for (let at = 0; at < bytes.length;) {
-      if (this.staged === this.staging.length) this.nextStaging();
+      if (this.staged === this.staging.length) this.makeRoom();
       const n = Math.min(bytes.length - at, this.staging.length - this.staged);
       this.staging.set(bytes.subarray(at, at + n), this.staged);
       this.staged += n;
@@ -155,9 +157,14 @@ class BlobPieces {
     this.length += bytes.length;
   }
 
-  nextStaging() {
+  makeRoom() {
+    if (this.staging.length < STAGING_MOST) {
+      const grown = new Uint8Array(2 * this.staging.length);
+      grown.set(this.staging);
+      this.staging = grown;
+      return;
+    }
     this.pieces.push(new Blob([this.staging]));
-    if (this.staging.length < STAGING_MOST) this.staging = new Uint8Array(2 * this.staging.length);
     this.staged = 0;
   }
 
@@ -167,9 +174,9 @@ class BlobPieces {
   }
 
   blob(type) {
-    if (this.staged > 0) this.pieces.push(new Blob([this.staging.subarray(0, this.staged)]));
+    const last = this.staging.subarray(0, this.staged);
     this.staging = null;
-    return new Blob(this.pieces, { type });
+    return new Blob(this.pieces.length > 0 ? [...this.pieces, last] : [last], { type });
   }
 }
 
