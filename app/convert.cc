@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 #include "container/analyze.h"
+#include "wave/kept_loop.h"
 #include "wave/wav_body.h"
 #include "wave/wavheader.h"
 
@@ -20,21 +21,50 @@ int32_t loop_count_heard(const TrackInfo* t, const Settings* s) {
   return t->loop_mark == 0 && s->loop_count > 1 ? 1 : s->loop_count;
 }
 
-// The checks made before the destination is touched, once the source has
-// been opened and analysed: the destination must be neither the source
-// itself nor another container, and the header that the track needs must be
-// one that can be written. A refused run never creates or empties a file.
-int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s) {
-  if (is_same_file(src.get(), s->src_name, s->dst_name)) {
+// A destination must be neither the source itself nor another container.
+int check_name(const OpenFile& src, const Settings* s, const std::string& name) {
+  if (is_same_file(src.get(), s->src_name, name)) {
     std::printf("error-13 : .wav file is the .zq file.\n");
     return -13;
   }
-  if (holds_container(s->dst_name)) {
+  if (holds_container(name)) {
     std::printf("error-14 : .wav file is a .zq file.\n");
     return -14;
   }
-  if (t->trk_mark == 0) return 0;  // nothing will be written
+  return 0;
+}
+
+// The checks made before the destination is touched, once the source has
+// been opened and analysed: the destination's name, and a header that the
+// track needs and that can be written. A refused run never creates or
+// empties a file.
+int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s) {
+  int result = check_name(src, s, s->dst_name);
+  if (result != 0 || t->trk_mark == 0) return result;  // no track: nothing will be written
   return check_header(t, loop_count_heard(t, s));
+}
+
+// The destination's name with `suffix` before its ".wav".
+std::string piece_name(const std::string& dst, const char* suffix) {
+  const size_t n = dst.size();
+  const bool wav = n >= 4 && dst.compare(n - 4, 4, ".wav") == 0;
+  return (wav ? dst.substr(0, n - 4) : dst) + suffix + ".wav";
+}
+
+// Opens, writes and closes one WAV of a kept loop.
+int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name, const TrackInfo* t,
+                const KeptPlan& plan, const WavPiece& piece, const Settings* s) {
+  OpenFile dst(ops);
+  if (!dst.open(name, "wb")) {
+    std::printf("error-12 : can not create .wav file.\n");
+    return -12;
+  }
+  int result = write_kept_wav(src.get(), dst.get(), t, &plan, &piece, s);
+  if (dst.close() != 0 && result == 0) {
+    std::printf("error-53 : write error(convert)\n");
+    result = -53;
+  }
+  return result;
 }
 
 }  // namespace
@@ -77,6 +107,35 @@ int convert_with(Settings* s, const FileOps& ops, TrackInfo* t) {
     std::printf("error-53 : write error(convert)\n");
     result = -53;
   }
+  return result;
+}
+
+int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart) {
+  *t = TrackInfo{};
+  OpenFile src(ops);
+  if (!src.open(s->src_name, "rb")) {
+    std::printf("error-11 : can not open .zq file.\n");
+    return -11;
+  }
+  int result = analyze(src.get(), t, s);
+  if (result == 0) result = check_name(src, s, s->dst_name);
+  if (result != 0) return result;
+  if (t->trk_mark == 0) {  // as a conversion: an empty destination
+    OpenFile dst(ops);
+    if (!dst.open(s->dst_name, "wb")) {
+      std::printf("error-12 : can not create .wav file.\n");
+      return -12;
+    }
+    return 0;
+  }
+  KeptPlan plan{};
+  result = plan_kept_loop(t, apart, &plan);
+  std::string names[2];
+  for (int i = 0; result == 0 && i < plan.count; ++i) {
+    names[i] = plan.pieces[i].suffix[0] ? piece_name(s->dst_name, plan.pieces[i].suffix) : s->dst_name;
+    result = check_name(src, s, names[i]);
+  }
+  for (int i = 0; result == 0 && i < plan.count; ++i) result = write_piece(src, ops, names[i], t, plan, plan.pieces[i], s);
   return result;
 }
 

@@ -17,6 +17,12 @@ int convert_with(Settings* settings, const FileOps& ops);
 // The same, leaving in `track` what the reader found.
 int convert_with(Settings* settings, const FileOps& ops, TrackInfo* track);
 
+// The same with the loop kept rather than unrolled: the sound once with its
+// loop points in a smpl chunk, or (`apart`) the intro and the loop section as
+// "NAME - intro.wav" and "NAME - loop.wav" (see wave/kept_loop.h). The loop
+// count and -x play no part. Every name is checked before any file is made.
+int convert_kept(Settings* settings, const FileOps& ops, TrackInfo* track, bool apart);
+
 // The writing half, on an analysed source and an open, empty destination:
 // nothing for a container without a track; otherwise the no-loop-info rule,
 // the header and the body.

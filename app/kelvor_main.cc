@@ -3,7 +3,7 @@
 #include "app/cmdline.h"
 #include "app/convert.h"
 
-int kelvor_run(int argc, const char* const* argv, RunReport* report) {
+int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind) {
   print_banner();
   if (argc < 2) {
     print_usage();
@@ -15,8 +15,13 @@ int kelvor_run(int argc, const char* const* argv, RunReport* report) {
   print_settings(settings);
   RunReport unread;
   RunReport* r = report != nullptr ? report : &unread;
-  result = convert_with(&settings, system_file_ops(), &r->track);
-  r->loop_count = settings.loop_count;
+  if (kind == OutputKind::kUnrolled) {
+    result = convert_with(&settings, system_file_ops(), &r->track);
+    r->loop_count = settings.loop_count;
+  } else {
+    result = convert_kept(&settings, system_file_ops(), &r->track, kind == OutputKind::kIntroAndLoop);
+    r->loop_count = 1;
+  }
   return result;
 }
 

@@ -13,10 +13,16 @@ struct RunReport {
   int32_t loop_count = 0;
 };
 
+// What a run writes: the command line's WAV, the loop unrolled; or, for the
+// page, the loop kept (app/convert.h, convert_kept).
+enum class OutputKind { kUnrolled = 0, kLoopPointsKept = 1, kIntroAndLoop = 2 };
+
 // Returns the result code that becomes the exit status: 0, -1 for the usage,
 // or the first failure's negative number. `argv` holds the arguments as
 // bytes (UTF-8 on Windows), the program name first.
 int kelvor_main(int argc, const char* const* argv);
 
-// The same run, filling `report` (which may be null).
-int kelvor_run(int argc, const char* const* argv, RunReport* report);
+// The same run, filling `report` (which may be null), writing `kind`. A run
+// that keeps the loop reports a loop count of 1: each WAV holds the sound
+// once.
+int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind = OutputKind::kUnrolled);

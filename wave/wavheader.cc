@@ -21,13 +21,17 @@ bool put_le16(FILE* f, uint16_t v) {
   return write_item(f, b, sizeof b);
 }
 
-uint16_t block_align_of(const TrackInfo* t) {
+}  // namespace
+
+uint16_t header_block_align(const TrackInfo* t) {
   // The product is taken as a signed 32-bit value and divided with truncation
   // toward zero; only the low 16 bits of the quotient count.
   uint32_t product = uint32_t{t->frame_bits} * uint32_t{t->channels};
   int32_t quotient = static_cast<int32_t>(product) / 8;
   return static_cast<uint16_t>(static_cast<uint32_t>(quotient) & 0xFFFFu);
 }
+
+namespace {
 
 // The refusals of derive_header, from the loop count alone.
 int header_refusal(const TrackInfo* t, int32_t loop_count, uint64_t* data) {
@@ -66,9 +70,21 @@ int derive_header(const TrackInfo* t, const Settings* s, WavHeaderFields* out) {
   out->fmt_length = short_fmt ? 12u : 16u;
   out->riff_length = out->data_length + 4u /* "WAVE" */ + 8u /* fmt chunk header */ +
                      out->fmt_length + 8u /* data chunk header */;
-  out->block_align = block_align_of(t);
+  out->block_align = header_block_align(t);
   out->byte_rate = uint32_t{out->block_align} * t->sample_rate;  // wraps mod 2^32
   return 0;
+}
+
+bool put_header(FILE* dst, const TrackInfo* t, const WavHeaderFields& h) {
+  const bool full_fmt = h.fmt_length == 16u;
+  // One write per field, each checked before the next. A buffered stream may
+  // accept the bytes and fail only when they reach the file, so the flush is
+  // part of writing the header.
+  return put_tag(dst, "RIFF") && put_le32(dst, h.riff_length) && put_tag(dst, "WAVE") &&
+         put_tag(dst, "fmt ") && put_le32(dst, h.fmt_length) && put_le16(dst, kPcmFormat) &&
+         put_le16(dst, t->channels) && put_le32(dst, t->sample_rate) && put_le32(dst, h.byte_rate) &&
+         (!full_fmt || (put_le16(dst, h.block_align) && put_le16(dst, t->sample_bits))) &&
+         put_tag(dst, "data") && put_le32(dst, h.data_length) && flush_stream(dst);
 }
 
 int wavheader(FILE* dst, const TrackInfo* t, const Settings* s) {
@@ -76,17 +92,7 @@ int wavheader(FILE* dst, const TrackInfo* t, const Settings* s) {
   if (refused != 0) return refused;
   WavHeaderFields h{};
   derive_header(t, s, &h);
-  bool full_fmt = s->omit_fmt_tail == 0;
-  // One write per field, each checked before the next. A buffered stream may
-  // accept the bytes and fail only when they reach the file, so the flush is
-  // part of writing the header.
-  bool ok = put_tag(dst, "RIFF") && put_le32(dst, h.riff_length) && put_tag(dst, "WAVE") &&
-            put_tag(dst, "fmt ") && put_le32(dst, h.fmt_length) && put_le16(dst, kPcmFormat) &&
-            put_le16(dst, t->channels) && put_le32(dst, t->sample_rate) &&
-            put_le32(dst, h.byte_rate) &&
-            (!full_fmt || (put_le16(dst, h.block_align) && put_le16(dst, t->sample_bits))) &&
-            put_tag(dst, "data") && put_le32(dst, h.data_length) && flush_stream(dst);
-  if (!ok) {
+  if (!put_header(dst, t, h)) {
     std::printf("error-31 : write error(wavheader)\n");
     return -31;
   }

@@ -26,6 +26,10 @@ struct WavHeaderFields {
   uint32_t data_length;  // data + loop section x (loop count - 1)
 };
 
+// The header's block align for the track: the low 16 bits of (frame bits x
+// channels, as a signed 32-bit value) / 8.
+uint16_t header_block_align(const TrackInfo* track);
+
 // Fills `out` for the track and settings. Returns 0, or -32 when a repeated loop
 // would start beyond the data, or -33 when the lengths would not fit 32 bits.
 // Prints nothing.
@@ -35,6 +39,11 @@ int derive_header(const TrackInfo* track, const Settings* settings, WavHeaderFie
 // all: 0, or -32 / -33 as derive_header refuses it, having printed the error
 // line. A conversion asks this before it touches the destination.
 int check_header(const TrackInfo* track, int32_t loop_count);
+
+// Writes a header of the fields `h` (the format block short when its length
+// is 12) at the destination's position and flushes it. False when a write or
+// the flush failed. Prints nothing.
+bool put_header(FILE* dst, const TrackInfo* track, const WavHeaderFields& h);
 
 // Writes the header at the destination's current position and flushes it.
 // Returns 0, -31 (a write or the flush failed), -32 or -33 (refused before

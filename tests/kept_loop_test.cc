@@ -1,0 +1,254 @@
+// WAVs that keep the loop: the sound once with a smpl chunk, or the intro and
+// the loop apart, read back field by field; and the smpl chunk as an
+// independent reader (sndfile-info) sees it.
+#include "wave/kept_loop.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <string>
+
+#include "app/kelvor_main.h"
+#include "base/little_endian.h"
+#include "test_support.h"
+
+namespace {
+
+// A container of `units` 4-byte units of sample data counting up from 0x10,
+// with a loop from `loop_units` units when `loop` is set.
+Bytes container(TrkFields f, bool loop, uint32_t loop_units) {
+  ZqBuilder b;
+  b.header(0).trk(f).data(size_t{f.units} * 4, 0x10);
+  if (loop) b.slp(1, loop_units);
+  Bytes bytes = b.bytes();
+  return ZqBuilder(b).patch32(4, static_cast<uint32_t>(bytes.size())).bytes();
+}
+
+Bytes data_of(const TrkFields& f) { return ZqBuilder().data(size_t{f.units} * 4, 0x10).bytes(); }
+
+// Runs the page's conversion of `source` in a fresh folder as in.zq to
+// out.wav: its result and every file it wrote, by name.
+struct Outcome {
+  int result;
+  std::map<std::string, Bytes> files;
+};
+
+Bytes read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+Outcome run(const Bytes& source, OutputKind kind, const char* option = "-l2",
+            const std::map<std::string, Bytes>& present = {}) {
+  char dir[] = "/tmp/kelvor-kept-XXXXXX";
+  Outcome o{1, {}};
+  if (::mkdtemp(dir) == nullptr) return o;
+  const std::string at = std::string(dir) + "/";
+  auto put = [&](const std::string& name, const Bytes& b) {
+    FILE* f = std::fopen((at + name).c_str(), "wb");
+    if (!b.empty()) std::fwrite(b.data(), b.size(), 1, f);
+    std::fclose(f);
+  };
+  put("in.zq", source);
+  for (const auto& [name, bytes] : present) put(name, bytes);
+  const std::string src = at + "in.zq", dst = at + "out.wav";
+  const char* argv[] = {"kelvor", src.c_str(), dst.c_str(), option};
+  {
+    CaptureStdout quiet;
+    o.result = kelvor_run(4, argv, nullptr, kind);
+  }
+  for (const char* name : {"out.wav", "out - intro.wav", "out - loop.wav"}) {
+    struct stat st;
+    if (::stat((at + name).c_str(), &st) == 0 && present.count(name) == 0) o.files[name] = read_file(at + name);
+    std::remove((at + name).c_str());
+  }
+  for (const auto& entry : present) std::remove((at + entry.first).c_str());
+  std::remove(src.c_str());
+  ::rmdir(dir);
+  return o;
+}
+
+// A WAV's chunks as kelvor writes them: fmt, data, and smpl when present.
+struct Wav {
+  uint32_t riff_length, channels, rate, byte_rate, block_align, bits;
+  Bytes data;
+  bool has_smpl = false;
+  uint32_t smpl[16] = {};  // the 60 bytes of the smpl chunk's body as 15 values, and its size first
+};
+
+Wav parse(const Bytes& b) {
+  Wav w{};
+  EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
+  w.riff_length = load_le32(&b[4]);
+  EXPECT_EQ(w.riff_length, b.size() - 8);
+  EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
+  EXPECT_EQ(load_le32(&b[16]), 16u);
+  EXPECT_EQ(load_le16(&b[20]), 1u);
+  w.channels = load_le16(&b[22]);
+  w.rate = load_le32(&b[24]);
+  w.byte_rate = load_le32(&b[28]);
+  w.block_align = load_le16(&b[32]);
+  w.bits = load_le16(&b[34]);
+  EXPECT_EQ(std::string(b.begin() + 36, b.begin() + 40), "data");
+  const uint32_t n = load_le32(&b[40]);
+  w.data = slice(b, 44, 44 + n);
+  const size_t after = 44 + n + (n & 1);
+  if (after + 8 <= b.size()) {
+    EXPECT_EQ(std::string(b.begin() + after, b.begin() + after + 4), "smpl");
+    w.has_smpl = true;
+    for (int i = 0; i < 16; ++i) w.smpl[i] = load_le32(&b[after + 4 + 4 * i]);
+    EXPECT_EQ(after + 8 + w.smpl[0], b.size());
+  }
+  return w;
+}
+
+enum { kSize, kManufacturer, kProduct, kPeriod, kUnityNote, kPitch, kSmpteFormat, kSmpteOffset, kLoops,
+       kSamplerData, kLoopId, kLoopType, kStart, kEnd, kFraction, kPlayCount };
+
+// Layouts of every kind: block aligns of 1, 4, 6 and 12 bytes.
+struct Layout {
+  const char* name;
+  TrkFields f;
+  uint32_t loop_units;
+  uint32_t block_align, loop_frame, frames, period;
+};
+
+std::vector<Layout> layouts() {
+  TrkFields mono8;
+  mono8.channels = 1, mono8.frame_bits = mono8.sample_bits = 8, mono8.rate = 22050, mono8.units = 3;
+  TrkFields stereo16;
+  stereo16.units = 6;
+  TrkFields stereo24;
+  stereo24.frame_bits = stereo24.sample_bits = 24, stereo24.rate = 48000, stereo24.units = 12;
+  TrkFields six16;
+  six16.channels = 6, six16.units = 12;
+  return {{"mono 8-bit", mono8, 1, 1, 4, 12, 45351},
+          {"stereo 16-bit", stereo16, 2, 4, 2, 6, 22676},
+          {"stereo 24-bit", stereo24, 3, 6, 2, 8, 20833},
+          {"6 channels", six16, 6, 12, 2, 4, 22676}};
+}
+
+TEST(KeptLoop, LoopPointsKeptInASmplChunk) {
+  for (const Layout& l : layouts()) {
+    SCOPED_TRACE(l.name);
+    const Outcome o = run(container(l.f, true, l.loop_units), OutputKind::kLoopPointsKept, "-l5");
+    ASSERT_EQ(o.result, 0);
+    ASSERT_EQ(o.files.size(), 1u);
+    const Wav w = parse(o.files.at("out.wav"));
+    EXPECT_EQ(w.data, data_of(l.f));  // the sound once, whatever the loop count
+    EXPECT_EQ(w.block_align, l.block_align);
+    EXPECT_EQ(w.byte_rate, l.block_align * l.f.rate);
+    ASSERT_TRUE(w.has_smpl);
+    const uint32_t expected[16] = {60, 0, 0, l.period, 60, 0, 0, 0, 1, 0, 0, 0, l.loop_frame, l.frames - 1, 0, 0};
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(w.smpl[i], expected[i]) << "field " << i;
+  }
+}
+
+TEST(KeptLoop, IntroAndLoopApartMakeTheDataAgain) {
+  for (const Layout& l : layouts()) {
+    SCOPED_TRACE(l.name);
+    const Outcome o = run(container(l.f, true, l.loop_units), OutputKind::kIntroAndLoop);
+    ASSERT_EQ(o.result, 0);
+    ASSERT_EQ(o.files.size(), 2u);
+    const Wav intro = parse(o.files.at("out - intro.wav")), loop = parse(o.files.at("out - loop.wav"));
+    EXPECT_EQ(intro.data.size(), l.loop_frame * l.block_align);
+    Bytes joined = intro.data;
+    joined.insert(joined.end(), loop.data.begin(), loop.data.end());
+    EXPECT_EQ(joined, data_of(l.f));
+    EXPECT_FALSE(intro.has_smpl || loop.has_smpl);
+    EXPECT_EQ(intro.block_align, l.block_align);
+    EXPECT_EQ(loop.bits, l.f.sample_bits);
+  }
+}
+
+TEST(KeptLoop, WithoutALoopToKeepOneWavAsTheCommandLineHearsItOnce) {
+  TrkFields f;
+  f.units = 6;
+  const Bytes plain = run(container(f, false, 0), OutputKind::kUnrolled, "-l1").files.at("out.wav");
+  struct Case { const char* name; Bytes source; };
+  const Case cases[] = {{"no loop information", container(f, false, 0)},
+                        {"loop start at the end of the data", container(f, true, 6)}};
+  for (const Case& c : cases) {
+    for (OutputKind kind : {OutputKind::kLoopPointsKept, OutputKind::kIntroAndLoop}) {
+      SCOPED_TRACE(c.name);
+      const Outcome o = run(c.source, kind);
+      ASSERT_EQ(o.result, 0);
+      ASSERT_EQ(o.files.size(), 1u);
+      EXPECT_EQ(o.files.at("out.wav"), plain);
+    }
+  }
+  // A loop from the first frame: the whole data loops, and there is no intro.
+  const Outcome apart = run(container(f, true, 0), OutputKind::kIntroAndLoop);
+  ASSERT_EQ(apart.files.size(), 1u);
+  EXPECT_EQ(parse(apart.files.at("out - loop.wav")).data, data_of(f));
+  const Wav kept = parse(run(container(f, true, 0), OutputKind::kLoopPointsKept).files.at("out.wav"));
+  EXPECT_EQ(kept.smpl[kStart], 0u);
+  EXPECT_EQ(kept.smpl[kEnd], 5u);
+}
+
+TEST(KeptLoop, RefusalsMakeNoFile) {
+  TrkFields f;
+  f.units = 6;
+  TrkFields no_align = f;
+  no_align.frame_bits = 0;
+  struct Case { const char* name; Bytes source; std::map<std::string, Bytes> present; int result; };
+  const Case cases[] = {
+      {"loop start past the data", container(f, true, 7), {}, -32},
+      {"block align of 0", container(no_align, true, 2), {}, -34},
+      {"a container where the loop goes", container(f, true, 2), {{"out - loop.wav", small_container()}}, -14},
+  };
+  for (const Case& c : cases) {
+    for (OutputKind kind : {OutputKind::kLoopPointsKept, OutputKind::kIntroAndLoop}) {
+      if (!c.present.empty() && kind == OutputKind::kLoopPointsKept) continue;
+      SCOPED_TRACE(c.name);
+      const Outcome o = run(c.source, kind, "-l2", c.present);
+      EXPECT_EQ(o.result, c.result);
+      EXPECT_TRUE(o.files.empty());
+    }
+  }
+  // Lengths past 32 bits, which no container the reader accepts can ask for.
+  TrackInfo huge{};
+  huge.trk_mark = 1, huge.channels = 2, huge.frame_bits = 16, huge.loop_mark = 1;
+  huge.data_bytes = 0xFFFFFFF0u, huge.loop_start = 4;
+  KeptPlan plan{};
+  CaptureStdout out;
+  EXPECT_EQ(plan_kept_loop(&huge, false, &plan), -33);
+  EXPECT_EQ(out.text(), "error-33 : wav file too large(plan_kept_loop)\n");
+}
+
+#ifdef KELVOR_SNDFILE_INFO
+// The bundled example, loop points kept, as libsndfile's sndfile-info reads it.
+TEST(KeptLoop, SndfileInfoReadsTheLoopOfTheExample) {
+  const Outcome o = run(read_file(KELVOR_EXAMPLE), OutputKind::kLoopPointsKept);
+  ASSERT_EQ(o.result, 0);
+  char path[] = "/tmp/kelvor-smpl-XXXXXX";
+  const int fd = ::mkstemp(path);
+  ASSERT_GE(fd, 0);
+  const Bytes& wav = o.files.at("out.wav");
+  ASSERT_EQ(::write(fd, wav.data(), wav.size()), static_cast<ssize_t>(wav.size()));
+  ::close(fd);
+  const std::string command = std::string(KELVOR_SNDFILE_INFO) + " " + path;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string text;
+  char line[512];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) text += line;
+  ::pclose(pipe);
+  std::remove(path);
+  // The example: 66,150 frames, the loop from frame 22,050.
+  std::smatch count, loop;
+  ASSERT_TRUE(std::regex_search(text, count, std::regex("Loop Count +: (\\d+)"))) << text;
+  ASSERT_TRUE(std::regex_search(text, loop, std::regex("Start : +(\\d+) +End : +(\\d+)"))) << text;
+  EXPECT_EQ(count[1], "1");
+  EXPECT_EQ(loop[1], "22050");
+  EXPECT_EQ(loop[2], "66149");
+}
+#endif
+
+}  // namespace

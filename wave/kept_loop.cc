@@ -1,0 +1,114 @@
+#include "wave/kept_loop.h"
+
+#include "base/heap_buffer.h"
+#include "base/little_endian.h"
+#include "base/pos32.h"
+#include "base/stream_items.h"
+#include "wave/wav_body.h"
+#include "wave/wavheader.h"
+
+namespace {
+
+constexpr uint32_t kMidiUnityNote = 60;
+
+bool loop_within_data(const TrackInfo* t) { return t->loop_mark != 0 && t->loop_start < t->data_bytes; }
+
+// Every derived value of a kept WAV's header: the header's own block align
+// and bytes per second, the full format block, and a RIFF length that counts
+// the pad byte and the smpl chunk.
+WavHeaderFields kept_header(const TrackInfo* t, const WavPiece& piece) {
+  WavHeaderFields h{};
+  h.block_align = header_block_align(t);
+  h.byte_rate = uint32_t{h.block_align} * t->sample_rate;  // wraps mod 2^32, as the header's
+  h.fmt_length = 16;
+  h.data_length = piece.bytes;
+  const uint32_t pad = piece.smpl ? piece.bytes & 1u : 0u;
+  h.riff_length = 4u + 8u + 16u + 8u + piece.bytes + pad + (piece.smpl ? kSmplChunkBytes : 0u);
+  return h;
+}
+
+bool put_smpl(FILE* dst, const TrackInfo* t, const LoopFrames& f) {
+  // The sample period in nanoseconds, rounded; 0 for a rate of 0.
+  const uint32_t period = t->sample_rate == 0 ? 0u : static_cast<uint32_t>((2000000000ull / t->sample_rate + 1) / 2);
+  const uint32_t fields[] = {kSmplChunkBytes - 8u, 0, 0, period, kMidiUnityNote, 0, 0, 0, 1, 0,
+                             0, 0, f.loop_start, f.loop_end - 1u, 0, 0};
+  uint8_t bytes[4 + sizeof fields] = {'s', 'm', 'p', 'l'};
+  for (size_t i = 0; i < sizeof fields / sizeof fields[0]; ++i) store_le32(bytes + 4 + 4 * i, fields[i]);
+  return write_item(dst, bytes, sizeof bytes);
+}
+
+int header_failed() {
+  std::printf("error-31 : write error(write_kept_wav)\n");
+  return -31;
+}
+
+}  // namespace
+
+void loop_frames(const TrackInfo* t, LoopFrames* out) {
+  const uint32_t align = header_block_align(t);
+  *out = LoopFrames{align, 0, 0, 0, 0};
+  if (align == 0) return;
+  out->frames = t->data_bytes / align;
+  const uint32_t start = t->loop_start / align;
+  if (loop_within_data(t) && start < out->frames) *out = LoopFrames{align, out->frames, 1, start, out->frames};
+}
+
+int plan_kept_loop(const TrackInfo* t, bool apart, KeptPlan* plan) {
+  loop_frames(t, &plan->frames);
+  if (t->loop_mark != 0 && t->loop_start > t->data_bytes) {
+    std::printf("error-32 : loop start is beyond the data(plan_kept_loop)\n");
+    return -32;
+  }
+  if (loop_within_data(t) && plan->frames.block_align == 0) {
+    std::printf("error-34 : block align is 0(plan_kept_loop)\n");
+    return -34;
+  }
+  const bool keep = plan->frames.has_loop != 0;
+  const uint32_t at = plan->frames.loop_start * plan->frames.block_align;  // the loop on a whole frame
+  if (!keep) {
+    plan->count = 1;
+    plan->pieces[0] = WavPiece{0, t->data_bytes, false, ""};
+  } else if (!apart) {
+    plan->count = 1;
+    plan->pieces[0] = WavPiece{0, t->data_bytes, true, ""};
+  } else {
+    plan->count = 0;
+    if (at > 0) plan->pieces[plan->count++] = WavPiece{0, at, false, " - intro"};
+    plan->pieces[plan->count++] = WavPiece{at, t->data_bytes - at, false, " - loop"};
+  }
+  for (int i = 0; i < plan->count; ++i) {
+    const WavPiece& p = plan->pieces[i];
+    if (uint64_t{p.bytes} + 1u + 36u + (p.smpl ? kSmplChunkBytes : 0u) > UINT32_MAX) {
+      std::printf("error-33 : wav file too large(plan_kept_loop)\n");
+      return -33;
+    }
+  }
+  return 0;
+}
+
+int write_kept_wav(FILE* src, FILE* dst, const TrackInfo* t, const KeptPlan* plan, const WavPiece* piece,
+                   const Settings* s) {
+  if (!put_header(dst, t, kept_header(t, *piece))) return header_failed();
+  HeapBuffer<uint8_t> buffer = allocate_buffer<uint8_t>(static_cast<size_t>(s->buffer_size));
+  if (!buffer) {
+    std::printf("error-41 : memory allocate faild(write_kept_wav)\n");
+    return -41;
+  }
+  int result = go_datahead(src, t, s);
+  if (result == 0 && piece->from > 0 && !seek_by32(src, piece->from)) {
+    std::printf("error-43 : seek error(write_kept_wav)\n");
+    result = -43;
+  }
+  if (result == 0) result = transfar(src, dst, piece->bytes, buffer.get(), s);
+  if (result != 0) return result;
+  if (piece->smpl) {
+    const uint8_t pad = 0;
+    if ((piece->bytes & 1u) != 0 && !write_item(dst, &pad, 1)) return header_failed();
+    if (!put_smpl(dst, t, plan->frames)) return header_failed();
+  }
+  if (!flush_stream(dst)) {
+    std::printf("error-52 : write error(transfar)\n");
+    return -52;
+  }
+  return 0;
+}

@@ -1,0 +1,64 @@
+// WAVs that keep the loop for players that loop by themselves, rather than
+// unrolling it: the sound once with its loop points in a "smpl" chunk, or the
+// intro and the loop section as two files. Each WAV is a stretch of the
+// track's sample data, copied in pieces through one buffer as the body is,
+// under a standard 44-byte header.
+//
+//   smpl chunk = "smpl" (4) + 60 (4)
+//              + manufacturer, product, sample period in ns, MIDI unity note,
+//                pitch fraction, SMPTE format, SMPTE offset (7 x 4)
+//              + loops = 1, sampler data = 0 (2 x 4)
+//              + one loop: identifier 0, type 0 (forward), start frame,
+//                end frame (the last one played), fraction 0, play count
+//                0 (endless) (6 x 4)                                   = 68 bytes
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "base/records.h"
+
+inline constexpr uint32_t kSmplChunkBytes = 68;
+
+// The track in sample frames, for a loop kept rather than unrolled.
+struct LoopFrames {
+  uint32_t block_align;  // as the header derives it
+  uint32_t frames;       // whole frames of the sample data
+  uint32_t has_loop;     // 1: loop information with at least one whole frame in the loop
+  uint32_t loop_start;   // first frame of the loop section
+  uint32_t loop_end;     // the frame after its last: the end of the data
+};
+
+// Fills `out` from the reader's record. Without a loop, loop_start and
+// loop_end are 0.
+void loop_frames(const TrackInfo* track, LoopFrames* out);
+
+// One WAV of a kept loop: `bytes` bytes of the sample data from byte `from`,
+// and a smpl chunk when `smpl` is set. `suffix` goes between the
+// destination's name and its ".wav".
+struct WavPiece {
+  uint32_t from;
+  uint32_t bytes;
+  bool smpl;
+  const char* suffix;
+};
+
+// The WAVs of a kept loop: one with a smpl chunk, or (`apart`) the intro and
+// the loop. A track without a loop to keep gives one WAV of its data.
+struct KeptPlan {
+  LoopFrames frames;
+  int count;
+  WavPiece pieces[2];
+};
+
+// Plans the WAVs for the track. Returns 0, or, having printed the error line,
+// -32 when the loop would start past the data, -33 when a WAV would not fit
+// 32-bit lengths, -34 when a loop is to be kept in frames of 0 bytes.
+int plan_kept_loop(const TrackInfo* track, bool apart, KeptPlan* plan);
+
+// Writes one planned WAV at the destination's position: header, data (padded
+// to an even length when a chunk follows), smpl chunk. Returns 0, -31 (the
+// header or the smpl chunk), -41 (buffer), -42, -43 (seeks), -51 (read) or
+// -52 (write), having printed the error line.
+int write_kept_wav(FILE* src, FILE* dst, const TrackInfo* track, const KeptPlan* plan, const WavPiece* piece,
+                   const Settings* settings);
