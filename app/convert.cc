@@ -44,13 +44,6 @@ int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s
   return check_header(t, loop_count_heard(t, s));
 }
 
-// The destination's name with `suffix` before its ".wav".
-std::string piece_name(const std::string& dst, const char* suffix) {
-  const size_t n = dst.size();
-  const bool wav = n >= 4 && dst.compare(n - 4, 4, ".wav") == 0;
-  return (wav ? dst.substr(0, n - 4) : dst) + suffix + ".wav";
-}
-
 // Opens, writes and closes one WAV of a kept loop.
 int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name, const TrackInfo* t,
                 const KeptPlan& plan, const WavPiece& piece, const Settings* s) {
@@ -68,6 +61,13 @@ int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name
 }
 
 }  // namespace
+
+std::string kept_output_name(const std::string& dst, const char* suffix) {
+  if (suffix[0] == '\0') return dst;
+  const size_t n = dst.size();
+  const bool wav = n >= 4 && dst.compare(n - 4, 4, ".wav") == 0;
+  return (wav ? dst.substr(0, n - 4) : dst) + suffix + ".wav";
+}
 
 int write_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s) {
   if (t->trk_mark == 0) return 0;  // no track: the destination stays empty
@@ -132,7 +132,7 @@ int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart) {
   result = plan_kept_loop(t, apart, &plan);
   std::string names[2];
   for (int i = 0; result == 0 && i < plan.count; ++i) {
-    names[i] = plan.pieces[i].suffix[0] ? piece_name(s->dst_name, plan.pieces[i].suffix) : s->dst_name;
+    names[i] = kept_output_name(s->dst_name, plan.pieces[i].suffix);
     result = check_name(src, s, names[i]);
   }
   for (int i = 0; result == 0 && i < plan.count; ++i) result = write_piece(src, ops, names[i], t, plan, plan.pieces[i], s);

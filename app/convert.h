@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "app/file_ops.h"
 #include "base/records.h"
@@ -22,6 +23,10 @@ int convert_with(Settings* settings, const FileOps& ops, TrackInfo* track);
 // "NAME - intro.wav" and "NAME - loop.wav" (see wave/kept_loop.h). The loop
 // count and -x play no part. Every name is checked before any file is made.
 int convert_kept(Settings* settings, const FileOps& ops, TrackInfo* track, bool apart);
+
+// The name of a kept loop's WAV: the destination's, with `suffix` (" -
+// intro", " - loop" or nothing) before its ".wav".
+std::string kept_output_name(const std::string& dst, const char* suffix);
 
 // The writing half, on an analysed source and an open, empty destination:
 // nothing for a container without a track; otherwise the no-loop-info rule,

@@ -198,7 +198,7 @@ test('a batch shows the command line\'s messages and gives its bytes', async () 
   const zip = await download(page, page.getByRole('button', { name: 'Download all' }));
   assert.equal(zip.name, 'kelvor-wav.zip');
   const entries = unzipSync(new Uint8Array(zip.bytes));
-  assert.deepEqual(Object.keys(entries).sort(), expectedWavs.map((w) => w.name).sort());
+  assert.deepEqual(Object.keys(entries).sort(), [...expectedWavs.map((w) => w.name), 'loops.csv', 'loops.json'].sort());
   for (const w of expectedWavs) assert.ok(Buffer.from(entries[w.name]).equals(w.bytes), `${w.name} in the zip`);
 
   await page.getByRole('button', { name: 'Play example.wav' }).click();
@@ -282,7 +282,7 @@ test('-x gives the command line\'s bytes, and only the players a browser can use
   const [shown, noLoop] = await rows(page);
   const native = nativeRun(paths[0], 'example.zq', ['example.zq', '-l2', '-x']);
   assert.equal(shown.messages, native.stdout);
-  assert.equal(shown.queued, 'loop count 2 · short format block (-x) · as a download');
+  assert.equal(shown.queued, 'loop unrolled · loop count 2 · short format block (-x) · as a download');
   const got = await download(page, page.locator('#results > li').first().locator('a[download]'));
   assert.ok(got.bytes.equals(native.wav));
   const [first, second] = [page.locator('#results > li').first(), page.locator('#results > li').nth(1)];
@@ -305,7 +305,7 @@ test('-x gives the command line\'s bytes, and only the players a browser can use
   assert.equal(empty.download, null);
   assert.equal(empty.messages, nativeRun(noTrack, 'no-track.zq', ['no-track.zq', '-l2']).stdout);
   const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
-  assert.deepEqual(Object.keys(zip), ['example.wav']);
+  assert.deepEqual(Object.keys(zip), ['example.wav', 'loops.csv', 'loops.json']);
 });
 
 test('a loop count the command line would refuse or read otherwise is flagged, and nothing is converted with it', async () => {
@@ -393,15 +393,85 @@ test('files added during a run wait in view and keep the options they were added
   await page.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
   assert.equal(await page.locator('#progress').textContent(), 'Done: 3 of 3 files, 3 converted (1 with a warning), 0 failed.');
   shown = await rows(page);
-  assert.deepEqual(shown.map((r) => r.queued), ['loop count 2 · as a download', 'loop count 2 · as a download',
-    'loop count 3 · short format block (-x) · as a download']);
+  assert.deepEqual(shown.map((r) => r.queued), ['loop unrolled · loop count 2 · as a download',
+    'loop unrolled · loop count 2 · as a download', 'loop unrolled · loop count 3 · short format block (-x) · as a download']);
   const native = nativeRun(paths[3], '音楽.zq', ['音楽.zq', '-l3', '-x']);
   assert.equal(shown[2].messages, native.stdout);
   await page.evaluate(() => { window.showSaveFilePicker = undefined; });
   const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
-  assert.deepEqual(Object.keys(zip).sort(), ['example.wav', 'no-loop.wav', '音楽.wav']);
+  assert.deepEqual(Object.keys(zip).sort(), ['example.wav', 'loops.csv', 'loops.json', 'no-loop.wav', '音楽.wav']);
   assert.ok(Buffer.from(zip['音楽.wav']).equals(native.wav));
   await restoreReads(page);
+});
+
+// The sample data of a WAV as kelvor writes it: the data chunk after the 44-byte header.
+const dataOf = (wav) => wav.subarray(44, 44 + wav.readUInt32LE(40));
+
+test('loops kept: the sound once with a smpl chunk, the intro and the loop apart, the loop list; the choice remembered', async () => {
+  const once = dataOf(nativeRun(paths[0], 'example.zq', ['example.zq', '-l1']).wav);
+  await page.getByLabel('Loop points kept').check();
+  assert.equal(await page.getByLabel('Loop count').isDisabled(), true, 'the loop count is the unrolled loop\'s');
+  await convertBatch(page, [paths[0], paths[1]]);
+  let [example, noLoop] = await rows(page);
+  assert.equal(example.queued, 'loop points kept · as a download');
+  assert.equal(example.facts, '2 ch · 44,100 Hz · 16 bit · intro 0.500 s · loop 1.000 s · 1.500 s in all');
+  assert.equal(example.messages, nativeRun(paths[0], 'example.zq', ['example.zq', '-l1']).stdout);
+  const kept = (await download(page, page.locator('#results > li').first().locator('a[download]'))).bytes;
+  assert.ok(dataOf(kept).equals(once), 'the sound once');
+  const smpl = 44 + once.length;
+  assert.equal(kept.toString('latin1', smpl, smpl + 4), 'smpl');
+  assert.deepEqual([kept.readUInt32LE(smpl + 52), kept.readUInt32LE(smpl + 56)], [22050, 66149]);
+  assert.equal(await page.locator('#results > li').first().locator('.note.kept').textContent(),
+    'The loop is kept in the WAV\'s smpl chunk: frames 22,050 to 66,149.');
+  assert.equal(noLoop.state, 'converted');
+  assert.equal(await page.locator('#results > li').nth(1).locator('.note.kept').textContent(),
+    'No loop to keep: the WAV has no smpl chunk.');
+  assert.ok((await download(page, page.locator('#results > li').nth(1).locator('a[download]'))).bytes
+    .equals(nativeRun(paths[1], 'no-loop.zq', ['no-loop.zq', '-l1']).wav));
+
+  await page.getByLabel('Intro and loop apart').check();
+  await convertBatch(page, [paths[0], paths[1]]);
+  [example, noLoop] = await rows(page);
+  assert.equal(example.queued, 'intro and loop apart · as a download');
+  const links = page.locator('#results > li').first().locator('a[download]');
+  assert.deepEqual(await links.evaluateAll((all) => all.map((a) => a.download)), ['example - intro.wav', 'example - loop.wav']);
+  const intro = dataOf((await download(page, links.first())).bytes);
+  const loop = dataOf((await download(page, links.last())).bytes);
+  assert.equal(intro.length, 22050 * 4);
+  assert.ok(Buffer.concat([intro, loop]).equals(once), 'the intro and the loop make the sound again');
+  assert.equal(await page.locator('#results > li').nth(1).locator('.note.kept').textContent(), 'No loop to keep: one WAV, the sound once.');
+  // "Play loop" plays the intro into the loop from the two files.
+  await page.evaluate(() => {
+    window.sources = [];
+    const start = AudioBufferSourceNode.prototype.start;
+    AudioBufferSourceNode.prototype.start = function (...args) {
+      window.sources.push({ loopStart: this.loopStart, loopEnd: this.loopEnd, frames: this.buffer.length });
+      return start.apply(this, args);
+    };
+  });
+  await page.getByRole('button', { name: 'Play loop of example - intro.wav' }).click();
+  await page.waitForFunction(() => window.sources.length === 1);
+  assert.deepEqual(await page.evaluate(() => window.sources[0]), { loopStart: 0.5, loopEnd: 1.5, frames: 66150 });
+  await page.getByRole('button', { name: 'Play loop of example - intro.wav' }).click();
+
+  // The loop list of the batch, the numbers the run found.
+  const list = JSON.parse((await download(page, page.getByRole('button', { name: 'loops.json' }))).bytes);
+  assert.deepEqual(list.files, [
+    { path: 'example.zq', output: 'intro and loop apart', wavs: ['example - intro.wav', 'example - loop.wav'], rate: 44100,
+      channels: 2, bits: 16, block_align: 4, frames: 66150,
+      loop: { start_frame: 22050, end_frame: 66150, start_seconds: 0.5, end_seconds: 1.5 } },
+    { path: 'no-loop.zq', output: 'intro and loop apart', wavs: ['no-loop.wav'], rate: 44100, channels: 2, bits: 16,
+      block_align: 4, frames: 16, loop: null }]);
+  const csv = (await download(page, page.getByRole('button', { name: 'loops.csv' }))).bytes.toString('utf8');
+  assert.equal(csv, 'path,output,wav,wav_2,rate,channels,bits,block_align,frames,loop_start_frame,loop_end_frame,' +
+    'loop_start_seconds,loop_end_seconds\r\n' +
+    'example.zq,intro and loop apart,example - intro.wav,example - loop.wav,44100,2,16,4,66150,22050,66150,0.5,1.5\r\n' +
+    'no-loop.zq,intro and loop apart,no-loop.wav,,44100,2,16,4,16,,,,\r\n');
+  // The choice outlasts the visit.
+  await page.reload();
+  assert.equal(await page.getByLabel('Intro and loop apart').isChecked(), true);
+  await page.getByLabel('Loop unrolled').check();
+  assert.equal(await page.getByLabel('Loop count').isDisabled(), false);
 });
 
 test('a million repetitions: no long task, a small waveform, the run\'s own facts', async () => {
@@ -476,7 +546,7 @@ test('axe-core finds no violation, light and dark, idle and after a failed row',
 test('the controls are labelled and reachable from the keyboard', async () => {
   await page.bringToFront();
   await page.reload({ waitUntil: 'load' });
-  for (const id of ['loop-count', 'short-format']) {
+  for (const id of ['output-unrolled', 'loop-count', 'short-format']) {
     await page.keyboard.press('Tab');
     assert.equal(await page.evaluate(() => document.activeElement.id), id);
   }
@@ -495,7 +565,7 @@ test('the controls are labelled and reachable from the keyboard', async () => {
   for (const id of ['stop', 'clear', 'download-all']) {
     assert.equal(await page.evaluate((i) => document.getElementById(i).getBoundingClientRect().width > 0, id), true, `${id} keeps its place`);
   }
-  for (const id of ['files', 'folder', 'loop-count', 'short-format']) {
+  for (const id of ['files', 'folder', 'loop-count', 'short-format', 'output-unrolled', 'output-kept', 'output-apart']) {
     assert.equal(await page.evaluate((i) => document.getElementById(i).labels.length, id), 1, id);
   }
 });
@@ -569,7 +639,7 @@ test('a folder: its .zq files in any letter case, under their relative paths; ot
   assert.deepEqual(shown.map((r) => r.name), ['bgm/Battle.ZQ', 'bgm/field/empty.zq', 'bgm/field/town.zq']);
   assert.equal(shown[1].messages, nativeRun(join(folder, 'field', 'empty.zq'), 'empty.zq', ['empty.zq', '-l2']).stdout);
   const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
-  assert.deepEqual(Object.keys(zip).sort(), ['bgm/Battle.wav', 'bgm/field/town.wav']);
+  assert.deepEqual(Object.keys(zip).sort(), ['bgm/Battle.wav', 'bgm/field/town.wav', 'loops.csv', 'loops.json']);
   assert.ok(Buffer.from(zip['bgm/field/town.wav']).equals(nativeRun(paths[0], 'town.zq', ['town.zq', '-l2']).wav));
 });
 
@@ -585,7 +655,8 @@ test('a folder of 10,000 other files and 4 containers, two of one WAV name', asy
   assert.match(await finished(page, '#folder', folder), /^Done: 4 of 4 files, 4 converted \(1 with a warning\), 0 failed\. 10,000 other files skipped\.$/);
   assert.deepEqual((await rows(page)).map((r) => r.name), ['crowd/a.zq', 'crowd/c.ZQ', 'crowd/c.zq', 'crowd/deep/b.ZQ']);
   const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
-  assert.deepEqual(Object.keys(zip).sort(), ['crowd/a.wav', 'crowd/c (2).wav', 'crowd/c.wav', 'crowd/deep/b.wav']);
+  assert.deepEqual(Object.keys(zip).sort(), ['crowd/a.wav', 'crowd/c (2).wav', 'crowd/c.wav', 'crowd/deep/b.wav',
+    'loops.csv', 'loops.json']);
 });
 
 test('a dropped folder is walked to the end of every listing', async () => {
@@ -728,10 +799,44 @@ test('"Download all" streams the zip into the file chosen to save it in', async 
   await served.setInputFiles('#files', [paths[0], paths[3]]);
   await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
   await served.getByRole('button', { name: 'Download all' }).click();
-  await served.getByText('The .zip holds 2 WAV files.').waitFor();
+  await served.getByText('The .zip holds 2 WAV files and the loop list.').waitFor();
   const entries = unzipSync(new Uint8Array(await privateFile('kelvor-wav.zip')));
-  assert.deepEqual(Object.keys(entries), ['example.wav', '音楽.wav']);
+  assert.deepEqual(Object.keys(entries), ['example.wav', '音楽.wav', 'loops.csv', 'loops.json']);
   assert.ok(Buffer.from(entries['example.wav']).equals(nativeRun(paths[0], 'example.zq', ['example.zq', '-l2']).wav));
+});
+
+test('each kind into the output folder, with the loop list beside the WAVs; a list of the user\'s is kept', async () => {
+  await served.evaluate(async () => {
+    const root = await navigator.storage.getDirectory();
+    const out = await root.getDirectoryHandle('kinds', { create: true });
+    const notes = await (await out.getFileHandle('loops.csv', { create: true })).createWritable();
+    await notes.write('my own notes');
+    await notes.close();
+    window.showDirectoryPicker = async () => out;
+  });
+  await served.getByRole('button', { name: 'Choose output folder' }).click();
+  await served.getByText('WAVs are written into the folder "kinds".').waitFor();
+  await served.getByLabel('Intro and loop apart').check();
+  await clear(served);
+  await served.setInputFiles('#files', [paths[0], paths[3]]);
+  await served.getByLabel('Loop points kept').check();
+  await served.setInputFiles('#files', [paths[1]]);
+  await served.waitForFunction(() => /^Done: 3 of 3/.test(document.getElementById('progress').textContent));
+  await served.waitForFunction(() => /left as it was/.test(document.getElementById('progress').textContent));
+  assert.deepEqual((await rows(served)).map((r) => r.queued), ['intro and loop apart · into "kinds"',
+    'intro and loop apart · into "kinds"', 'loop points kept · into "kinds"']);
+  const once = dataOf(nativeRun(paths[3], '音楽.zq', ['音楽.zq', '-l1']).wav);
+  const [intro, loop] = [await privateFile('kinds/音楽 - intro.wav'), await privateFile('kinds/音楽 - loop.wav')];
+  assert.ok(Buffer.concat([dataOf(intro), dataOf(loop)]).equals(once));
+  assert.equal(dataOf(intro).length, 8);
+  assert.ok(dataOf(await privateFile('kinds/no-loop.wav')).equals(dataOf(nativeRun(paths[1], 'no-loop.zq', ['no-loop.zq', '-l1']).wav)));
+  const list = JSON.parse(await privateFile('kinds/loops.json'));
+  assert.deepEqual(list.files.map((f) => [f.path, f.wavs, f.loop && f.loop.start_frame]),
+    [['example.zq', ['example - intro.wav', 'example - loop.wav'], 22050], ['音楽.zq', ['音楽 - intro.wav', '音楽 - loop.wav'], 2],
+     ['no-loop.zq', ['no-loop.wav'], null]]);
+  assert.equal((await privateFile('kinds/loops.csv')).toString(), 'my own notes');
+  assert.match(await served.locator('#progress').textContent(), /"kinds\/loops\.csv" is not a loop list of kelvor's: it was left as it was\./);
+  await served.getByLabel('Loop unrolled').check();
 });
 
 test('nothing leaves the page', () => {

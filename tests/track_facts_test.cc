@@ -37,7 +37,8 @@ Facts run(const Bytes& container, const char* option) {
 }
 
 enum { kTrkMark = 2, kDataBytes = 4, kRate = 5, kLoopMark = 10, kLoopStart = 11,
-       kLoopCount = 12, kBlockAlign = 13, kByteRate = 14, kDataLength = 15, kHeader = 16 };
+       kLoopCount = 12, kBlockAlign = 13, kByteRate = 14, kDataLength = 15, kHeader = 16,
+       kFrames = 17, kHasLoop = 18, kLoopStartFrame = 19, kLoopEndFrame = 20 };
 
 TEST(RunFacts, TheReadersRecordAndTheHeaderForTheLoopCountUsed) {
   FILE* f = std::fopen(KELVOR_EXAMPLE, "rb");
@@ -58,6 +59,10 @@ TEST(RunFacts, TheReadersRecordAndTheHeaderForTheLoopCountUsed) {
   EXPECT_EQ(e.values[kByteRate], 176400u);
   EXPECT_EQ(e.values[kDataLength], 66150u * 4 + 2u * 44100u * 4);
   EXPECT_EQ(e.values[kHeader], 0u);
+  EXPECT_EQ(e.values[kFrames], 66150u);
+  EXPECT_EQ(e.values[kHasLoop], 1u);
+  EXPECT_EQ(e.values[kLoopStartFrame], 22050u);
+  EXPECT_EQ(e.values[kLoopEndFrame], 66150u);
 }
 
 TEST(RunFacts, TheRunsOwnLoopCountAndRefusals) {
@@ -67,6 +72,8 @@ TEST(RunFacts, TheRunsOwnLoopCountAndRefusals) {
   EXPECT_EQ(once.values[kLoopMark], 0u);
   EXPECT_EQ(once.values[kLoopCount], 1u);
   EXPECT_EQ(once.values[kDataLength], 8u);
+  EXPECT_EQ(once.values[kFrames], 2u);
+  EXPECT_EQ(once.values[kHasLoop], 0u);
   // A loop start past the data, repeated: refused, and no header facts.
   Facts beyond = run(ZqBuilder().header(8 + 36 + 8 + 24).trk().data(8).slp(1, 3).bytes(), "-l2");
   EXPECT_EQ(beyond.result, -32);

@@ -14,11 +14,16 @@ const KelvorBatch = (() => {
   const AHEAD_FILES = 8;
   const AHEAD_BYTES = 16 * 1024 * 1024;
 
+  // What each output kind hands to the run (see web/worker.js).
+  const KINDS = { unrolled: 0, kept: 1, apart: 2 };
+
   // The command line of one file, as a user would type it. A name that
   // starts with "-" would be taken for an option, so it is given as "./name".
+  // A loop kept rather than unrolled is heard once in each WAV: -l1.
   function commandLine(name, settings) {
-    const args = [name.startsWith('-') ? './' + name : name, '-l' + settings.loopCount];
-    if (settings.shortFormat) args.push('-x');
+    const unrolled = settings.output === 'unrolled';
+    const args = [name.startsWith('-') ? './' + name : name, '-l' + (unrolled ? settings.loopCount : 1)];
+    if (unrolled && settings.shortFormat) args.push('-x');
     return args;
   }
 
@@ -38,10 +43,11 @@ const KelvorBatch = (() => {
     let handed = [];  // handed over, not yet shown, in order
     let running = false;
     let stopping = false;
-    let counts, wavs, names, urls, skipped, bytesDone, bytesTotal;
+    let counts, wavs, loops, names, urls, skipped, bytesDone, bytesTotal;
     const reset = () => {
       counts = { converted: 0, warned: 0, empty: 0, failed: 0, stopped: 0 };
       wavs = [];
+      loops = [];
       names = new Set();
       urls = [];
       skipped = 0;
@@ -95,7 +101,7 @@ const KelvorBatch = (() => {
         const entry = entries[next++];
         const { settings, file, path } = entry;
         const subfolders = path.split('/').slice(0, -1);
-        const { reply } = pool.handOver({ file, args: commandLine(file.name, settings),
+        const { reply } = pool.handOver({ file, args: commandLine(file.name, settings), kind: KINDS[settings.output],
           output: settings.folder ? { folder: settings.folder, subfolders } : null }, () => entry.row.converting());
         entry.state = 'handed';
         entry.reply = reply;
@@ -103,16 +109,30 @@ const KelvorBatch = (() => {
       }
     }
 
-    // Where the row finds its WAV, and the zip's share of it.
-    function sourceOf(entry, reply) {
-      if (!reply.wav || reply.failure || reply.status !== 0) return {};
+    // Where the row finds each WAV, and the zip's share of it.
+    function sourcesOf(entry, reply) {
+      if (!reply.wavs || reply.failure || reply.status !== 0) return [];
       const { folder } = entry.settings;
-      if (reply.wav.written) {
-        const where = reply.wav.written;
-        return { file: () => fileIn(folder, where), written: `${folder.name}/${where}` };
-      }
-      const { blob } = reply.wav;
-      return { file: async () => blob, url: addressOf(blob), blob };
+      return reply.wavs.map((wav) => {
+        if (wav.written) {
+          const where = wav.written;
+          return { file: () => fileIn(folder, where), written: `${folder.name}/${where}` };
+        }
+        const { blob } = wav;
+        return { file: async () => blob, url: addressOf(blob), blob };
+      });
+    }
+
+    // A converted file's WAVs for "Download all", and its line of the loop list.
+    function remember(entry, reply, sources) {
+      const subfolders = entry.path.split('/').slice(0, -1);
+      const outputs = reply.wavs.map((wav, i) => {
+        if (!sources[i].blob) return [...subfolders, wav.name].join('/');
+        const name = uniqueName([...subfolders, wav.name].join('/'));
+        wavs.push({ name, blob: sources[i].blob });
+        return name;
+      });
+      loops.push({ path: entry.path, outputs, output: entry.settings.output, folder: entry.settings.folder, facts: reply.facts });
     }
 
     // Where each file's time went, as User Timing measures ("kelvor run",
@@ -133,20 +153,17 @@ const KelvorBatch = (() => {
           entry.row.stopped();
           counts.stopped++;
         } else {
-          const source = sourceOf(entry, reply);
+          const sources = sourcesOf(entry, reply);
           const shownAt = performance.now();
           let outcome;
           try {
-            outcome = entry.row.show(reply, source);
+            outcome = entry.row.show(reply, sources);
           } catch (error) {  // a fault of the page's own: the row says so, the queue goes on
             outcome = entry.row.failed(`This result could not be shown: ${error && error.message ? error.message : error}`);
           }
           measure({ ...reply.timing, row: performance.now() - shownAt });
           counts[outcome]++;
-          if (source.blob && outcome !== 'failed') {
-            const subfolders = entry.path.split('/').slice(0, -1);
-            wavs.push({ name: uniqueName([...subfolders, reply.wav.name].join('/')), blob: source.blob });
-          }
+          if (outcome === 'converted' || outcome === 'warned') remember(entry, reply, sources);
         }
         bytesDone += entry.file.size;
         handAhead();
@@ -212,7 +229,7 @@ const KelvorBatch = (() => {
         counts: { ...counts }, current: current ? current.path : null, zipFiles: wavs.length };
     }
 
-    return { add, stop, clear, progress, zipEntries: () => wavs.slice() };
+    return { add, stop, clear, progress, zipEntries: () => wavs.slice(), loopEntries: () => loops.slice() };
   }
 
   return { create };

@@ -8,26 +8,37 @@
 #include <string>
 
 #include "app/cmdline.h"
+#include "app/convert.h"
+#include "app/kelvor_main.h"
 #include "web/peak_blocks.h"
 #include "web/track_facts.h"
 
-// The destination that the command line derives for the source `src` given
-// without one, NUL-terminated in `out`. Returns its length, or -1 when it
-// does not fit in `size` bytes.
-extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_derived_name(const char* src, char* out, int size) {
-  const std::string name = derive_dst_name(src);
-  if (size <= 0 || name.size() >= static_cast<size_t>(size)) return -1;
-  std::memcpy(out, name.c_str(), name.size() + 1);
-  return static_cast<int>(name.size());
+// Every name a run of `kind` (see kelvor_page_run) may write for the source
+// `src` given without a destination: the derived destination first, then,
+// for the intro and the loop apart, their two names; one a line, in `out`,
+// NUL-terminated. Returns the length, or -1 when they do not fit in `size`
+// bytes.
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_output_names(const char* src, int kind, char* out, int size) {
+  const std::string dst = derive_dst_name(src);
+  std::string names = dst;
+  if (kind == static_cast<int>(OutputKind::kIntroAndLoop)) {
+    for (const char* suffix : {" - intro", " - loop"}) names += "\n" + kept_output_name(dst, suffix);
+  }
+  if (size <= 0 || names.size() >= static_cast<size_t>(size)) return -1;
+  std::memcpy(out, names.c_str(), names.size() + 1);
+  return static_cast<int>(names.size());
 }
 
 // One run of the command line, `argv` holding `argc` arguments, the program
-// name first, exactly as main would get them; the run's facts (see
-// web/track_facts.h) in `facts`, kRunFacts values. Returns main's result.
+// name first, exactly as main would get them, writing the output `kind` (0
+// the loop unrolled, 1 the loop points kept, 2 the intro and the loop apart:
+// app/kelvor_main.h); the run's facts (see web/track_facts.h) in `facts`,
+// kRunFacts values. Returns main's result, or -2 for a kind it does not know.
 // Every byte the run printed has reached standard output when it returns.
-extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_run(int argc, const char* const* argv, uint32_t* facts) {
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_run(int argc, const char* const* argv, int kind, uint32_t* facts) {
+  if (kind < 0 || kind > static_cast<int>(OutputKind::kIntroAndLoop)) return -2;
   RunReport report;
-  const int result = kelvor_run(argc, argv, &report);
+  const int result = kelvor_run(argc, argv, &report, static_cast<OutputKind>(kind));
   std::fflush(stdout);
   run_facts(report, facts);
   return result;

@@ -80,15 +80,23 @@ const KelvorPlayers = (() => {
   }
 
   // The sound of "Play loop": the intro, then the loop section again and
-  // again without a gap. `facts` are the run's; `wavFile()` gives the
-  // converted WAV (a Blob or a File). Its sample data, once, gets a plain
-  // header of its own, which the browser decodes whatever format block the
-  // converted file has.
-  async function loopSound(facts, wavFile) {
-    const wav = await wavFile();
-    const start = KelvorWav.dataStart(new Uint8Array(await wav.slice(0, 4096).arrayBuffer()));
-    if (start < 0) throw new Error('the WAV has no data chunk');
-    const data = await wav.slice(start, start + facts.data_bytes).arrayBuffer();
+  // again without a gap. `facts` are the run's; `files` give the WAVs it made
+  // (each a promise of a Blob or a File): the sample data once is the first
+  // `data_bytes` bytes of their data chunks one after another, whichever the
+  // output kind. It gets a plain header of its own, which the browser
+  // decodes whatever format block the converted files have.
+  async function loopSound(facts, files) {
+    const pieces = [];
+    let wanted = facts.data_bytes;
+    for (const file of files) {
+      const wav = await file();
+      const chunk = KelvorWav.dataChunk(new Uint8Array(await wav.slice(0, 4096).arrayBuffer()));
+      if (!chunk) throw new Error('the WAV has no data chunk');
+      const length = Math.min(wanted, chunk.size);
+      pieces.push(wav.slice(chunk.at, chunk.at + length));
+      wanted -= length;
+    }
+    const data = await new Blob(pieces).arrayBuffer();
     const context = new AudioContext({ sampleRate: facts.sample_rate });
     try {
       const source = context.createBufferSource();

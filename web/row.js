@@ -20,30 +20,43 @@ const KelvorRow = (() => {
 
   // What the row says of the settings it was queued with.
   function settingsText(settings) {
-    const parts = [`loop count ${settings.loopCount}`];
-    if (settings.shortFormat) parts.push('short format block (-x)');
+    const parts = [KelvorLoopList.KIND_NAMES[settings.output]];
+    if (settings.output === 'unrolled') parts.push(`loop count ${settings.loopCount}`);
+    if (settings.output === 'unrolled' && settings.shortFormat) parts.push('short format block (-x)');
     parts.push(settings.folder ? `into "${settings.folder.name}"` : 'as a download');
     return parts.join(' · ');
   }
 
   // The track's facts, all from the run: the reader's record, the loop count
-  // it converted with and the header's values for that count.
-  function describe(facts) {
+  // it converted with, the header's values for that count, and the track in
+  // frames. A loop kept rather than unrolled is heard once in each WAV.
+  function describe(facts, output) {
     if (!facts || !facts.trk_mark) return null;
     const rate = facts.byte_rate;
-    const hasLoop = facts.loop_mark !== 0 && facts.loop_start <= facts.data_bytes;
+    const hasLoop = facts.has_loop === 1 && rate > 0;
     const parts = [`${facts.channels} ch`, `${count(facts.sample_rate)} Hz`, `${facts.sample_bits} bit`];
     let summary = 'no loop information: the sound is heard once';
     if (!facts.loop_mark) parts.push('no loop information');
-    else if (!hasLoop) parts.push('loop start past the data');
-    if (rate > 0 && hasLoop) {
+    else if (facts.loop_start > facts.data_bytes) parts.push('loop start past the data');
+    else if (!facts.has_loop) parts.push('no loop section');
+    if (hasLoop) {
       parts.push(`intro ${s3(facts.loop_start / rate)}`, `loop ${s3((facts.data_bytes - facts.loop_start) / rate)}`);
-      summary = `loop from ${s3(facts.loop_start / rate)} to ${s3(facts.data_bytes / rate)}, ` +
-        `heard ${count(facts.loop_count)} time${facts.loop_count === 1 ? '' : 's'}`;
+      summary = `loop from ${s3(facts.loop_start / rate)} to ${s3(facts.data_bytes / rate)}, ` + (output === 'unrolled'
+        ? `heard ${count(facts.loop_count)} time${facts.loop_count === 1 ? '' : 's'}` : 'kept');
     }
-    if (facts.loop_count > 0) parts.push(`loop count ${count(facts.loop_count)}`);
+    if (output === 'unrolled' && facts.loop_count > 0) parts.push(`loop count ${count(facts.loop_count)}`);
     if (rate > 0 && facts.header_result === 0) parts.push(`${s3(facts.data_length / rate)} in all`);
-    return { text: parts.join(' · '), summary, hasLoop: hasLoop && facts.block_align > 0 && rate > 0 };
+    return { text: parts.join(' · '), summary, hasLoop };
+  }
+
+  // What a row of a kept loop says of the files it made.
+  function keptNote(output, facts, wavs) {
+    if (!facts.has_loop) {
+      return output === 'kept' ? 'No loop to keep: the WAV has no smpl chunk.' : 'No loop to keep: one WAV, the sound once.';
+    }
+    if (output === 'apart' && wavs.length === 1) return 'The loop starts at the beginning: there is no intro.';
+    return output === 'kept' ? `The loop is kept in the WAV's smpl chunk: frames ${count(facts.loop_start_frame)} to ` +
+      `${count(facts.loop_end_frame - 1)}.` : null;
   }
 
   const STATUS = {
@@ -76,23 +89,12 @@ const KelvorRow = (() => {
       li.append(box);
     }
 
-    // The players that work for this WAV, and why the others are missing.
-    function players(actions, wav, facts, shown, source) {
-      if (wav.playable && source.url) {
-        const play = element('button', 'play', 'Play ' + wav.name);
-        play.type = 'button';
-        play.addEventListener('click', () => {
-          const audio = element('audio');
-          audio.controls = true;
-          audio.src = source.url();
-          audio.setAttribute('aria-label', 'Player of ' + wav.name);
-          sounds.push(KelvorPlayers.adopt(audio));
-          play.replaceWith(audio);
-          audio.focus();
-          audio.play().catch(() => {});  // a browser may refuse to start it; its controls remain
-        }, { once: true });
-        actions.append(play, ' ');
-      } else if (!wav.playable) {
+    // The players that work for these WAVs, and why the others are missing.
+    function players(actions, wavs, facts, shown, sources) {
+      wavs.forEach((wav, i) => {
+        if (wav.playable && sources[i].url) actions.append(player(wav.name, sources[i].url), ' ');
+      });
+      if (wavs.some((wav) => !wav.playable)) {
         actions.append(element('span', 'note', 'Browsers cannot play the short format block (-x); "Play loop" plays the sound.'), ' ');
       }
       if (!shown.hasLoop) {
@@ -101,31 +103,49 @@ const KelvorRow = (() => {
       }
       const button = element('button', 'play-loop', 'Play loop');
       button.type = 'button';
-      button.setAttribute('aria-label', 'Play loop of ' + wav.name);
+      button.setAttribute('aria-label', 'Play loop of ' + wavs[0].name);
       // The conversion stands; a sound that cannot start says so beside its button.
       const problem = element('span', 'note sound-problem');
-      sounds.push(KelvorPlayers.loopToggle(button, () => KelvorPlayers.loopSound(facts, source.file), (error) => {
+      const files = sources.map((source) => source.file);
+      sounds.push(KelvorPlayers.loopToggle(button, () => KelvorPlayers.loopSound(facts, files), (error) => {
         problem.textContent = `"Play loop" could not start: ${error && error.message ? error.message : error}`;
       }));
       actions.append(button, ' ', problem, ' ');
+    }
+
+    // "Play NAME", which becomes the WAV's player when pressed.
+    function player(name, url) {
+      const play = element('button', 'play', 'Play ' + name);
+      play.type = 'button';
+      play.addEventListener('click', () => {
+        const audio = element('audio');
+        audio.controls = true;
+        audio.src = url();
+        audio.setAttribute('aria-label', 'Player of ' + name);
+        sounds.push(KelvorPlayers.adopt(audio));
+        play.replaceWith(audio);
+        audio.focus();
+        audio.play().catch(() => {});  // a browser may refuse to start it; its controls remain
+      }, { once: true });
+      return play;
     }
 
     function fail(text) {
       setStatus('failed', text);
     }
 
-    // Fills the row from the worker's reply. `source` gives the WAV: { file()
-    // a promise of its Blob or File, url() its address when it is a Blob,
-    // written: where in the output folder }. Returns the row's outcome:
+    // Fills the row from the worker's reply. `sources` gives each WAV: {
+    // file() a promise of its Blob or File, url() its address when it is a
+    // Blob, written: where in the output folder }. Returns the row's outcome:
     // 'converted', 'warned', 'empty' or 'failed'.
-    function show(reply, source) {
+    function show(reply, sources) {
       li.dataset.code = reply.failure ? reply.failure : String(reply.status);
       if (reply.failure) {
         fail(FAILURES[reply.failure](reply));
         return 'failed';
       }
       const printed = new TextDecoder().decode(reply.printed);
-      const shown = describe(reply.facts);
+      const shown = describe(reply.facts, settings.output);
       if (shown) line.append(' ', element('span', 'facts', shown.text));
       if (reply.status !== 0) {
         const error = /^error-.*$/m.exec(printed);
@@ -133,19 +153,18 @@ const KelvorRow = (() => {
         messages(printed, reply.status, true);
         return 'failed';
       }
-      if (!reply.wav) {
+      if (reply.wavs.length === 0) {
         setStatus('empty');
         messages(printed, reply.status, false);
         return 'empty';
       }
       const warning = /^warning : .*$/m.exec(printed);
-      const { wav } = reply;
-      line.append(' ', element('span', 'output', `${wav.name}: ${count(wav.size)} bytes` +
-        (reply.facts.byte_rate ? `, ${s3(reply.facts.data_length / reply.facts.byte_rate)}` : '')));
-      if (wav.peaks && shown) {
-        const loop = shown.hasLoop ? { dataFrames: Math.floor(reply.facts.data_bytes / reply.facts.block_align),
-          loopFrame: Math.floor(reply.facts.loop_start / reply.facts.block_align), loopCount: reply.facts.loop_count } : null;
-        li.append(KelvorWaveform.create(wav.peaks, loop, shown.summary));
+      const { wavs, facts } = reply;
+      const lasts = settings.output === 'unrolled' && facts.byte_rate ? `, ${s3(facts.data_length / facts.byte_rate)}` : '';
+      line.append(' ', element('span', 'output', wavs.map((wav) => `${wav.name}: ${count(wav.size)} bytes`).join(', ') + lasts));
+      if (reply.peaks && shown) {
+        const loop = shown.hasLoop ? { dataFrames: facts.frames, loopFrame: facts.loop_start_frame, loopCount: facts.loop_count } : null;
+        li.append(KelvorWaveform.create(reply.peaks, loop, shown.summary));
       } else if (shown) {
         li.append(element('p', 'wave-text', shown.summary));
       }
@@ -157,9 +176,13 @@ const KelvorRow = (() => {
         return 'failed';
       }
       setStatus(warning ? 'warned' : 'converted', warning ? `converted, with a warning: ${warning[0].slice(10)}` : undefined);
-      if (shown) players(actions, wav, reply.facts, shown, source);
-      if (source.written) actions.append(element('span', 'written', `Written to ${source.written}`));
-      else actions.append(downloadLink(wav.name, source.url));
+      const note = settings.output !== 'unrolled' && keptNote(settings.output, facts, wavs);
+      if (note) actions.append(element('span', 'note kept', note), ' ');
+      if (shown) players(actions, wavs, facts, shown, sources);
+      wavs.forEach((wav, i) => {
+        if (sources[i].written) actions.append(element('span', 'written', `Written to ${sources[i].written}`), ' ');
+        else actions.append(downloadLink(wav.name, sources[i].url), ' ');
+      });
       return warning ? 'warned' : 'converted';
     }
 

@@ -1,5 +1,6 @@
 #include "web/track_facts.h"
 
+#include "wave/kept_loop.h"
 #include "wave/wavheader.h"
 
 void run_facts(const RunReport& report, uint32_t out[kRunFacts]) {
@@ -8,6 +9,8 @@ void run_facts(const RunReport& report, uint32_t out[kRunFacts]) {
   heard.loop_count = report.loop_count;
   WavHeaderFields header{};
   const int refused = derive_header(&t, &heard, &header);
+  LoopFrames frames{};
+  loop_frames(&t, &frames);
   const uint32_t facts[kRunFacts] = {
       t.total_size,  t.trk_offset,  t.trk_mark,   t.data_offset,
       t.data_bytes,  t.sample_rate, t.channels,   t.frame_bits,
@@ -16,6 +19,7 @@ void run_facts(const RunReport& report, uint32_t out[kRunFacts]) {
       refused == 0 ? header.block_align : 0u,
       refused == 0 ? header.byte_rate : 0u,
       refused == 0 ? header.data_length : 0u,
-      static_cast<uint32_t>(refused)};
+      static_cast<uint32_t>(refused),
+      frames.frames, frames.has_loop, frames.loop_start, frames.loop_end};
   for (int i = 0; i < kRunFacts; ++i) out[i] = facts[i];
 }

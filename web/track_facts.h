@@ -14,6 +14,9 @@
 //         applied);
 //   13-15 the header's block align, bytes per second and data length for it;
 //   16    0 when that header can be written, else its refusal (-32 or -33,
-//         as a 32-bit pattern), 13-15 then being 0.
-inline constexpr int kRunFacts = 17;
+//         as a 32-bit pattern), 13-15 then being 0;
+//   17-20 the track in sample frames (wave/kept_loop.h): its whole frames,
+//         1 when it has a loop to keep, the loop's first frame and the frame
+//         after its last.
+inline constexpr int kRunFacts = 21;
 void run_facts(const RunReport& report, uint32_t out[kRunFacts]);

@@ -21,6 +21,10 @@
   const stopButton = $('stop');
   const clearButton = $('clear');
   const downloadAll = $('download-all');
+  const loopsCsv = $('loops-csv');
+  const loopsJson = $('loops-json');
+  const outputKinds = [...document.querySelectorAll('input[name="output-kind"]')];
+  const outputKindHelp = $('output-kind-help');
   const results = $('results');
   const resultsTitle = $('results-title');
 
@@ -43,6 +47,30 @@
     return read;
   }
   loopCount.addEventListener('input', loopCountNow);
+
+  // The output kind, remembered between visits. The loop count and -x
+  // belong to the unrolled loop alone.
+  const KIND_HELP = {
+    unrolled: 'One WAV: the sound, then the loop section until it has been heard the loop count\'s times. Any player hears the loop.',
+    kept: 'One WAV: the sound once, its loop points in a smpl chunk, for engines and samplers that loop by themselves.',
+    apart: 'Two WAVs, NAME - intro.wav and NAME - loop.wav, for editors that read no loop points.',
+  };
+  const KIND_KEY = 'kelvor-output';
+  const outputKind = () => outputKinds.find((input) => input.checked).value;
+  function outputKindNow() {
+    const kind = outputKind();
+    outputKindHelp.textContent = KIND_HELP[kind];
+    loopCount.disabled = kind !== 'unrolled';
+    shortFormat.disabled = kind !== 'unrolled';
+    try {
+      localStorage.setItem(KIND_KEY, kind);
+    } catch { /* a browser that keeps nothing: the choice lasts this visit */ }
+  }
+  try {
+    const remembered = outputKinds.find((input) => input.value === localStorage.getItem(KIND_KEY));
+    if (remembered) remembered.checked = true;
+  } catch { /* nothing remembered */ }
+  for (const input of outputKinds) input.addEventListener('change', outputKindNow);
 
   // The output folder, where the browser lets the page write into one.
   let outputFolder = null;
@@ -71,13 +99,14 @@
       return;
     }
     if (files.files.length === 0 && files.skipped === 0) return;
-    if (read.problem) {
+    const output = outputKind();
+    if (read.problem && output === 'unrolled') {
       announce(`Nothing was converted: ${read.problem}`);
       loopCount.focus();
       return;
     }
     announced = null;
-    const added = batch.add(files, { loopCount: read.value, shortFormat: shortFormat.checked, folder: outputFolder });
+    const added = batch.add(files, { output, loopCount: read.value, shortFormat: shortFormat.checked, folder: outputFolder });
     if (added.length > 0) bringIntoView(added[0].row.element);
   }
 
@@ -105,6 +134,9 @@
     const p = batch.progress();
     const turned = p.running !== last.running || p.stopping !== last.stopping;
     if (p.running && !last.running) startedAt = performance.now();
+    if (!p.running && last.running) {
+      writeLoopLists().catch((error) => announce(`The loop list could not be written: ${error && error.message ? error.message : error}`));
+    }
     last = p;
     const wait = 250 - (performance.now() - shownAt);
     if (!turned && wait > 0) {
@@ -115,6 +147,7 @@
     stopButton.disabled = !p.running || p.stopping;
     clearButton.disabled = p.running || p.total === 0;
     downloadAll.disabled = p.running || p.zipFiles === 0;
+    loopsCsv.disabled = loopsJson.disabled = p.running || batch.loopEntries().length === 0;
     progressBar.max = Math.max(1, p.bytesTotal);
     progressBar.value = p.bytesDone;
     progressBar.hidden = p.total === 0;
@@ -147,13 +180,60 @@
     batch.clear();
   });
 
+  // The loop list of every file converted since the last Clear.
+  const LOOP_LISTS = { 'loops.csv': ['text/csv', KelvorLoopList.csv], 'loops.json': ['application/json', KelvorLoopList.json] };
+  const loopList = (name, entries) => new Blob([LOOP_LISTS[name][1](entries)], { type: LOOP_LISTS[name][0] });
+  for (const [button, name] of [[loopsCsv, 'loops.csv'], [loopsJson, 'loops.json']]) {
+    button.addEventListener('click', () => KelvorZip.download(loopList(name, batch.loopEntries()), name));
+  }
+
+  // When a batch ends, each output folder gets the loop list of the files
+  // written into it, in place of the last one. A file of that name that is
+  // no loop list of ours is left as it is.
+  async function writeLoopLists() {
+    const folders = new Map();
+    for (const entry of batch.loopEntries()) {
+      if (entry.folder) folders.set(entry.folder, [...(folders.get(entry.folder) || []), entry]);
+    }
+    const problems = [];
+    for (const [folder, entries] of folders) {
+      for (const name of Object.keys(LOOP_LISTS)) {
+        try {
+          const there = await existingText(folder, name);
+          if (there !== null && !KelvorLoopList.isLoopList(there)) {
+            problems.push(`"${folder.name}/${name}" is not a loop list of kelvor's: it was left as it was.`);
+            continue;
+          }
+          await FolderOutput.write(folder, name, new Uint8Array(await loopList(name, entries).arrayBuffer()));
+        } catch (error) {
+          problems.push(`"${folder.name}/${name}" could not be written: ${error && error.message ? error.message : error}`);
+        }
+      }
+    }
+    if (problems.length > 0) announce(progressText(batch.progress()) + ' ' + problems.join(' '));
+  }
+
+  // The first bytes of `name` in `folder` as text, or null when there is no such file.
+  async function existingText(folder, name) {
+    try {
+      return await (await (await folder.getFileHandle(name)).getFile()).slice(0, 512).text();
+    } catch (error) {
+      if (error.name === 'NotFoundError') return null;
+      throw error;
+    }
+  }
+
   downloadAll.addEventListener('click', async () => {
-    const entries = batch.zipEntries();
+    const loops = batch.loopEntries().filter((entry) => !entry.folder);  // the files in the .zip
+    const entries = [...batch.zipEntries(), ...(loops.length > 0
+      ? Object.keys(LOOP_LISTS).map((name) => ({ name, blob: loopList(name, loops) })) : [])];
     downloadAll.disabled = true;
     announce('Making the .zip ...');
     try {
       const outcome = await KelvorZip.save(entries, 'kelvor-wav.zip');
-      announce(outcome === 'cancelled' ? 'No .zip was made.' : `The .zip holds ${entries.length} WAV file${entries.length === 1 ? '' : 's'}.`);
+      const count = batch.zipEntries().length;
+      announce(outcome === 'cancelled' ? 'No .zip was made.' : `The .zip holds ${count} WAV file${count === 1 ? '' : 's'}` +
+        (loops.length > 0 ? ' and the loop list.' : '.'));
     } catch (error) {
       announce('The .zip could not be made: ' + (error && error.message ? error.message : error));
     } finally {
@@ -182,5 +262,6 @@
     take(KelvorGather.fromDrop(event.dataTransfer));
   });
   loopCountNow();
+  outputKindNow();
   showProgress();
 })();

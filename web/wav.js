@@ -23,11 +23,12 @@ const KelvorWav = (() => {
     }
   }
 
-  // Where the sample data begins: just after the "data" chunk's header; -1
-  // when `bytes` (at least the WAV's header) holds no such chunk.
-  function dataStart(bytes) {
-    for (const chunk of chunks(bytes)) if (chunk.tag === 'data') return chunk.at + 8;
-    return -1;
+  // Where the sample data lies: { at, size }, `at` just after the "data"
+  // chunk's header and `size` the length it announces; null when `bytes` (at
+  // least the WAV's header) holds no such chunk.
+  function dataChunk(bytes) {
+    for (const chunk of chunks(bytes)) if (chunk.tag === 'data') return { at: chunk.at + 8, size: chunk.size };
+    return null;
   }
 
   // The format block and where the samples lie; null for anything but PCM
@@ -63,7 +64,7 @@ const KelvorWav = (() => {
     return viewOf(bytes).getUint32(4, true) + 8;
   }
 
-  return { dataStart, pcmLayout, playable, announcedLength };
+  return { dataChunk, pcmLayout, playable, announcedLength };
 })();
 
 if (typeof module === 'object') module.exports = KelvorWav;

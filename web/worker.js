@@ -5,18 +5,20 @@
 // The page compiles the WebAssembly once and sends the compiled module first,
 // as { module }. Each file is then converted in an instance made from it
 // (kept for the next file while the files are small), in a folder that holds
-// only that file, exactly as one run of the command line would: the run receives `args`, every byte it prints
-// is sent back as printed, and the facts it found (the reader's record, the
-// loop count used, the header's derived values: web/track_facts.h) come
-// with it. The file's bytes and the WAV's are let go when the reply is sent.
+// only that file, exactly as one run of the command line would: the run
+// receives `args` and writes the output `kind`, every byte it prints is sent
+// back as printed, and the facts it found (the reader's record, the loop
+// count used, the header's derived values: web/track_facts.h) come with it.
+// The file's bytes and the WAVs' are let go when the reply is sent.
 //
-// Messages from the page: { id, file, args, output } hands over a file,
-// whose bytes are read at once; files are converted one at a time in the
-// order handed over, so that the next files are read while one converts.
-// Each is announced { id, started: true } when its conversion starts, then
-// answered once. { stop: true } lets go of every file not yet started, each
-// answered { id, discarded: true }. `output` is null, for a WAV handed back
-// to the page as a Blob, or { folder, subfolders }, for a WAV written into
+// Messages from the page: { id, file, args, output, kind } hands over a
+// file, whose bytes are read at once; files are converted one at a time in
+// the order handed over, so that the next files are read while one
+// converts. Each is announced { id, started: true } when its conversion
+// starts, then answered once, with the WAVs made (`wavs`) and the peaks of
+// the sound. { stop: true } lets go of every file not yet started, each
+// answered { id, discarded: true }. `output` is null, for WAVs handed back
+// to the page as Blobs, or { folder, subfolders }, for WAVs written into
 // the chosen folder (a FileSystemDirectoryHandle) and released.
 'use strict';
 
@@ -46,14 +48,15 @@ async function newInstance(sink) {
   }
 }
 
-// The destination that the command line derives for the source name `source`.
-function derivedName(kelvor, source) {
-  const size = kelvor.lengthBytesUTF8(source) + 8;
-  const buffers = kelvor._malloc(2 * size);
+// Every name a run of `kind` may write for the source name `source`: the
+// destination the command line derives first.
+function outputNames(kelvor, source, kind) {
+  const size = 3 * (kelvor.lengthBytesUTF8(source) + 32);
+  const buffers = kelvor._malloc(size + kelvor.lengthBytesUTF8(source) + 1);
   try {
-    kelvor.stringToUTF8(source, buffers, size);
-    if (kelvor._kelvor_derived_name(buffers, buffers + size, size) < 0) throw new Error('no derived name');
-    return kelvor.UTF8ToString(buffers + size);
+    kelvor.stringToUTF8(source, buffers + size, kelvor.lengthBytesUTF8(source) + 1);
+    if (kelvor._kelvor_output_names(buffers + size, kind, buffers, size) < 0) throw new Error('no derived name');
+    return kelvor.UTF8ToString(buffers).split('\n');
   } finally {
     kelvor._free(buffers);
   }
@@ -62,11 +65,12 @@ function derivedName(kelvor, source) {
 // The facts of a run, by name, in the order of web/track_facts.h.
 const FACTS = ['total_size', 'trk_offset', 'trk_mark', 'data_offset', 'data_bytes', 'sample_rate', 'channels',
   'frame_bits', 'sample_bits', 'slp_offset', 'loop_mark', 'loop_start', 'loop_count', 'block_align', 'byte_rate',
-  'data_length', 'header_result'];
+  'data_length', 'header_result', 'frames', 'has_loop', 'loop_start_frame', 'loop_end_frame'];
 
-// One run of the command line with `args`, as main would be given them: its
-// result and its facts.
-function runCommandLine(kelvor, args) {
+// One run of the command line with `args`, as main would be given them,
+// writing the output `kind` (0 the loop unrolled, 1 the loop points kept, 2
+// the intro and the loop apart): its result and its facts.
+function runCommandLine(kelvor, args, kind) {
   const argv = ['kelvor', ...args];
   const sizes = argv.map((arg) => kelvor.lengthBytesUTF8(arg) + 1);
   const block = kelvor._malloc(4 * argv.length + 4 * FACTS.length + sizes.reduce((a, b) => a + b, 0));
@@ -79,7 +83,7 @@ function runCommandLine(kelvor, args) {
       kelvor.setValue(block + 4 * i, text, 'i32');
       text += sizes[i];
     });
-    const status = kelvor._kelvor_page_run(argv.length, block, facts);
+    const status = kelvor._kelvor_page_run(argv.length, block, kind, facts);
     const named = Object.fromEntries(FACTS.map((name, i) => [name, kelvor.getValue(facts + 4 * i, 'i32') >>> 0]));
     named.header_result |= 0;  // 0, -32 or -33
     return { status, facts: named };
@@ -201,16 +205,17 @@ function writtenFiles(FS, sourceName) {
   return FS.readdir(WORK_FOLDER).filter((entry) => entry !== '.' && entry !== '..' && entry !== sourceName);
 }
 
-// The chosen folder's place for the WAV, and whether a container is there.
-// A container gets a stand-in of its first bytes in the run's own folder, so
-// that main refuses it exactly as the command line refuses the real file.
-async function prepareOutput(kelvor, args, output) {
-  const name = derivedName(kelvor, args[0]).split('/').pop();
+// The chosen folder's place for the WAVs. Each name the run may write that
+// holds a container there gets a stand-in of its first bytes in the run's
+// own folder, so that main refuses it exactly as the command line refuses
+// the real file.
+async function prepareOutput(kelvor, args, output, kind) {
   const folder = await FolderOutput.folderFor(output.folder, output.subfolders);
-  if (await FolderOutput.holdsContainer(folder, name)) {
-    kelvor.FS.writeFile(name, new TextEncoder().encode('fZQ '));
+  for (const path of outputNames(kelvor, args[0], kind)) {
+    const name = path.split('/').pop();
+    if (await FolderOutput.holdsContainer(folder, name)) kelvor.FS.writeFile(name, new TextEncoder().encode('fZQ '));
   }
-  return { folder, name };
+  return { folder };
 }
 
 // The file's bytes and its WAV's are let go as soon as the file is done
@@ -264,13 +269,14 @@ function keep(ready, bytes) {
   if (bytes < KEEP_INSTANCE_BELOW) kept = ready;
 }
 
-// Runs the command line on the file: { reply, wav, input, target, ready },
-// `wav` the WAV, if one was made ({ bytes } in MEMFS, or { pieces } on their
-// way to a Blob), `input` the file's bytes, `target` the WAV's place in the
-// output folder and `ready` the instance. The file's bytes join `held` too:
-// letting them go before the WAV is written was seen to double the peak
-// memory of a batch of large files.
-async function convert(file, reading, args, output, held, timing) {
+// Runs the command line on the file: { reply, wavs, input, target, ready },
+// `wavs` the WAVs it made, in the order of their names ({ name, head, and
+// bytes in MEMFS or pieces on their way to a Blob }), `input` the file's
+// bytes, `target` the WAVs' place in the output folder and `ready` the
+// instance. The file's bytes join `held` too: letting them go before the
+// WAVs are written was seen to double the peak memory of a batch of large
+// files.
+async function convert({ file, reading, args, output, kind }, held, timing) {
   const lap = stopwatch(timing);
   const ready = await instance();
   const { kelvor, routing } = ready;
@@ -284,32 +290,33 @@ async function convert(file, reading, args, output, held, timing) {
   }
   held.push(input.buffer);
   FS.writeFile(file.name, input, { canOwn: true });
-  const target = output ? await prepareOutput(kelvor, args, output) : null;
+  const target = output ? await prepareOutput(kelvor, args, output, kind) : null;
   if (!target) Object.assign(routing, { pieces: new Map(), source: FS.lookupPath(file.name).node });
   lap('read');
   let run;
   let pieces;
   try {
-    run = runCommandLine(kelvor, args);
+    run = runCommandLine(kelvor, args, kind);
   } finally {
     pieces = routing.pieces;
     Object.assign(routing, { pieces: null, source: null });
   }
   const { status, facts } = run;
   lap('run');
-  const written = writtenFiles(FS, file.name);
-  const reply = { printed: new Uint8Array(ready.sink.printed), status, wav: null, facts };
-  const converted = { reply, wav: null, input, target, ready, moved: input.length };
+  const reply = { printed: new Uint8Array(ready.sink.printed), status, wavs: [], facts };
+  const converted = { reply, wavs: [], input, target, ready, moved: input.length };
   // A container without a track leaves an empty file, which is no WAV.
-  if (status !== 0 || !facts.trk_mark || written.length !== 1) return converted;
-  const name = written[0];
-  converted.wav = pieces ? { pieces: pieces.get(name) || new BlobPieces() } : { bytes: fileBytes(FS, name) };
-  const { bytes, pieces: made } = converted.wav;
-  if (bytes) held.push(bytes.buffer);
-  const size = bytes ? bytes.length : made.length;
-  converted.wav.head = bytes ? bytes.subarray(0, HEAD_BYTES) : made.head();
-  reply.wav = { name, size, playable: KelvorWav.playable(converted.wav.head) };
-  converted.moved += size;
+  if (status !== 0 || !facts.trk_mark) return converted;
+  for (const name of writtenFiles(FS, file.name).sort()) {
+    const bytes = pieces ? null : fileBytes(FS, name);
+    const made = pieces ? pieces.get(name) || new BlobPieces() : null;
+    if (bytes) held.push(bytes.buffer);
+    const wav = { name, bytes, pieces: made, head: bytes ? bytes.subarray(0, HEAD_BYTES) : made.head() };
+    converted.wavs.push(wav);
+    const size = bytes ? bytes.length : made.length;
+    reply.wavs.push({ name, size, playable: KelvorWav.playable(wav.head) });
+    converted.moved += size;
+  }
   return converted;
 }
 
@@ -354,29 +361,30 @@ function blockExtremesIn(kelvor) {
   };
 }
 
-// Hands the WAV over, written into the output folder or as a Blob, with
-// its waveform's peaks. Returns the reply.
-async function deliver({ reply, wav, input, target, ready }, subfolders, timing) {
+// Hands the WAVs over, written into the output folder or as Blobs, with
+// the waveform's peaks of the sound. Returns the reply.
+async function deliver({ reply, wavs, input, target, ready }, subfolders, timing) {
   const lap = stopwatch(timing);
-  if (!wav) return reply;
+  if (wavs.length === 0) return reply;
+  // The sound, whichever the kind: the WAV unrolled, or the source's data once.
+  const whole = async () => (wavs[0].bytes || new Uint8Array(await reply.wavs[0].blob.arrayBuffer()));
   if (!target) {
-    const blob = wav.pieces.blob('audio/wav');
-    reply.wav.blob = blob;
+    wavs.forEach((wav, i) => { reply.wavs[i].blob = wav.pieces.blob('audio/wav'); });
     lap('output');
-    reply.wav.peaks = await wavPeaks(wav.head, input, reply.facts, ready.kelvor,
-      async () => new Uint8Array(await blob.arrayBuffer()));
+    reply.peaks = await wavPeaks(wavs[0].head, input, reply.facts, ready.kelvor, whole);
     lap('peaks');
     return reply;
   }
-  const bytes = wav.bytes;
-  reply.wav.peaks = await wavPeaks(wav.head, input, reply.facts, ready.kelvor, async () => bytes);
+  reply.peaks = await wavPeaks(wavs[0].head, input, reply.facts, ready.kelvor, whole);
   lap('peaks');
-  // The run succeeded; the row fails all the same when its WAV cannot be
+  // The run succeeded; the row fails all the same when a WAV cannot be
   // written, and keeps the run's messages.
   try {
-    await FolderOutput.write(target.folder, target.name, bytes);
+    for (const [i, wav] of wavs.entries()) {
+      await FolderOutput.write(target.folder, wav.name, wav.bytes);
+      reply.wavs[i].written = [...subfolders, wav.name].join('/');
+    }
     lap('output');
-    reply.wav.written = [...subfolders, target.name].join('/');
   } catch (error) {
     if (!isWriteFailure(error)) throw error;
     reply.writeFailure = `${error.name}: ${error.message}`;
@@ -423,12 +431,12 @@ function failureReply(id, error) {
 // Each reply says where its time went, in milliseconds: making the
 // instance, reading the file in, the run, the peaks, and handing the WAV
 // over (a Blob, or the writes into the folder).
-async function run({ id, file, reading, args, output }) {
+async function run({ id, file, reading, args, output, kind }) {
   const held = [];
   const timing = {};
   self.postMessage({ id, started: true });
   try {
-    const converted = await convert(file, reading, args, output, held, timing);
+    const converted = await convert({ file, reading, args, output, kind }, held, timing);
     const reply = await deliver(converted, output && output.subfolders, timing);
     keep(converted.ready, converted.moved);
     self.postMessage({ id, ...reply, timing }, [reply.printed.buffer]);

@@ -40,5 +40,5 @@ const KelvorZip = (() => {
     return 'saved';
   }
 
-  return { save };
+  return { save, download };
 })();

@@ -1,0 +1,53 @@
+// The loop list of a batch: one line per converted file, with its WAVs and
+// where its loop lies, in frames and in seconds, for the engines and editors
+// that the WAVs go into. loops.csv for spreadsheets, loops.json for scripts.
+// Every number is the run's (web/track_facts.h): the reader's record and the
+// track in frames; seconds are frames over the sample rate. The loop end is
+// the frame after the loop's last, which is also the data's length.
+'use strict';
+
+const KelvorLoopList = (() => {
+  const COLUMNS = ['path', 'output', 'wav', 'wav_2', 'rate', 'channels', 'bits', 'block_align', 'frames',
+    'loop_start_frame', 'loop_end_frame', 'loop_start_seconds', 'loop_end_seconds'];
+  // The output kinds by the names that rows and the list give them.
+  const KIND_NAMES = { unrolled: 'loop unrolled', kept: 'loop points kept', apart: 'intro and loop apart' };
+  const JSON_FORMAT = 'kelvor loop list 1';
+
+  const seconds = (frame, rate) => (rate > 0 ? Number((frame / rate).toFixed(6)) : null);
+
+  // One file's line: `entry` is { path, outputs, output, facts }.
+  function line({ path, outputs, output, facts }) {
+    const loop = facts.has_loop ? { start_frame: facts.loop_start_frame, end_frame: facts.loop_end_frame,
+      start_seconds: seconds(facts.loop_start_frame, facts.sample_rate),
+      end_seconds: seconds(facts.loop_end_frame, facts.sample_rate) } : null;
+    return { path, output: KIND_NAMES[output], wavs: outputs, rate: facts.sample_rate, channels: facts.channels,
+      bits: facts.sample_bits, block_align: facts.block_align, frames: facts.frames, loop };
+  }
+
+  function json(entries) {
+    return JSON.stringify({ format: JSON_FORMAT, files: entries.map(line) }, null, 2) + '\n';
+  }
+
+  // A cell as RFC 4180 has it: quoted when it holds a comma, a quote or a line break.
+  const cell = (value) => {
+    const text = value === null || value === undefined ? '' : String(value);
+    return /[",\r\n]/.test(text) ? `"${text.replace(/"/g, '""')}"` : text;
+  };
+
+  function csv(entries) {
+    const rows = entries.map(line).map((l) => [l.path, l.output, l.wavs[0], l.wavs[1], l.rate, l.channels, l.bits,
+      l.block_align, l.frames, l.loop && l.loop.start_frame, l.loop && l.loop.end_frame,
+      l.loop && l.loop.start_seconds, l.loop && l.loop.end_seconds]);
+    return [COLUMNS, ...rows].map((row) => row.map(cell).join(',')).join('\r\n') + '\r\n';
+  }
+
+  // True when `text` (a file's first bytes) is a loop list of ours, which
+  // the next one may replace.
+  function isLoopList(text) {
+    return text.startsWith(COLUMNS.join(',') + '\r\n') || text.includes(`"format": "${JSON_FORMAT}"`);
+  }
+
+  return { csv, json, isLoopList, KIND_NAMES };
+})();
+
+if (typeof module === 'object') module.exports = KelvorLoopList;
