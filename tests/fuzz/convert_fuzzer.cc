@@ -1,12 +1,15 @@
 // Fuzz target: a whole conversion on arbitrary bytes as the source container.
 //
-// Input: 4 bytes of settings (loop count, buffer size, -x), then the container.
-// Checked on every input: the result is 0 or a documented failure; exactly one
-// error line for a failure and none for a success; on success with a track,
-// the destination is the header announcing the unrolled length followed by
-// the data and its loop sections, copied here straight from the input bytes;
-// a run refused before it writes (a malformed container, a header that cannot
-// be written) leaves the destination that was there as it was.
+// Input: 4 bytes of settings (loop count, buffer size, -x and the output
+// kind: the loop unrolled, its points kept, or the intro and the loop apart),
+// then the container. Checked on every input: the result is 0 or a documented
+// failure; exactly one error line for a failure and none for a success; on
+// success with a track, each WAV is a header announcing its length followed
+// by the bytes it should hold, copied here straight from the input bytes
+// (the data and its loop sections; the data once and its smpl chunk; the
+// intro and the loop); a run refused before it writes (a malformed
+// container, a header or a plan that cannot be written) leaves every file
+// that was there as it was.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -20,17 +23,21 @@
 #include "app/convert.h"
 #include "container/analyze.h"
 #include "base/little_endian.h"
+#include "wave/kept_loop.h"
 
 namespace {
 
 // Memory-backed files reused from input to input: the source, the
-// destination and a sink that standard output is sent to.
+// destination and the two WAVs of a loop kept apart, and a sink that
+// standard output is sent to.
 struct Files {
   int src = memfd_create("src", 0);
   int dst = memfd_create("dst", 0);
+  int intro = memfd_create("intro", 0);
+  int loop = memfd_create("loop", 0);
   int out = memfd_create("out", 0);
   Files() {
-    if (src < 0 || dst < 0 || out < 0) std::abort();
+    if (src < 0 || dst < 0 || intro < 0 || loop < 0 || out < 0) std::abort();
     std::fflush(stdout);
     dup2(out, STDOUT_FILENO);
   }
@@ -42,7 +49,10 @@ Files& files() {
 }
 
 FILE* open_memfd(void*, const char* name, const char* mode) {
-  int fd = std::strcmp(name, "src") == 0 ? files().src : files().dst;
+  const Files& all = files();
+  int fd = std::strcmp(name, "src") == 0 ? all.src
+           : std::strcmp(name, "dst - intro.wav") == 0 ? all.intro
+           : std::strcmp(name, "dst - loop.wav") == 0 ? all.loop : all.dst;
   if (mode[0] == 'w' && ftruncate(fd, 0) != 0) std::abort();  // as fopen's "wb" empties a file
   FILE* f = fdopen(dup(fd), mode);
   if (f) std::rewind(f);
@@ -69,7 +79,7 @@ void reset(int fd, const uint8_t* data, size_t size) {
 
 bool documented(int r) {
   switch (r) {
-    case 0: case -14: case -22: case -23: case -24: case -31: case -32: case -33:
+    case 0: case -14: case -22: case -23: case -24: case -31: case -32: case -33: case -34:
     case -41: case -42: case -43: case -51: case -52: case -53:
       return true;
     default:
@@ -101,6 +111,44 @@ void check_output(const uint8_t* src, size_t size, const Settings& s, const Trac
   }
 }
 
+// Checks one WAV of a kept loop: a 44-byte header, `expected` as its data,
+// then, with `smpl`, a pad to an even length and the loop in frames.
+void check_kept_wav(const std::vector<uint8_t>& out, const std::vector<uint8_t>& expected, const LoopFrames* smpl,
+                    int r) {
+  if (out.size() < 44 || load_le32(&out[16]) != 16u) fail("a kept loop's WAV without its full header", r);
+  if (load_le32(&out[4]) != out.size() - 8) fail("a kept loop's RIFF length is not the file length - 8", r);
+  if (load_le32(&out[40]) != expected.size() || out.size() < 44 + expected.size() ||
+      !std::equal(expected.begin(), expected.end(), out.begin() + 44)) {
+    fail("a kept loop's data differs from the source's", r);
+  }
+  const size_t after = 44 + expected.size() + (smpl ? expected.size() & 1 : 0);
+  if (out.size() != after + (smpl ? kSmplChunkBytes : 0)) fail("a kept loop's WAV has the wrong chunks", r);
+  if (smpl && (std::memcmp(&out[after], "smpl", 4) != 0 || load_le32(&out[after + 52]) != smpl->loop_start ||
+               load_le32(&out[after + 56]) != smpl->loop_end - 1)) {
+    fail("the smpl chunk's loop is not the track's", r);
+  }
+}
+
+// Checks the WAVs of a successful run that kept the loop.
+void check_kept(const uint8_t* src, size_t size, bool apart, const TrackInfo& t, int r) {
+  const std::vector<uint8_t> dst = contents(files().dst), intro = contents(files().intro), loop = contents(files().loop);
+  if (t.trk_mark == 0) {
+    if (!dst.empty()) fail("a container without a track wrote something", r);
+    return;
+  }
+  uint64_t start = static_cast<uint32_t>(t.trk_offset + t.data_offset);
+  if (t.data_bytes > 0 && start + t.data_bytes > size) fail("success although the data lies outside the file", r);
+  const uint8_t* data = t.data_bytes > 0 ? src + start : src;
+  const std::vector<uint8_t> all(data, data + t.data_bytes);
+  LoopFrames frames{};
+  loop_frames(&t, &frames);
+  if (!frames.has_loop) return check_kept_wav(dst, all, nullptr, r);
+  if (!apart) return check_kept_wav(dst, all, &frames, r);
+  const size_t at = size_t{frames.loop_start} * frames.block_align;
+  if (at > 0) check_kept_wav(intro, std::vector<uint8_t>(all.begin(), all.begin() + at), nullptr, r);
+  check_kept_wav(loop, std::vector<uint8_t>(all.begin() + at, all.end()), nullptr, r);
+}
+
 int error_lines(const std::string& text) {
   int n = 0;
   for (size_t at = 0; at < text.size();) {
@@ -116,10 +164,12 @@ int error_lines(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Files& f = files();
   Settings s;
+  int kind = 0;  // 0 the loop unrolled, 1 its points kept, 2 the intro and the loop apart
   if (size >= 4) {
     s.loop_count = 1 + (data[0] % 8);
     s.buffer_size = 1 + static_cast<int32_t>((data[1] | (data[2] << 8)) % 4096);
     s.omit_fmt_tail = data[3] & 1;
+    kind = ((data[3] >> 1) & 3) % 3;
     data += 4;
     size -= 4;
   }
@@ -127,12 +177,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.dst_name = "dst";
   reset(f.src, data, size);
   static constexpr uint8_t kEarlier[] = {'o', 'l', 'd'};  // a file the destination's name held before
-  reset(f.dst, kEarlier, sizeof kEarlier);
+  for (int fd : {f.dst, f.intro, f.loop}) reset(fd, kEarlier, sizeof kEarlier);
   std::fflush(stdout);
   reset(f.out, nullptr, 0);
 
   const FileOps ops{open_memfd, close_file, nullptr, kStreamBufferBytes};
-  int r = convert_with(&s, ops);
+  TrackInfo track{};
+  int r = kind == 0 ? convert_with(&s, ops) : convert_kept(&s, ops, &track, kind == 2);
   std::fflush(stdout);
   std::vector<uint8_t> printed = contents(f.out);
   std::string text(printed.begin(), printed.end());
@@ -143,9 +194,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (r != 0 && text.find("error-" + std::to_string(-r) + " : ") == std::string::npos) {
     fail("error line does not carry the result's number", r);
   }
-  const bool refused_before_writing = r == -22 || r == -23 || r == -24 || r == -32 || r == -33;
-  if (refused_before_writing && contents(f.dst) != std::vector<uint8_t>(std::begin(kEarlier), std::end(kEarlier))) {
-    fail("a refused run touched the destination", r);
+  const bool refused_before_writing = r == -22 || r == -23 || r == -24 || r == -32 || r == -33 || r == -34;
+  const std::vector<uint8_t> earlier(std::begin(kEarlier), std::end(kEarlier));
+  if (refused_before_writing && (contents(f.dst) != earlier || contents(f.intro) != earlier || contents(f.loop) != earlier)) {
+    fail("a refused run touched a destination", r);
+  }
+  if (kind != 0 && r == 0) {
+    check_kept(data, size, kind == 2, track, r);
+    return 0;
   }
   if (r == 0) {
     // The reader again, on its own stream, tells where the data lies.

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Writes the fuzz seed corpus: 4 settings bytes (loop count - 1, buffer size in
-two bytes, -x in bit 0), then a small valid or edge container."""
+two bytes, -x in bit 0 and the output kind in bits 1-2: 0 the loop unrolled, 1
+its points kept, 2 the intro and the loop apart), then a small valid or edge
+container."""
 import os
 import sys
 
@@ -8,9 +10,9 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import zq  # noqa: E402
 
 
-def settings(loops=2, buffer=8192, short=False):
+def settings(loops=2, buffer=8192, short=False, kind=0):
     b = (buffer - 1) % 4096
-    return bytes([(loops - 1) % 8, b & 0xFF, b >> 8, 1 if short else 0])
+    return bytes([(loops - 1) % 8, b & 0xFF, b >> 8, (1 if short else 0) | kind << 1])
 
 
 DATA = bytes(range(44, 52))
@@ -31,6 +33,9 @@ SEEDS = {
     "loop-at-end": settings(8) + zq.container(DATA, 2),
     "mono8": settings(2, 7) + zq.container(bytes(range(40)), 5, channels=1, bits=8, rate=8000),
     "data-offset-40": settings() + zq.header(80) + zq.trk(data_offset=40) + DATA + zq.slp(),
+    "kept-small": settings(kind=1) + zq.small(),
+    "apart-small": settings(buffer=3, kind=2) + zq.small(),
+    "apart-mono8": settings(kind=2) + zq.container(bytes(range(40)), 5, channels=1, bits=8, rate=8000),
 }
 
 
