@@ -4,8 +4,9 @@
 // convert join the queue; nothing done is taken away but by clear(). It
 // hands the files to the pool in order (the next ones ahead, so that they
 // are read while others convert), fills each row from its reply, keeps the
-// counts and the WAVs for "Download all", and stops the queue on request
-// after the files in progress.
+// counts, the WAVs for "Download all" and the loop list, writes the loop
+// list into each output folder when the queue ends, and stops the queue on
+// request after the files in progress.
 'use strict';
 
 const KelvorBatch = (() => {
@@ -43,11 +44,12 @@ const KelvorBatch = (() => {
     let handed = [];  // handed over, not yet shown, in order
     let running = false;
     let stopping = false;
-    let counts, wavs, loops, names, urls, skipped, bytesDone, bytesTotal;
+    let counts, wavs, loops, listProblems, names, urls, skipped, bytesDone, bytesTotal;
     const reset = () => {
       counts = { converted: 0, warned: 0, empty: 0, failed: 0, stopped: 0 };
       wavs = [];
       loops = [];
+      listProblems = [];
       names = new Set();
       urls = [];
       skipped = 0;
@@ -135,6 +137,15 @@ const KelvorBatch = (() => {
       loops.push({ path: entry.path, outputs, output: entry.settings.output, folder: entry.settings.folder, facts: reply.facts });
     }
 
+    // Each output folder gets the loop list of the files written into it,
+    // before the batch counts as done.
+    async function writeLoopLists() {
+      const folders = new Map();
+      for (const entry of loops) if (entry.folder) folders.set(entry.folder, [...(folders.get(entry.folder) || []), entry]);
+      listProblems = [];
+      for (const [folder, entries] of folders) listProblems.push(...await KelvorLoopList.writeInto(folder, entries));
+    }
+
     // Where each file's time went, as User Timing measures ("kelvor run",
     // ...) that a profiler or the benchmark can read; let go by clear().
     function measure(timing) {
@@ -169,6 +180,7 @@ const KelvorBatch = (() => {
         handAhead();
         changed();
       }
+      await writeLoopLists();
       running = false;
       stopping = false;
       changed();
@@ -226,7 +238,7 @@ const KelvorBatch = (() => {
       const done = entries.filter((entry) => entry.state === 'done').length;
       const current = handed[0];
       return { running, stopping, total: entries.length, done, bytesDone, bytesTotal, skipped,
-        counts: { ...counts }, current: current ? current.path : null, zipFiles: wavs.length };
+        counts: { ...counts }, current: current ? current.path : null, zipFiles: wavs.length, listProblems };
     }
 
     return { add, stop, clear, progress, zipEntries: () => wavs.slice(), loopEntries: () => loops.slice() };

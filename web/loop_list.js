@@ -47,7 +47,45 @@ const KelvorLoopList = (() => {
     return text.startsWith(COLUMNS.join(',') + '\r\n') || text.includes(`"format": "${JSON_FORMAT}"`);
   }
 
-  return { csv, json, isLoopList, KIND_NAMES };
+  const FILES = { 'loops.csv': ['text/csv', csv], 'loops.json': ['application/json', json] };
+
+  // The list `name` (loops.csv or loops.json) of `entries` as a Blob.
+  function blob(name, entries) {
+    return new Blob([FILES[name][1](entries)], { type: FILES[name][0] });
+  }
+
+  // Writes both lists of `entries` into `folder` (a FileSystemDirectoryHandle)
+  // in place of the last ones. A file of either name there that is no loop
+  // list of ours is left as it is. Returns what went wrong, one sentence
+  // each.
+  async function writeInto(folder, entries) {
+    const problems = [];
+    for (const name of Object.keys(FILES)) {
+      try {
+        const there = await firstText(folder, name);
+        if (there !== null && !isLoopList(there)) {
+          problems.push(`"${folder.name}/${name}" is not a loop list of kelvor's: it was left as it was.`);
+          continue;
+        }
+        await FolderOutput.write(folder, name, new Uint8Array(await blob(name, entries).arrayBuffer()));
+      } catch (error) {
+        problems.push(`"${folder.name}/${name}" could not be written: ${error && error.message ? error.message : error}`);
+      }
+    }
+    return problems;
+  }
+
+  // The first bytes of `name` in `folder` as text; null when there is no such file.
+  async function firstText(folder, name) {
+    try {
+      return await (await (await folder.getFileHandle(name)).getFile()).slice(0, 512).text();
+    } catch (error) {
+      if (error.name === 'NotFoundError') return null;
+      throw error;
+    }
+  }
+
+  return { csv, json, isLoopList, blob, writeInto, NAMES: Object.keys(FILES), KIND_NAMES };
 })();
 
 if (typeof module === 'object') module.exports = KelvorLoopList;

@@ -134,9 +134,6 @@
     const p = batch.progress();
     const turned = p.running !== last.running || p.stopping !== last.stopping;
     if (p.running && !last.running) startedAt = performance.now();
-    if (!p.running && last.running) {
-      writeLoopLists().catch((error) => announce(`The loop list could not be written: ${error && error.message ? error.message : error}`));
-    }
     last = p;
     const wait = 250 - (performance.now() - shownAt);
     if (!turned && wait > 0) {
@@ -171,7 +168,8 @@
     const warned = p.counts.warned ? ` (${p.counts.warned} with a warning)` : '';
     const empty = p.counts.empty ? `, ${p.counts.empty} without a track` : '';
     return (p.counts.stopped ? `Stopped after ${finished} of ${p.total} files` : `Done: ${finished} of ${p.total} files`) +
-      `, ${converted} converted${warned}, ${p.counts.failed} failed${empty}.` + skipped;
+      `, ${converted} converted${warned}, ${p.counts.failed} failed${empty}.` + skipped +
+      p.listProblems.map((problem) => ' ' + problem).join('');
   }
 
   stopButton.addEventListener('click', () => batch.stop());
@@ -181,52 +179,14 @@
   });
 
   // The loop list of every file converted since the last Clear.
-  const LOOP_LISTS = { 'loops.csv': ['text/csv', KelvorLoopList.csv], 'loops.json': ['application/json', KelvorLoopList.json] };
-  const loopList = (name, entries) => new Blob([LOOP_LISTS[name][1](entries)], { type: LOOP_LISTS[name][0] });
   for (const [button, name] of [[loopsCsv, 'loops.csv'], [loopsJson, 'loops.json']]) {
-    button.addEventListener('click', () => KelvorZip.download(loopList(name, batch.loopEntries()), name));
-  }
-
-  // When a batch ends, each output folder gets the loop list of the files
-  // written into it, in place of the last one. A file of that name that is
-  // no loop list of ours is left as it is.
-  async function writeLoopLists() {
-    const folders = new Map();
-    for (const entry of batch.loopEntries()) {
-      if (entry.folder) folders.set(entry.folder, [...(folders.get(entry.folder) || []), entry]);
-    }
-    const problems = [];
-    for (const [folder, entries] of folders) {
-      for (const name of Object.keys(LOOP_LISTS)) {
-        try {
-          const there = await existingText(folder, name);
-          if (there !== null && !KelvorLoopList.isLoopList(there)) {
-            problems.push(`"${folder.name}/${name}" is not a loop list of kelvor's: it was left as it was.`);
-            continue;
-          }
-          await FolderOutput.write(folder, name, new Uint8Array(await loopList(name, entries).arrayBuffer()));
-        } catch (error) {
-          problems.push(`"${folder.name}/${name}" could not be written: ${error && error.message ? error.message : error}`);
-        }
-      }
-    }
-    if (problems.length > 0) announce(progressText(batch.progress()) + ' ' + problems.join(' '));
-  }
-
-  // The first bytes of `name` in `folder` as text, or null when there is no such file.
-  async function existingText(folder, name) {
-    try {
-      return await (await (await folder.getFileHandle(name)).getFile()).slice(0, 512).text();
-    } catch (error) {
-      if (error.name === 'NotFoundError') return null;
-      throw error;
-    }
+    button.addEventListener('click', () => KelvorZip.download(KelvorLoopList.blob(name, batch.loopEntries()), name));
   }
 
   downloadAll.addEventListener('click', async () => {
     const loops = batch.loopEntries().filter((entry) => !entry.folder);  // the files in the .zip
-    const entries = [...batch.zipEntries(), ...(loops.length > 0
-      ? Object.keys(LOOP_LISTS).map((name) => ({ name, blob: loopList(name, loops) })) : [])];
+    const entries = [...batch.zipEntries(),
+      ...(loops.length > 0 ? KelvorLoopList.NAMES.map((name) => ({ name, blob: KelvorLoopList.blob(name, loops) })) : [])];
     downloadAll.disabled = true;
     announce('Making the .zip ...');
     try {
