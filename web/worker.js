@@ -332,9 +332,11 @@ async function wavPeaks(head, input, facts, kelvor, wholeWav) {
 // The table of each block's extremes for the waveform, made by the
 // instance's kelvor_block_extremes a piece at a time: a piece of the PCM is
 // copied into its memory, so that the memory needed stays the same for any
-// length. Null (the page's script makes it instead) when the instance has
-// no memory for it.
-const PEAK_PIECE_BYTES = 1 << 20;
+// length. The pieces are small enough for the instance's first memory: with
+// pieces of 1 MiB every instance grew its memory, and a batch of 30 large
+// files peaked some 400 MiB higher. Null (the page's script makes the table
+// instead) when the instance has no memory for it.
+const PEAK_PIECE_BYTES = 64 * 1024;
 function blockExtremesIn(kelvor) {
   return (samples, layout, frames, blockFrames) => {
     const blocks = Math.ceil(frames / blockFrames);
