@@ -44,20 +44,40 @@ int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s
   return check_header(t, loop_count_heard(t, s));
 }
 
+// Opens the source and runs the reader on it: 0, -11 or the reader's failure.
+int open_source(OpenFile* src, Settings* s, TrackInfo* t) {
+  *t = TrackInfo{};
+  if (!src->open(s->src_name, "rb")) {
+    std::printf("error-11 : can not open .zq file.\n");
+    return -11;
+  }
+  return analyze(src->get(), t, s);
+}
+
+// Creates or empties the destination `name`: 0 or -12.
+int create_destination(OpenFile* dst, const std::string& name) {
+  if (dst->open(name, "wb")) return 0;
+  std::printf("error-12 : can not create .wav file.\n");
+  return -12;
+}
+
+// Closing writes out what the stream still holds: a failure there is a
+// failed conversion, not a success. Returns `result`, or -53 in its place.
+int close_destination(OpenFile* dst, int result) {
+  if (dst->close() != 0 && result == 0) {
+    std::printf("error-53 : write error(convert)\n");
+    return -53;
+  }
+  return result;
+}
+
 // Opens, writes and closes one WAV of a kept loop.
 int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name, const TrackInfo* t,
                 const KeptPlan& plan, const WavPiece& piece, const Settings* s) {
   OpenFile dst(ops);
-  if (!dst.open(name, "wb")) {
-    std::printf("error-12 : can not create .wav file.\n");
-    return -12;
-  }
-  int result = write_kept_wav(src.get(), dst.get(), t, &plan, &piece, s);
-  if (dst.close() != 0 && result == 0) {
-    std::printf("error-53 : write error(convert)\n");
-    result = -53;
-  }
-  return result;
+  int result = create_destination(&dst, name);
+  if (result == 0) result = write_kept_wav(src.get(), dst.get(), t, &plan, &piece, s);
+  return close_destination(&dst, result);
 }
 
 }  // namespace
@@ -86,47 +106,25 @@ int convert_with(Settings* s, const FileOps& ops) {
 }
 
 int convert_with(Settings* s, const FileOps& ops, TrackInfo* t) {
-  *t = TrackInfo{};
   OpenFile src(ops);
   OpenFile dst(ops);
-  if (!src.open(s->src_name, "rb")) {
-    std::printf("error-11 : can not open .zq file.\n");
-    return -11;
-  }
-  int result = analyze(src.get(), t, s);
+  int result = open_source(&src, s, t);
+  if (result == -11) return result;
   if (result == 0) result = check_destination(src, t, s);
-  if (result == 0 && !dst.open(s->dst_name, "wb")) {
-    std::printf("error-12 : can not create .wav file.\n");
-    result = -12;
-  }
+  if (result == 0) result = create_destination(&dst, s->dst_name);
   if (result == 0) result = write_wave(src.get(), dst.get(), t, s);
   src.close();
-  // Closing writes out what the stream still holds: a failure there is a
-  // failed conversion, not a success.
-  if (dst.close() != 0 && result == 0) {
-    std::printf("error-53 : write error(convert)\n");
-    result = -53;
-  }
-  return result;
+  return close_destination(&dst, result);
 }
 
 int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart) {
-  *t = TrackInfo{};
   OpenFile src(ops);
-  if (!src.open(s->src_name, "rb")) {
-    std::printf("error-11 : can not open .zq file.\n");
-    return -11;
-  }
-  int result = analyze(src.get(), t, s);
+  int result = open_source(&src, s, t);
   if (result == 0) result = check_name(src, s, s->dst_name);
   if (result != 0) return result;
   if (t->trk_mark == 0) {  // as a conversion: an empty destination
     OpenFile dst(ops);
-    if (!dst.open(s->dst_name, "wb")) {
-      std::printf("error-12 : can not create .wav file.\n");
-      return -12;
-    }
-    return 0;
+    return close_destination(&dst, create_destination(&dst, s->dst_name));
   }
   KeptPlan plan{};
   result = plan_kept_loop(t, apart, &plan);

@@ -238,7 +238,7 @@ const KelvorBatch = (() => {
       const done = entries.filter((entry) => entry.state === 'done').length;
       const current = handed[0];
       return { running, stopping, total: entries.length, done, bytesDone, bytesTotal, skipped,
-        counts: { ...counts }, current: current ? current.path : null, zipFiles: wavs.length, listProblems };
+        counts: { ...counts }, current: current ? current.path : null, zipFiles: wavs.length, listedFiles: loops.length, listProblems };
     }
 
     return { add, stop, clear, progress, zipEntries: () => wavs.slice(), loopEntries: () => loops.slice() };

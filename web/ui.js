@@ -144,7 +144,7 @@
     stopButton.disabled = !p.running || p.stopping;
     clearButton.disabled = p.running || p.total === 0;
     downloadAll.disabled = p.running || p.zipFiles === 0;
-    loopsCsv.disabled = loopsJson.disabled = p.running || batch.loopEntries().length === 0;
+    loopsCsv.disabled = loopsJson.disabled = p.running || p.listedFiles === 0;
     progressBar.max = Math.max(1, p.bytesTotal);
     progressBar.value = p.bytesDone;
     progressBar.hidden = p.total === 0;

@@ -51,14 +51,16 @@ async function newInstance(sink) {
 // Every name a run of `kind` may write for the source name `source`: the
 // destination the command line derives first.
 function outputNames(kelvor, source, kind) {
-  const size = 3 * (kelvor.lengthBytesUTF8(source) + 32);
-  const buffers = kelvor._malloc(size + kelvor.lengthBytesUTF8(source) + 1);
+  const sourceSize = kelvor.lengthBytesUTF8(source) + 1;
+  const namesSize = 3 * (sourceSize + 16);  // three names, each the source's and a suffix
+  const block = kelvor._malloc(sourceSize + namesSize);
+  if (!block) throw new RangeError('no memory for the names');
   try {
-    kelvor.stringToUTF8(source, buffers + size, kelvor.lengthBytesUTF8(source) + 1);
-    if (kelvor._kelvor_output_names(buffers + size, kind, buffers, size) < 0) throw new Error('no derived name');
-    return kelvor.UTF8ToString(buffers).split('\n');
+    kelvor.stringToUTF8(source, block, sourceSize);
+    if (kelvor._kelvor_output_names(block, kind, block + sourceSize, namesSize) < 0) throw new Error('no derived name');
+    return kelvor.UTF8ToString(block + sourceSize).split('\n');
   } finally {
-    kelvor._free(buffers);
+    kelvor._free(block);
   }
 }
 
