@@ -179,8 +179,10 @@ class BlobPieces {
     return this.firstBytes.subarray(0, Math.min(this.length, HEAD_BYTES));
   }
 
-  blob(type) {
+  // The file as one Blob; the staging buffer joins `spent`, to be let go.
+  blob(type, spent) {
     const last = this.staging.subarray(0, this.staged);
+    spent.push(this.staging.buffer);
     this.staging = null;
     return new Blob(this.pieces.length > 0 ? [...this.pieces, last] : [last], { type });
   }
@@ -220,12 +222,25 @@ async function prepareOutput(kelvor, args, output, kind) {
   return { folder };
 }
 
-// The file's bytes and its WAV's are let go as soon as the file is done
-// (detached, so their memory goes back at once, not when the collector next
-// comes round): a batch of large files never holds several at a time.
+// The file's bytes and its WAVs' are let go as soon as the file is done, so
+// that a batch of large files never holds several at a time. Detaching a
+// buffer in script (transfer(0)) is not enough: a buffer that the browser
+// made (a file's bytes) or was handed (a WAV written into a folder) stays
+// held by the browser's own record of it until the collector comes round,
+// which in some batches of large files was only after some ten of them
+// (900 MiB). Transferred in a message, the bytes leave that record; sent to
+// a closed port, the message is dropped with them at once.
 function release(buffers) {
-  for (const buffer of buffers) {
-    if (buffer && buffer.byteLength > 0 && typeof buffer.transfer === 'function') buffer.transfer(0);
+  const live = [...new Set(buffers)].filter((buffer) => buffer instanceof ArrayBuffer && buffer.byteLength > 0);
+  if (live.length === 0) return;
+  const { port1, port2 } = new MessageChannel();
+  port2.close();
+  try {
+    port1.postMessage(null, live);
+  } catch {
+    for (const buffer of live) if (typeof buffer.transfer === 'function' && !buffer.detached) buffer.transfer(0);
+  } finally {
+    port1.close();
   }
 }
 
@@ -367,13 +382,13 @@ function blockExtremesIn(kelvor) {
 
 // Hands the WAVs over, written into the output folder or as Blobs, with
 // the waveform's peaks of the sound. Returns the reply.
-async function deliver({ reply, wavs, input, target, ready }, subfolders, timing) {
+async function deliver({ reply, wavs, input, target, ready }, subfolders, held, timing) {
   const lap = stopwatch(timing);
   if (wavs.length === 0) return reply;
   // The sound, whichever the kind: the WAV unrolled, or the source's data once.
   const whole = async () => (wavs[0].bytes || new Uint8Array(await reply.wavs[0].blob.arrayBuffer()));
   if (!target) {
-    wavs.forEach((wav, i) => { reply.wavs[i].blob = wav.pieces.blob('audio/wav'); });
+    wavs.forEach((wav, i) => { reply.wavs[i].blob = wav.pieces.blob('audio/wav', held); });
     lap('output');
     reply.peaks = await wavPeaks(wavs[0].head, input, reply.facts, ready.kelvor, whole);
     lap('peaks');
@@ -441,7 +456,7 @@ async function run({ id, file, reading, args, output, kind }) {
   self.postMessage({ id, started: true });
   try {
     const converted = await convert({ file, reading, args, output, kind }, held, timing);
-    const reply = await deliver(converted, output && output.subfolders, timing);
+    const reply = await deliver(converted, output && output.subfolders, held, timing);
     keep(converted.ready, converted.moved);
     self.postMessage({ id, ...reply, timing }, [reply.printed.buffer]);
   } catch (error) {
