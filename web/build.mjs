@@ -39,7 +39,7 @@ function zipLibrary() {
 
 // What the page's <link> and <script> elements name: a file of web/, or one
 // of these made here.
-const WORKER_FILES = ['wav.js', 'peaks.js', 'folder_output.js', 'worker.js'];
+const WORKER_FILES = ['wav.js', 'peaks.js', 'folder_output.js', 'blob_pieces.js', 'worker.js'];
 const made = {
   'zip-library.js': zipLibrary,
   'kelvor.wasm.base64': () => readFileSync(options.wasm).toString('base64'),
