@@ -7,7 +7,7 @@ import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
 import { test } from 'node:test';
 
-const { BlobPieces, release, HEAD_BYTES, STAGING_MOST, RELEASE_FROM } = createRequire(import.meta.url)('../web/blob_pieces.js');
+const { BlobPieces, release, HEAD_BYTES, STAGING_MOST } = createRequire(import.meta.url)('../web/blob_pieces.js');
 
 // Bytes that differ from piece to piece and from write to write.
 function pattern(length, seed) {
@@ -51,15 +51,13 @@ test('a write anywhere but at the end is refused', () => {
   assert.throws(() => pieces.write(pattern(4, 1), 11), /a write at 11 into a file of 10 bytes/);
 });
 
-test('release lets go of each large buffer once, and passes over small ones and what is already gone', () => {
-  const a = new ArrayBuffer(RELEASE_FROM);
-  const b = new ArrayBuffer(RELEASE_FROM + 1);
-  const small = new ArrayBuffer(16);
-  const gone = new ArrayBuffer(RELEASE_FROM);
+test('release lets go of each buffer once, and passes over what is already gone', () => {
+  const a = new ArrayBuffer(1024);
+  const b = new ArrayBuffer(16);
+  const gone = new ArrayBuffer(8);
   structuredClone(gone, { transfer: [gone] });
-  release([a, b, a, small, gone, null, undefined]);
+  release([a, b, a, gone, null, undefined]);
   assert.equal(a.byteLength, 0);
   assert.equal(b.byteLength, 0);
-  assert.equal(small.byteLength, 16);
   release([]);
 });

@@ -69,11 +69,9 @@ const KelvorBlobPieces = (() => {
   // record of it until the collector comes round, which in some batches of
   // large files was only after some ten of them (900 MiB). Transferred in a
   // message, the bytes leave that record; sent to a closed port, the message
-  // is dropped with them at once. Small buffers are left to the collector:
-  // a port costs more than they hold.
-  const RELEASE_FROM = 1024 * 1024;
+  // is dropped with them at once.
   function release(buffers) {
-    const live = [...new Set(buffers)].filter((buffer) => buffer instanceof ArrayBuffer && buffer.byteLength >= RELEASE_FROM);
+    const live = [...new Set(buffers)].filter((buffer) => buffer instanceof ArrayBuffer && buffer.byteLength > 0);
     if (live.length === 0) return;
     const { port1, port2 } = new MessageChannel();
     port2.close();
@@ -86,7 +84,7 @@ const KelvorBlobPieces = (() => {
     }
   }
 
-  return { BlobPieces, release, HEAD_BYTES, STAGING_MOST, RELEASE_FROM };
+  return { BlobPieces, release, HEAD_BYTES, STAGING_MOST };
 })();
 
 if (typeof module === 'object') module.exports = KelvorBlobPieces;
