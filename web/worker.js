@@ -165,9 +165,6 @@ async function prepareOutput(kelvor, args, output, kind) {
   return { folder };
 }
 
-// The file's bytes and its WAVs' are let go (release) as soon as the file
-// is done, so that a batch of large files never holds several at a time.
-
 // Records in `timing` the milliseconds since the last lap, under the lap's name.
 function stopwatch(timing) {
   let mark = performance.now();
@@ -386,7 +383,7 @@ async function run({ id, file, reading, args, output, kind }) {
   } catch (error) {
     self.postMessage(failureReply(id, error));
   } finally {
-    release(held);
+    release(held);  // at once: a batch of large files never holds several at a time
   }
 }
 
