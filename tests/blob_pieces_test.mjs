@@ -23,10 +23,20 @@ test('the Blob holds every byte in order, whatever the sizes of the writes', asy
     { name: 'just one full staging buffer', writes: [44, STAGING_MOST - 44] },
     { name: 'one byte past it', writes: [44, STAGING_MOST - 44, 1] },
     { name: 'writes that straddle two pieces', writes: [44, 128 * 1024, STAGING_MOST, STAGING_MOST + 7, 3] },
+    // A RIFF header's length is taken at once, whether the run then writes
+    // that much, less (the source ended early) or more.
+    { name: 'a header that announces the length', writes: [44, 3 * 1024 * 1024 - 44], announce: 3 * 1024 * 1024 },
+    { name: 'a header that announces more', writes: [44, 200 * 1024], announce: 3 * 1024 * 1024 },
+    { name: 'a header that announces less', writes: [44, 300 * 1024, 5 * 1024 * 1024], announce: 256 * 1024 },
+    { name: 'a header that announces past a piece', writes: [44, STAGING_MOST + 5], announce: STAGING_MOST + 49 },
   ];
-  for (const { name, writes } of cases) {
+  for (const { name, writes, announce } of cases) {
     const pieces = new BlobPieces();
     const chunks = writes.map((length, i) => pattern(length, i));
+    if (announce) {
+      chunks[0].set([0x52, 0x49, 0x46, 0x46]);  // "RIFF"
+      new DataView(chunks[0].buffer).setUint32(4, announce - 8, true);
+    }
     let at = 0;
     for (const chunk of chunks) {
       pieces.write(chunk, at);

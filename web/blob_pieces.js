@@ -3,13 +3,17 @@
 'use strict';
 
 const KelvorBlobPieces = (() => {
+  const Wav = typeof KelvorWav === 'object' ? KelvorWav : require('./wav.js');
+
   // A file handed back as a Blob is never held whole once it is large: its
-  // bytes are copied, as the run writes them, into a staging buffer that
-  // doubles up to STAGING_MOST, then into Blob pieces of that size through
-  // the same buffer (a Blob keeps a copy of its bytes), and only its first
-  // bytes, the header, are kept. Holding the whole file first had cost as
-  // much fresh memory again as the Blob, which on this kind of machine is
-  // slower to get than the copy itself. A small file is one Blob, as each
+  // bytes are copied, as the run writes them, into a staging buffer, then
+  // into Blob pieces of STAGING_MOST through the same buffer (a Blob keeps a
+  // copy of its bytes), and only its first bytes, the header, are kept.
+  // Holding the whole file first had cost as much fresh memory again as the
+  // Blob, which on this kind of machine is slower to get than the copy
+  // itself. For the same reason the staging buffer, once its first bytes
+  // are in, takes at once the length the RIFF header announces (at most
+  // STAGING_MOST) rather than doubling. A small file is one Blob, as each
   // piece costs a round trip to the browser's own process.
   const STAGING_FIRST = 64 * 1024;
   const STAGING_MOST = 32 * 1024 * 1024;
@@ -40,7 +44,8 @@ const KelvorBlobPieces = (() => {
 
     makeRoom() {
       if (this.staging.length < STAGING_MOST) {
-        const grown = new Uint8Array(2 * this.staging.length);
+        const wanted = Math.max(2 * this.staging.length, Wav.announcedLength(this.head()));
+        const grown = new Uint8Array(Math.min(STAGING_MOST, wanted));
         grown.set(this.staging);
         this.staging = grown;
         return;
