@@ -19,9 +19,13 @@ const KelvorPeaks = (() => {
   // times faster; any other host reads them byte by byte like the rest.
   const littleEndianHost = new Uint8Array(Uint16Array.of(1).buffer)[0] === 1;
 
-  // The samples of frames [from, to) as integers, their lowest and highest.
-  // Two samples a step, each with its own pair of bounds: a third faster.
-  function extremes16(samples, channels, from, to) {
+  // Each scan merges the lowest and highest sample of frames [from, to) into
+  // `into` ([lowest, highest]) and returns it: a waveform takes thousands of
+  // scans, and a new pair for each had cost more than the scans themselves.
+
+  // The samples as integers. Two samples a step, each with its own pair of
+  // bounds: a third faster.
+  function extremes16(samples, channels, from, to, into) {
     let low = 32767;
     let high = -32768;
     let low2 = 32767;
@@ -40,12 +44,12 @@ const KelvorPeaks = (() => {
       low = Math.min(low, samples[i]);
       high = Math.max(high, samples[i]);
     }
-    return [Math.min(low, low2) / 32768, Math.max(high, high2) / 32768];
+    return merge(into, Math.min(low, low2) / 32768, Math.max(high, high2) / 32768);
   }
 
-  function extremes(pcm, layout, read, from, to) {
-    let low = 1;
-    let high = -1;
+  function extremes(pcm, layout, read, from, to, into) {
+    let low = into[0];
+    let high = into[1];
     const width = layout.bits / 8;
     for (let frame = from; frame < to; frame++) {
       const at = frame * layout.blockAlign;
@@ -55,7 +59,9 @@ const KelvorPeaks = (() => {
         if (v > high) high = v;
       }
     }
-    return [low, high];
+    into[0] = low;
+    into[1] = high;
+    return into;
   }
 
   // { columns, min, max, frames, rate }: the peaks of the WAV `bytes` in
@@ -82,18 +88,27 @@ const KelvorPeaks = (() => {
     const read = readers[layout.bits];
     const samples = layout.bits === 16 && littleEndianHost && pcm.byteOffset % 2 === 0
       ? new Int16Array(pcm.buffer, pcm.byteOffset, tableFrames * layout.channels) : null;
-    const scan = (from, to) => (samples ? extremes16(samples, layout.channels, from, to)
-      : extremes(pcm, layout, read, from, to));
-    const table = (blockExtremes && blockExtremes(pcm, layout, tableFrames, BLOCK)) || scriptBlocks(scan, tableFrames);
-    const within = ranges(scan, table);
-    const extremesOf = repeated ? unrolled(within, loop) : (from, to) => within(from, to, [1, -1]);
+    const scan = (from, to, into) => (samples ? extremes16(samples, layout.channels, from, to, into)
+      : extremes(pcm, layout, read, from, to, into));
+    // Where every column is narrower than two blocks no column would use the
+    // table: the frames are scanned as they are (a short sound).
+    const narrow = frames < 2 * BLOCK * columns;
+    const table = narrow ? null
+      : (blockExtremes && blockExtremes(pcm, layout, tableFrames, BLOCK)) || scriptBlocks(scan, tableFrames);
+    const within = table ? ranges(scan, table) : scan;
+    const extremesOf = repeated ? unrolled(within, loop) : within;
     const min = new Float32Array(columns).fill(1);
     const max = new Float32Array(columns).fill(-1);
+    const pair = [1, -1];
     for (let column = 0; column < columns; column++) {
       const from = Math.ceil(column * frames / columns);
       const to = Math.min(frames, Math.ceil((column + 1) * frames / columns));
       if (from >= to) continue;
-      [min[column], max[column]] = extremesOf(from, to);
+      pair[0] = 1;
+      pair[1] = -1;
+      extremesOf(from, to, pair);
+      min[column] = pair[0];
+      max[column] = pair[1];
     }
     return { columns, min, max, frames, rate: layout.rate };
   }
@@ -130,22 +145,29 @@ const KelvorPeaks = (() => {
     const blocks = Math.ceil(frames / BLOCK);
     const low = new Float32Array(blocks);
     const high = new Float32Array(blocks);
-    for (let b = 0; b < blocks; b++) [low[b], high[b]] = scan(b * BLOCK, Math.min(frames, (b + 1) * BLOCK));
+    const pair = [1, -1];
+    for (let b = 0; b < blocks; b++) {
+      pair[0] = 1;
+      pair[1] = -1;
+      scan(b * BLOCK, Math.min(frames, (b + 1) * BLOCK), pair);
+      low[b] = pair[0];
+      high[b] = pair[1];
+    }
     return { low, high };
   }
 
   // The extremes of frames [from, to) of the table's frames merged into `into`.
   function ranges(scan, { low, high }) {
     return (from, to, into) => {
-      if (to - from < 2 * BLOCK) return merge(into, scan(from, to));
+      if (to - from < 2 * BLOCK) return scan(from, to, into);
       const first = Math.ceil(from / BLOCK);
       const last = Math.floor(to / BLOCK);
-      if (from < first * BLOCK) merge(into, scan(from, first * BLOCK));
+      if (from < first * BLOCK) scan(from, first * BLOCK, into);
       for (let b = first; b < last; b++) {
         if (low[b] < into[0]) into[0] = low[b];
         if (high[b] > into[1]) into[1] = high[b];
       }
-      if (last * BLOCK < to) merge(into, scan(last * BLOCK, to));
+      if (last * BLOCK < to) scan(last * BLOCK, to, into);
       return into;
     };
   }
@@ -155,14 +177,13 @@ const KelvorPeaks = (() => {
   function unrolled(within, { dataFrames, loopFrame }) {
     const section = dataFrames - loopFrame;
     const wholeLoop = within(loopFrame, dataFrames, [1, -1]);
-    return (from, to) => {
-      const into = [1, -1];
+    return (from, to, into) => {
       let frame = from;
       if (frame < dataFrames) {
         within(frame, Math.min(to, dataFrames), into);
         frame = Math.min(to, dataFrames);
       }
-      if (frame < to && to - frame >= section) return merge(into, wholeLoop);
+      if (frame < to && to - frame >= section) return merge(into, wholeLoop[0], wholeLoop[1]);
       while (frame < to) {  // at most two pieces of the loop section
         const offset = (frame - dataFrames) % section;
         const length = Math.min(to - frame, section - offset);
@@ -173,7 +194,7 @@ const KelvorPeaks = (() => {
     };
   }
 
-  function merge(into, [low, high]) {
+  function merge(into, low, high) {
     if (low < into[0]) into[0] = low;
     if (high > into[1]) into[1] = high;
     return into;
