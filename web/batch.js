@@ -141,7 +141,11 @@ const KelvorBatch = (() => {
     // before the batch counts as done.
     async function writeLoopLists() {
       const folders = new Map();
-      for (const entry of loops) if (entry.folder) folders.set(entry.folder, [...(folders.get(entry.folder) || []), entry]);
+      for (const entry of loops) {
+        if (!entry.folder) continue;
+        if (!folders.has(entry.folder)) folders.set(entry.folder, []);
+        folders.get(entry.folder).push(entry);
+      }
       listProblems = [];
       for (const [folder, entries] of folders) listProblems.push(...await KelvorLoopList.writeInto(folder, entries));
     }

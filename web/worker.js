@@ -211,9 +211,8 @@ function keep(ready, bytes) {
 // `wavs` the WAVs it made, in the order of their names ({ name, head, and
 // bytes in MEMFS or pieces on their way to a Blob }), `input` the file's
 // bytes, `target` the WAVs' place in the output folder and `ready` the
-// instance. The file's bytes join `held` too: letting them go before the
-// WAVs are written was seen to double the peak memory of a batch of large
-// files.
+// instance. The file's bytes join `held` too, to be let go with the WAVs'
+// once the file is done: the peaks read them after the run.
 async function convert({ file, reading, args, output, kind }, held, timing) {
   const lap = stopwatch(timing);
   const ready = await instance();
@@ -270,9 +269,8 @@ async function wavPeaks(head, input, facts, kelvor, wholeWav) {
 // The table of each block's extremes for the waveform, made by the
 // instance's kelvor_block_extremes a piece at a time: a piece of the PCM is
 // copied into its memory, so that the memory needed stays the same for any
-// length. The pieces are small enough for the instance's first memory: with
-// pieces of 1 MiB every instance grew its memory, and a batch of 30 large
-// files peaked some 400 MiB higher. Null (the page's script makes the table
+// length. The pieces are small enough for the instance's first memory,
+// which then never grows for them. Null (the page's script makes the table
 // instead) when the instance has no memory for it.
 const PEAK_PIECE_BYTES = 64 * 1024;
 function blockExtremesIn(kelvor) {
