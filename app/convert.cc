@@ -15,12 +15,6 @@ bool holds_container(const std::string& name) {
   return read_regular_file_head(name, head, sizeof head) && has_zq_magic(head);
 }
 
-// The loop count a track is heard with: lowered to 1 when the container holds
-// no loop information.
-int32_t loop_count_heard(const TrackInfo* t, const Settings* s) {
-  return t->loop_mark == 0 && s->loop_count > 1 ? 1 : s->loop_count;
-}
-
 // A destination must be neither the source itself nor another container.
 int check_name(const OpenFile& src, const Settings* s, const std::string& name) {
   if (is_same_file(src.get(), s->src_name, name)) {
@@ -81,6 +75,10 @@ int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name
 }
 
 }  // namespace
+
+int32_t loop_count_heard(const TrackInfo* t, const Settings* s) {
+  return t->loop_mark == 0 && s->loop_count > 1 ? 1 : s->loop_count;
+}
 
 std::string kept_output_name(const std::string& dst, const char* suffix) {
   if (suffix[0] == '\0') return dst;

@@ -2,6 +2,7 @@
 // the header and the looped body, close both.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -27,6 +28,10 @@ int convert_kept(Settings* settings, const FileOps& ops, TrackInfo* track, bool 
 // The name of a kept loop's WAV: the destination's, with `suffix` (" -
 // intro", " - loop" or nothing) before its ".wav".
 std::string kept_output_name(const std::string& dst, const char* suffix);
+
+// The loop count a track is heard with: lowered to 1 when the container holds
+// no loop information.
+int32_t loop_count_heard(const TrackInfo* track, const Settings* settings);
 
 // The writing half, on an analysed source and an open, empty destination:
 // nothing for a container without a track; otherwise the no-loop-info rule,

@@ -30,10 +30,10 @@ set_target_properties(kelvor PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/nod
 # its facts) and reads the WAV back from. The WebAssembly
 # stays a file of its own, which the page carries once and the worker
 # compiles once; every instance is made from that compiled module.
-add_executable(kelvor_worker_module web/page_api.cc web/track_facts.cc web/peak_blocks.cc)  # no main: the page calls the run
-# The waveforms' pass over every sample runs in vector instructions, which
-# every current browser has.
-set_source_files_properties(web/peak_blocks.cc PROPERTIES COMPILE_OPTIONS "-msimd128;-O3")
+add_executable(kelvor_worker_module web/page_api.cc web/track_facts.cc web/peak_blocks.cc web/same_bytes.cc)  # no main: the page calls the run
+# The waveforms' pass over every sample and the check of a WAV's repetitions
+# run in vector instructions, which every current browser has.
+set_source_files_properties(web/peak_blocks.cc web/same_bytes.cc PROPERTIES COMPILE_OPTIONS "-msimd128;-O3")
 target_link_libraries(kelvor_worker_module PRIVATE kelvor_core)
 set_target_properties(kelvor_worker_module PROPERTIES SUFFIX .js OUTPUT_NAME kelvor-module)
 target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker

@@ -1,6 +1,6 @@
 // A WAV handed back as Blob pieces holds exactly the bytes written, across
-// the staging buffer's growth and its pieces; a finished file's buffers are
-// let go.
+// the staging buffer's growth and its pieces and where its repetitions of a
+// loop section are references to it; a finished file's buffers are let go.
 //
 //   node --test tests/blob_pieces_test.mjs
 import assert from 'node:assert/strict';
@@ -51,6 +51,88 @@ test('the Blob holds every byte in order, whatever the sizes of the writes', asy
     assert.ok(Buffer.from(await blob.arrayBuffer()).equals(Buffer.from(expected)), name);
     assert.deepEqual(pieces.head(), expected.subarray(0, Math.min(at, HEAD_BYTES)), name);
     assert.equal(spent.length, 1, name);
+  }
+});
+
+// A WAV as a run unrolls it: a 44-byte header whose "data" chunk announces
+// the body, the sample data once, then its loop section `repeats` times.
+function unrolledWav(dataBytes, loopStart, repeats) {
+  const data = pattern(dataBytes, 5);
+  const body = dataBytes + repeats * (dataBytes - loopStart);
+  const wav = new Uint8Array(44 + body);
+  const view = new DataView(wav.buffer);
+  wav.set(new TextEncoder().encode('RIFF----WAVEfmt '));
+  view.setUint32(4, 36 + body, true);
+  view.setUint32(16, 16, true);
+  wav.set(new TextEncoder().encode('data'), 36);
+  view.setUint32(40, body, true);
+  wav.set(data, 44);
+  for (let r = 0; r < repeats; r++) wav.set(data.subarray(loopStart), 44 + dataBytes + r * (dataBytes - loopStart));
+  return wav;
+}
+
+// The section kept and compared in script, as the worker does in its
+// instance's memory; `compared` counts the bytes found the same.
+function repeatOf(dataBytes, loopStart) {
+  const kept = new Uint8Array(Math.max(0, dataBytes - loopStart));
+  const repeat = { dataBytes, loopStart, compared: 0 };
+  repeat.keep = (bytes, at) => kept.set(bytes, at);
+  repeat.kept = (length) => kept.subarray(0, length);
+  repeat.same = (bytes, at) => {
+    const same = bytes.every((b, i) => b === kept[at + i]);
+    if (same) repeat.compared += bytes.length;
+    return same;
+  };
+  return repeat;
+}
+
+// Writes `wav` in pieces of the given sizes (the last repeated to the end).
+async function written(wav, sizes, repeat) {
+  const pieces = new BlobPieces(repeat);
+  for (let at = 0, i = 0; at < wav.length; i++) {
+    const n = Math.min(wav.length - at, sizes[Math.min(i, sizes.length - 1)]);
+    pieces.write(wav.subarray(at, at + n), at);
+    at += n;
+  }
+  return new Uint8Array(await pieces.blob('audio/wav', []).arrayBuffer());
+}
+
+test('each repetition of the loop section is the section written once, byte for byte', async () => {
+  const D = 3000;
+  const cases = [
+    { name: 'writes that straddle the section and the repetitions', loopStart: 1000, repeats: 3, sizes: [44, 700] },
+    { name: 'one write for the whole file', loopStart: 1000, repeats: 2, sizes: [1 << 20] },
+    { name: 'a header in pieces, then bytes one at a time', loopStart: 2999, repeats: 4, sizes: [3, 5, 1] },
+    { name: 'the loop from the first sample', loopStart: 0, repeats: 2, sizes: [44, 1024] },
+    { name: 'no repetition', loopStart: 1000, repeats: 0, sizes: [512] },
+  ];
+  for (const { name, loopStart, repeats, sizes } of cases) {
+    const wav = unrolledWav(D, loopStart, repeats);
+    const repeat = repeatOf(D, loopStart);
+    assert.deepEqual(await written(wav, sizes, repeat), wav, name);
+    assert.equal(repeat.compared, repeats * (D - loopStart), name);  // none of them copied
+  }
+});
+
+test('bytes that do not repeat the section are kept as written', async () => {
+  const D = 3000;
+  const L = 1000;
+  const cases = [
+    { name: 'a byte changed in the second repetition', change: (wav) => { wav[44 + D + 2000 + 1500] ^= 1; } },
+    { name: 'a byte changed in the first byte of a repetition', change: (wav) => { wav[44 + D] ^= 0x80; } },
+    { name: 'the file cut short inside a repetition', change: (wav) => wav.subarray(0, 44 + D + 2000 + 77) },
+    { name: 'the file cut short inside the section', change: (wav) => wav.subarray(0, 44 + 1500) },
+    { name: 'more bytes after the last repetition', change: (wav) => Uint8Array.of(...wav, 1, 2, 3) },
+  ];
+  for (const { name, change } of cases) {
+    const original = unrolledWav(D, L, 3);
+    const wav = change(original) || original;
+    for (const sizes of [[44, 333], [4096]]) assert.deepEqual(await written(wav, sizes, repeatOf(D, L)), wav, name);
+  }
+  // A hint that does not fit the file changes nothing either.
+  const wav = unrolledWav(D, L, 2);
+  for (const [dataBytes, loopStart] of [[2000, 500], [3000, 3000], [3000, 4000], [1 << 20, 10]]) {
+    assert.deepEqual(await written(wav, [100], repeatOf(dataBytes, loopStart)), wav, `${dataBytes} ${loopStart}`);
   }
 });
 

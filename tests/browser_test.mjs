@@ -208,6 +208,17 @@ test('a batch shows the command line\'s messages and gives its bytes', async () 
   assert.ok(Math.abs(duration - 2.5) < 0.001, `the example plays ${duration} s`);
 });
 
+test('a loop heard 30 times gives the command line\'s messages and bytes', async () => {
+  await page.getByLabel('Loop count').fill('30');
+  await convertBatch(page, [paths[0]]);
+  const [shown] = await rows(page);
+  const native = nativeRun(paths[0], 'example.zq', ['example.zq', '-l30']);
+  assert.equal(shown.messages, native.stdout);
+  const got = await download(page, page.locator('#results > li').first().locator('a[download]'));
+  assert.ok(got.bytes.equals(native.wav), 'the downloaded WAV differs from the native one');
+  await page.getByLabel('Loop count').fill('2');
+});
+
 test('rows show the reader\'s facts, the loop on the waveform, and open the messages of a failure', async () => {
   await page.getByLabel('Loop count').fill('3');
   await convertBatch(page, paths);

@@ -19,19 +19,103 @@ const KelvorBlobPieces = (() => {
   const STAGING_MOST = 32 * 1024 * 1024;
   const HEAD_BYTES = 4096;
 
+  // A WAV that unrolls a loop holds its loop section again and again. Given
+  // `repeat` ({ dataBytes, loopStart, keep, kept, same }: where the section
+  // lies in the sample data, which follows the header, and functions that
+  // keep the section's bytes, give them back and compare bytes with them),
+  // the section's bytes are kept as the run first writes them and become a
+  // Blob of their own, and each later write that holds exactly its bytes,
+  // as `same` checks, adds a reference to that Blob rather than a copy: the
+  // bytes of every repetition are copied once. The first write that differs
+  // ends the references; it and all after it are staged as any other.
   class BlobPieces {
-    constructor() {
+    constructor(repeat = null) {
       this.pieces = [];
       this.length = 0;
       this.firstBytes = new Uint8Array(HEAD_BYTES);
       this.staging = new Uint8Array(STAGING_FIRST);
       this.staged = 0;
+      this.repeat = repeat;
+      this.section = null;  // { from, to }: where the loop section lies in the file
+      this.loop = null;  // its Blob, once written
+      this.matched = 0;  // bytes of the repetition under way that matched it
     }
 
     // The run writes each file in order, from its start.
     write(bytes, position) {
       if (position !== this.length) throw new Error(`a write at ${position} into a file of ${this.length} bytes`);
       if (this.length < HEAD_BYTES) this.firstBytes.set(bytes.subarray(0, HEAD_BYTES - this.length), this.length);
+      if (this.repeat && !this.section) this.findSection(Math.min(HEAD_BYTES, this.length + bytes.length));
+      for (let at = 0; at < bytes.length;) at += this.take(bytes.subarray(at), this.length + at);
+      this.length += bytes.length;
+    }
+
+    // Takes the first bytes of `bytes`, written at `offset`, up to the next
+    // edge of the loop section: returns how many.
+    take(bytes, offset) {
+      const section = this.section;
+      if (!section || offset < section.from) {
+        const n = section ? Math.min(bytes.length, section.from - offset) : bytes.length;
+        this.stage(bytes.subarray(0, n));
+        if (section && offset + n === section.from) this.cut();
+        return n;
+      }
+      const sectionBytes = section.to - section.from;
+      if (offset < section.to) {
+        const n = Math.min(bytes.length, section.to - offset);
+        this.repeat.keep(bytes.subarray(0, n), offset - section.from);
+        if (offset + n === section.to) {
+          this.loop = new Blob([this.repeat.kept(sectionBytes)]);
+          this.pieces.push(this.loop);
+        }
+        return n;
+      }
+      const n = Math.min(bytes.length, sectionBytes - this.matched);
+      if (!this.repeat.same(bytes.subarray(0, n), this.matched)) {
+        this.endRepeats();
+        return 0;
+      }
+      this.matched += n;
+      if (this.matched === sectionBytes) {
+        this.pieces.push(this.loop);
+        this.matched = 0;
+      }
+      return n;
+    }
+
+    // Once the header is in: the section from the sample data's start (the
+    // "data" chunk's), if it has not been passed. Otherwise no repetitions.
+    findSection(known) {
+      const { dataBytes, loopStart } = this.repeat;
+      const data = Wav.dataChunk(this.firstBytes.subarray(0, known));
+      if (!data && known < HEAD_BYTES) return;
+      if (!data || loopStart >= dataBytes || data.at + loopStart < this.length) {
+        this.repeat = null;
+        return;
+      }
+      this.section = { from: data.at + loopStart, to: data.at + dataBytes };
+    }
+
+    // The staged bytes as a piece of their own.
+    cut() {
+      if (this.staged > 0) this.pieces.push(new Blob([this.staging.subarray(0, this.staged)]));
+      this.staged = 0;
+    }
+
+    // What was kept of a section the file ended in, or the repetition under
+    // way as far as it matched; nothing more is taken as a repetition.
+    endRepeats() {
+      const { section, loop, matched } = this;
+      if (section && !loop && this.length > section.from) {
+        this.pieces.push(new Blob([this.repeat.kept(this.length - section.from)]));
+      }
+      if (matched > 0) this.pieces.push(loop.slice(0, matched));
+      this.matched = 0;
+      this.section = null;
+      this.repeat = null;
+    }
+
+    stage(bytes) {
       for (let at = 0; at < bytes.length;) {
         if (this.staged === this.staging.length) this.makeRoom();
         const n = Math.min(bytes.length - at, this.staging.length - this.staged);
@@ -39,7 +123,6 @@ const KelvorBlobPieces = (() => {
         this.staged += n;
         at += n;
       }
-      this.length += bytes.length;
     }
 
     makeRoom() {
@@ -61,6 +144,7 @@ const KelvorBlobPieces = (() => {
 
     // The file as one Blob; the staging buffer joins `spent`, to be let go.
     blob(type, spent) {
+      if (this.section) this.endRepeats();
       const last = this.staging.subarray(0, this.staged);
       spent.push(this.staging.buffer);
       this.staging = null;

@@ -10,7 +10,9 @@
 #include "app/cmdline.h"
 #include "app/convert.h"
 #include "app/kelvor_main.h"
+#include "container/analyze.h"
 #include "web/peak_blocks.h"
+#include "web/same_bytes.h"
 #include "web/track_facts.h"
 
 // Every name a run of `kind` (see kelvor_page_run) may write for the source
@@ -50,4 +52,33 @@ extern "C" EMSCRIPTEN_KEEPALIVE uint32_t kelvor_block_extremes(const uint8_t* pc
                                                                uint32_t bits, uint32_t block_frames, float* low,
                                                                float* high) {
   return block_extremes(pcm, frames, channels, bits, block_frames, low, high);
+}
+
+// Where the run of `argv` will repeat its loop section, found before it
+// runs by the run's own first steps (its settings, the source opened and
+// read by the reader), whose messages the caller discards: in `out` the
+// sample data's length, where its loop section starts and the loop count the
+// track will be heard with. Returns 0, or the first failure's code, `out`
+// then holding zeros. Only a hint: the page checks every repeated byte.
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_loop_section(int argc, const char* const* argv, uint32_t* out) {
+  out[0] = out[1] = out[2] = 0;
+  if (argc < 2) return -1;
+  Settings settings;
+  int result = settle_settings(argc, argv, &settings);
+  TrackInfo track{};
+  if (result == 0) {
+    OpenFile src(system_file_ops());
+    result = src.open(settings.src_name, "rb") ? analyze(src.get(), &track, &settings) : -11;
+  }
+  std::fflush(stdout);
+  if (result != 0) return result;
+  out[0] = track.data_bytes;
+  out[1] = track.loop_start;
+  out[2] = static_cast<uint32_t>(loop_count_heard(&track, &settings));
+  return 0;
+}
+
+// 1 when the `n` bytes at `a` and `b` are the same, else 0.
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_same_bytes(const uint8_t* a, const uint8_t* b, uint32_t n) {
+  return same_bytes(a, b, n) ? 1 : 0;
 }

@@ -71,29 +71,70 @@ const FACTS = ['total_size', 'trk_offset', 'trk_mark', 'data_offset', 'data_byte
   'frame_bits', 'sample_bits', 'slp_offset', 'loop_mark', 'loop_start', 'loop_count', 'block_align', 'byte_rate',
   'data_length', 'header_result', 'frames', 'has_loop', 'loop_start_frame', 'loop_end_frame'];
 
-// One run of the command line with `args`, as main would be given them,
-// writing the output `kind` (0 the loop unrolled, 1 the loop points kept, 2
-// the intro and the loop apart): its result and its facts.
-function runCommandLine(kelvor, args, kind) {
+// Calls `call(argc, argv, out)` with `args` after the program's name as
+// main would be given them, in the instance's memory, and `out` room for
+// `outWords` 32-bit values, which it returns with the call's result.
+function withArguments(kelvor, args, outWords, call) {
   const argv = ['kelvor', ...args];
   const sizes = argv.map((arg) => kelvor.lengthBytesUTF8(arg) + 1);
-  const block = kelvor._malloc(4 * argv.length + 4 * FACTS.length + sizes.reduce((a, b) => a + b, 0));
+  const block = kelvor._malloc(4 * argv.length + 4 * outWords + sizes.reduce((a, b) => a + b, 0));
   if (!block) throw new RangeError('no memory for the arguments');
   try {
-    const facts = block + 4 * argv.length;
-    let text = facts + 4 * FACTS.length;
+    const out = block + 4 * argv.length;
+    let text = out + 4 * outWords;
     argv.forEach((arg, i) => {
       kelvor.stringToUTF8(arg, text, sizes[i]);
       kelvor.setValue(block + 4 * i, text, 'i32');
       text += sizes[i];
     });
-    const status = kelvor._kelvor_page_run(argv.length, block, kind, facts);
-    const named = Object.fromEntries(FACTS.map((name, i) => [name, kelvor.getValue(facts + 4 * i, 'i32') >>> 0]));
-    named.header_result |= 0;  // 0, -32 or -33
-    return { status, facts: named };
+    const status = call(argv.length, block, out);
+    const words = Array.from({ length: outWords }, (_, i) => kelvor.getValue(out + 4 * i, 'i32') >>> 0);
+    return { status, words };
   } finally {
     kelvor._free(block);
   }
+}
+
+// One run of the command line with `args`, writing the output `kind` (0
+// the loop unrolled, 1 the loop points kept, 2 the intro and the loop
+// apart): its result and its facts.
+function runCommandLine(kelvor, args, kind) {
+  const { status, words } = withArguments(kelvor, args, FACTS.length,
+    (argc, argv, out) => kelvor._kelvor_page_run(argc, argv, kind, out));
+  const facts = Object.fromEntries(FACTS.map((name, i) => [name, words[i]]));
+  facts.header_result |= 0;  // 0, -32 or -33
+  return { status, facts };
+}
+
+// Where a run of `args` that unrolls the loop will write the loop section
+// again: { dataBytes, loopStart, keep, kept, same } for a BlobPieces, the section
+// kept in the instance's memory, or null where the repetitions are too few
+// or too short to be worth it, or the section too long to hold twice. The
+// run's own first steps find the section, silently; BlobPieces checks each
+// repeated byte all the same. `free` lets go of the section's memory.
+const REPEATED_AT_LEAST = 4 * 1024 * 1024;
+const SECTION_AT_LEAST = 64 * 1024;
+const SECTION_AT_MOST = 256 * 1024 * 1024;
+function loopSection(kelvor, sink, args) {
+  const { status, words: [dataBytes, loopStart, loopCount] } = withArguments(kelvor, args, 3,
+    (argc, argv, out) => kelvor._kelvor_page_loop_section(argc, argv, out));
+  sink.printed = [];  // the run prints its own messages
+  const sectionBytes = dataBytes - loopStart;
+  if (status !== 0 || loopStart >= dataBytes || sectionBytes < SECTION_AT_LEAST || sectionBytes > SECTION_AT_MOST ||
+      (loopCount - 1) * sectionBytes < REPEATED_AT_LEAST) return null;
+  const kept = kelvor._malloc(sectionBytes);
+  if (!kept) return null;
+  return {
+    dataBytes,
+    loopStart,
+    keep: (bytes, at) => kelvor.HEAPU8.set(bytes, kept + at),
+    kept: (length) => kelvor.HEAPU8.subarray(kept, kept + length),
+    // The run's writes come from the instance's memory; anything else is
+    // taken as it is.
+    same: (bytes, at) => bytes.buffer === kelvor.HEAPU8.buffer &&
+      kelvor._kelvor_same_bytes(bytes.byteOffset, kept + at, bytes.length) === 1,
+    free: () => kelvor._free(kept),
+  };
 }
 
 const PEAK_COLUMNS = 2048;  // a waveform is drawn at the device's width from these
@@ -106,7 +147,8 @@ const PEAK_COLUMNS = 2048;  // a waveform is drawn at the device's width from th
 //
 // While `routing.pieces` is a Map, a file the run writes (any but
 // `routing.source`) is not held in MEMFS at all: its bytes go, as they are
-// written, into a BlobPieces of its own in that Map.
+// written, into a BlobPieces of its own in that Map, given
+// `routing.repeat` (see loopSection).
 function routeWrites(FS, routing) {
   FS.writeFile('/probe', new Uint8Array(0));
   const fileOps = FS.lookupPath('/probe').node.stream_ops;  // shared by every file of the instance
@@ -115,7 +157,7 @@ function routeWrites(FS, routing) {
   fileOps.write = function (stream, buffer, offset, length, position, canOwn) {
     const node = stream.node;
     if (routing.pieces && node !== routing.source) {
-      if (!routing.pieces.has(node.name)) routing.pieces.set(node.name, new BlobPieces());
+      if (!routing.pieces.has(node.name)) routing.pieces.set(node.name, new BlobPieces(routing.repeat));
       routing.pieces.get(node.name).write(new Uint8Array(buffer.buffer, buffer.byteOffset + offset, length), position);
       return length;
     }
@@ -192,7 +234,7 @@ async function instance() {
   }
   const sink = { printed: [] };
   const kelvor = await newInstance(sink);
-  const routing = { pieces: null, source: null };
+  const routing = { pieces: null, source: null, repeat: null };
   routeWrites(kelvor.FS, routing);
   kelvor.FS.mkdir(WORK_FOLDER);
   kelvor.FS.chdir(WORK_FOLDER);
@@ -228,15 +270,20 @@ async function convert({ file, reading, args, output, kind }, held, timing) {
   held.push(input.buffer);
   FS.writeFile(file.name, input, { canOwn: true });
   const target = output ? await prepareOutput(kelvor, args, output, kind) : null;
-  if (!target) Object.assign(routing, { pieces: new Map(), source: FS.lookupPath(file.name).node });
   lap('read');
   let run;
   let pieces;
+  let repeat = null;
   try {
+    if (!target) {
+      repeat = kind === 0 ? loopSection(kelvor, ready.sink, args) : null;
+      Object.assign(routing, { pieces: new Map(), source: FS.lookupPath(file.name).node, repeat });
+    }
     run = runCommandLine(kelvor, args, kind);
   } finally {
     pieces = routing.pieces;
-    Object.assign(routing, { pieces: null, source: null });
+    Object.assign(routing, { pieces: null, source: null, repeat: null });
+    if (repeat) repeat.free();
   }
   const { status, facts } = run;
   lap('run');
