@@ -26,8 +26,8 @@ const KelvorBlobPieces = (() => {
   // the section's bytes are kept as the run first writes them and become a
   // Blob of their own, and each later write that holds exactly its bytes,
   // as `same` checks, adds a reference to that Blob rather than a copy: the
-  // bytes of every repetition are copied once. The first write that differs
-  // ends the references; it and all after it are staged as any other.
+  // section is copied once however often it repeats. The first write that
+  // differs ends the references; it and all after it are staged as any other.
   class BlobPieces {
     constructor(repeat = null) {
       this.pieces = [];
