@@ -38,16 +38,6 @@ int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s
   return check_header(t, loop_count_heard(t, s));
 }
 
-// Opens the source and runs the reader on it: 0, -11 or the reader's failure.
-int open_source(OpenFile* src, Settings* s, TrackInfo* t) {
-  *t = TrackInfo{};
-  if (!src->open(s->src_name, "rb")) {
-    std::printf("error-11 : can not open .zq file.\n");
-    return -11;
-  }
-  return analyze(src->get(), t, s);
-}
-
 // Creates or empties the destination `name`: 0 or -12.
 int create_destination(OpenFile* dst, const std::string& name) {
   if (dst->open(name, "wb")) return 0;
@@ -75,6 +65,15 @@ int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name
 }
 
 }  // namespace
+
+int open_source(OpenFile* src, Settings* s, TrackInfo* t) {
+  *t = TrackInfo{};
+  if (!src->open(s->src_name, "rb")) {
+    std::printf("error-11 : can not open .zq file.\n");
+    return -11;
+  }
+  return analyze(src->get(), t, s);
+}
 
 int32_t loop_count_heard(const TrackInfo* t, const Settings* s) {
   return t->loop_mark == 0 && s->loop_count > 1 ? 1 : s->loop_count;

@@ -29,6 +29,10 @@ int convert_kept(Settings* settings, const FileOps& ops, TrackInfo* track, bool 
 // intro", " - loop" or nothing) before its ".wav".
 std::string kept_output_name(const std::string& dst, const char* suffix);
 
+// Opens the source named in `settings` and runs the reader on it into
+// `track`: 0, -11 or the reader's failure, having printed the error line.
+int open_source(OpenFile* src, Settings* settings, TrackInfo* track);
+
 // The loop count a track is heard with: lowered to 1 when the container holds
 // no loop information.
 int32_t loop_count_heard(const TrackInfo* track, const Settings* settings);

@@ -10,7 +10,6 @@
 #include "app/cmdline.h"
 #include "app/convert.h"
 #include "app/kelvor_main.h"
-#include "container/analyze.h"
 #include "web/peak_blocks.h"
 #include "web/same_bytes.h"
 #include "web/track_facts.h"
@@ -66,10 +65,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_loop_section(int argc, const cha
   Settings settings;
   int result = settle_settings(argc, argv, &settings);
   TrackInfo track{};
-  if (result == 0) {
-    OpenFile src(system_file_ops());
-    result = src.open(settings.src_name, "rb") ? analyze(src.get(), &track, &settings) : -11;
-  }
+  OpenFile src(system_file_ops());
+  if (result == 0) result = open_source(&src, &settings, &track);
   std::fflush(stdout);
   if (result != 0) return result;
   out[0] = track.data_bytes;
