@@ -545,6 +545,37 @@ class WriteFailures(Case):
         self.assertEqual(self.read("a.wav"), zq.wav_header(12))
 
 
+class LargeBuffer(Case):
+    """A copy buffer far larger than the output costs only what is written:
+    malloc's untouched pages are neither time nor memory."""
+
+    PEAK = """import resource, subprocess, sys
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, check=True)
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)"""
+
+    def setUp(self):
+        # Resident memory is the process's own only in a native, uninstrumented build.
+        if ARGS.runner or ARGS.sanitized or not sys.platform.startswith("linux"):
+            self.skipTest("measures a native Linux process")
+        super().setUp()
+
+    def peak_kib(self, *args):
+        """The peak resident memory of one kelvor run, in KiB, from a process
+        of its own so that no earlier child counts."""
+        p = subprocess.run([sys.executable, "-c", self.PEAK, ARGS.kelvor] + list(args), cwd=self.dir,
+                           stdout=subprocess.PIPE, check=True, timeout=120)
+        return int(p.stdout)
+
+    def test_a_gigabyte_buffer_stays_untouched_beyond_the_output(self):
+        shutil.copy(ARGS.example, self.path("example.zq"))
+        data = self.read("example.zq")[44:44 + 264600]
+        for count in (2, 3):
+            peak = self.peak_kib("example.zq", "big.wav", "-b1000000000", "-l%d" % count)
+            self.assertLess(peak, 64 * 1024, "peak resident memory %d KiB at -l%d" % (peak, count))
+            expected = zq.unrolled(data, 88200, count)
+            self.assertEqual(self.read("big.wav"), zq.wav_header(len(expected)) + expected)
+
+
 class RealReader(Case):
     def test_example_decodes_as_the_loop_heard_twice(self):
         shutil.copy(ARGS.example, self.path("example.zq"))

@@ -51,18 +51,22 @@ int transfar(FILE* src, FILE* dst, uint32_t count, uint8_t* buffer, const Settin
 namespace {
 
 // The repetitions of a loop section that fits the copy buffer: it is read
-// once, copied along the buffer as many whole times as fit, and the buffer is
-// written until every repetition is out. The bytes are those of `repeats`
-// rounds of go_datahead, skip_loophead and transfar, which would each cost
-// the same two seeks and a read of the same bytes; the seeks are made once,
-// so a failure among them has the same number as before.
+// once, copied along the buffer as many whole times as fit and are needed,
+// and the buffer is written until every repetition is out. The bytes are
+// those of `repeats` rounds of go_datahead, skip_loophead and transfar, which
+// would each cost the same two seeks and a read of the same bytes; the seeks
+// are made once, so a failure among them has the same number as before.
+// Only the copies that are written are made: a buffer far larger than the
+// output (a large -b with a low loop count) is never touched beyond them, so
+// its untouched pages cost neither time nor memory.
 int repeat_from_memory(FILE* src, FILE* dst, uint32_t loop_bytes, uint32_t repeats, uint8_t* buffer,
                        const TrackInfo* t, const Settings* s) {
   int result = go_datahead(src, t, s);
   if (result == 0) result = skip_loophead(src, t, s);
   if (result != 0) return result;
   if (!read_item(src, buffer, loop_bytes)) return read_failed();
-  const uint32_t fit = static_cast<uint32_t>(s->buffer_size) / loop_bytes;
+  const uint32_t room = static_cast<uint32_t>(s->buffer_size) / loop_bytes;
+  const uint32_t fit = repeats < room ? repeats : room;
   for (uint32_t held = 1; held < fit;) {  // doubling: a few large copies
     uint32_t more = held <= fit - held ? held : fit - held;
     std::memcpy(buffer + size_t{held} * loop_bytes, buffer, size_t{more} * loop_bytes);
