@@ -180,11 +180,14 @@ class Conversion(Case):
         self.assertEqual(out, zq.wav_header(12, short=True) + self.DATA + self.DATA[4:])
 
     def test_no_loop_info_plays_the_data_once(self):
+        # Whatever loop count is asked: one whose repetitions would pass 32
+        # bits is checked as the count heard, 1, and converts.
         for container in (zq.container(self.DATA), zq.container(self.DATA, 1, loop_mark=0)):
-            out, text = self.convert(container)
-            self.assertEqual(out, zq.wav_header(8) + self.DATA)
-            self.assertEqual(text, BANNER + settings(2, "in.zq", "out.wav")
-                             + b"warning : no loop info, reset loopcount to 1.\n")
+            for count in (2, 2147483647):
+                out, text = self.convert(container, "-l%d" % count)
+                self.assertEqual(out, zq.wav_header(8) + self.DATA, count)
+                self.assertEqual(text, BANNER + settings(count, "in.zq", "out.wav")
+                                 + b"warning : no loop info, reset loopcount to 1.\n")
             out, text = self.convert(container, "-l1")
             self.assertEqual(out, zq.wav_header(8) + self.DATA)
             self.assertNotIn(b"warning", text)
