@@ -4,10 +4,12 @@
 //   zqgen OUT                         the example: 0.5 s intro, then a 1 s loop
 //   zqgen OUT DATA_BYTES LOOP_BYTES   DATA_BYTES of tone, loop start at LOOP_BYTES
 //                                     (both rounded down to whole 4-byte frames)
+//   zqgen --help                      this usage; no file is written
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "base/little_endian.h"
@@ -73,12 +75,21 @@ bool write_container(FILE* f, uint32_t data_bytes, uint32_t loop_bytes, bool exa
   return ok;
 }
 
+constexpr const char* kUsage =
+    "usage: zqgen OUT [DATA_BYTES LOOP_BYTES]\n"
+    "  OUT alone: the bundled example, a 1.5 s stereo tone with a 0.5 s intro and a 1 s loop\n"
+    "  DATA_BYTES LOOP_BYTES: that many bytes of tone, the loop starting LOOP_BYTES in\n"
+    "  (both rounded down to whole 4-byte frames; DATA_BYTES below 2 GiB)\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 4) {
-    std::printf("usage: zqgen OUT [DATA_BYTES LOOP_BYTES]\n");
-    return 2;
+  // An option is never a file name: "--help" asks for this text, anything
+  // else beginning with "-" is a mistake, and neither writes a file.
+  const bool help = argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+  if (help || (argc != 2 && argc != 4) || argv[1][0] == '-') {
+    std::printf("%s", kUsage);
+    return help ? 0 : 2;
   }
   const bool example = argc == 2;
   uint32_t data_bytes = kRate * 3 / 2 * kFrameBytes;  // 1.5 s
