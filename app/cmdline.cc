@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/version.h"
+#include "base/error_lines.h"
 #include "platform/platform.h"
 
 namespace {
@@ -115,13 +116,11 @@ int settle_settings(int argc, const char* const* argv, Settings* s) {
   try {
     scan_arguments(argc, argv, s);
     if (s->src_name.empty()) {
-      std::printf("error-2 : no .zq filename.\n");
-      return -2;
+      return print_error(-2);
     }
     if (s->dst_name.empty()) s->dst_name = derive_dst_name(s->src_name);
   } catch (const std::bad_alloc&) {
-    std::printf("error-3 : memory allocate faild(filename).\n");
-    return -3;
+    return print_error(-3);
   }
   return 0;
 }

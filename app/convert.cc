@@ -1,5 +1,6 @@
 #include "app/convert.h"
 
+#include "base/error_lines.h"
 #include "platform/platform.h"
 #include "container/analyze.h"
 #include "wave/kept_loop.h"
@@ -18,12 +19,10 @@ bool holds_container(const std::string& name) {
 // A destination must be neither the source itself nor another container.
 int check_name(const OpenFile& src, const Settings* s, const std::string& name) {
   if (is_same_file(src.get(), s->src_name, name)) {
-    std::printf("error-13 : .wav file is the .zq file.\n");
-    return -13;
+    return print_error(-13);
   }
   if (holds_container(name)) {
-    std::printf("error-14 : .wav file is a .zq file.\n");
-    return -14;
+    return print_error(-14);
   }
   return 0;
 }
@@ -41,16 +40,14 @@ int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s
 // Creates or empties the destination `name`: 0 or -12.
 int create_destination(OpenFile* dst, const std::string& name) {
   if (dst->open(name, "wb")) return 0;
-  std::printf("error-12 : can not create .wav file.\n");
-  return -12;
+  return print_error(-12);
 }
 
 // Closing writes out what the stream still holds: a failure there is a
 // failed conversion, not a success. Returns `result`, or -53 in its place.
 int close_destination(OpenFile* dst, int result) {
   if (dst->close() != 0 && result == 0) {
-    std::printf("error-53 : write error(convert)\n");
-    return -53;
+    return print_error(-53);
   }
   return result;
 }
@@ -69,8 +66,7 @@ int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name
 int open_source(OpenFile* src, Settings* s, TrackInfo* t) {
   *t = TrackInfo{};
   if (!src->open(s->src_name, "rb")) {
-    std::printf("error-11 : can not open .zq file.\n");
-    return -11;
+    return print_error(-11);
   }
   return analyze(src->get(), t, s);
 }

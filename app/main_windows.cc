@@ -8,6 +8,7 @@
 
 #include "app/cmdline.h"
 #include "app/kelvor_main.h"
+#include "base/error_lines.h"
 #include "platform/platform.h"
 #include "platform/wide_names.h"
 
@@ -20,8 +21,7 @@ int wmain(int argc, wchar_t** argv) {
     for (const std::string& a : args) pointers.push_back(a.c_str());
   } catch (const std::bad_alloc&) {
     print_banner();
-    std::printf("error-3 : memory allocate faild(filename).\n");
-    return -3;
+    return print_error(-3);
   }
   return kelvor_main(argc, pointers.data());
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/error_lines.h"
 #include "base/little_endian.h"
 #include "base/pos32.h"
 #include "base/stream_items.h"
@@ -24,11 +25,6 @@ bool read_u16(FILE* f, uint16_t* v) {
   if (!read_item(f, b, sizeof b)) return false;
   *v = load_le16(b);
   return true;
-}
-
-int read_error() {
-  std::printf("error-22 : read error(analyze)\n");
-  return -22;
 }
 
 }  // namespace
@@ -79,12 +75,11 @@ uint32_t read_slp_chunk(FILE* src, uint32_t pos, TrackInfo* t) {
 
 int analyze(FILE* src, TrackInfo* t, const Settings* /*settings*/) {
   uint8_t tag[4];
-  if (!read_item(src, tag, sizeof tag)) return read_error();
+  if (!read_item(src, tag, sizeof tag)) return print_error(-22);
   if (!has_zq_magic(tag)) {
-    std::printf("error-23 : invalid .zq file(analyze)\n");
-    return -23;
+    return print_error(-23);
   }
-  if (!read_u32(src, &t->total_size)) return read_error();
+  if (!read_u32(src, &t->total_size)) return print_error(-22);
   if (t->total_size <= 8u) return 0;
 
   uint32_t running = 8;  // bookkeeping only: compared with the total length, never sought to
@@ -93,7 +88,7 @@ int analyze(FILE* src, TrackInfo* t, const Settings* /*settings*/) {
     // copy seeks to; the running offset may run ahead of them after a cSLP
     // chunk with a nonzero mark.
     uint32_t tag_at = 0;
-    if (!tell32(src, &tag_at) || !read_item(src, tag, sizeof tag)) return read_error();
+    if (!tell32(src, &tag_at) || !read_item(src, tag, sizeof tag)) return print_error(-22);
     uint32_t next = 0;
     if (std::memcmp(tag, kTrackTag, sizeof tag) == 0) {
       t->trk_offset = tag_at;
@@ -102,10 +97,9 @@ int analyze(FILE* src, TrackInfo* t, const Settings* /*settings*/) {
       t->slp_offset = tag_at;
       next = read_slp_chunk(src, running + 4u, t);
     } else {
-      std::printf("error-24 : invalid cunk(analyze)\n");
-      return -24;
+      return print_error(-24);
     }
-    if (next == 0) return read_error();  // also a sum that wrapped to exactly 0
+    if (next == 0) return print_error(-22);  // also a sum that wrapped to exactly 0
     running = next;
     if (running >= t->total_size) return 0;
   }

@@ -1,5 +1,6 @@
 #include "wave/kept_loop.h"
 
+#include "base/error_lines.h"
 #include "base/heap_buffer.h"
 #include "base/little_endian.h"
 #include "base/pos32.h"
@@ -107,8 +108,7 @@ int write_kept_wav(FILE* src, FILE* dst, const TrackInfo* t, const KeptPlan* pla
     if (!put_smpl(dst, t, plan->frames)) return header_failed();
   }
   if (!flush_stream(dst)) {
-    std::printf("error-52 : write error(transfar)\n");
-    return -52;
+    return print_error(-52);
   }
   return 0;
 }

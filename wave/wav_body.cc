@@ -2,36 +2,21 @@
 
 #include <cstring>
 
+#include "base/error_lines.h"
 #include "base/heap_buffer.h"
 #include "base/pos32.h"
 #include "base/stream_items.h"
 
-namespace {
-
-int read_failed() {
-  std::printf("error-51 : read error(transfar)\n");
-  return -51;
-}
-
-int write_failed() {
-  std::printf("error-52 : write error(transfar)\n");
-  return -52;
-}
-
-}  // namespace
-
 int go_datahead(FILE* src, const TrackInfo* t, const Settings* /*settings*/) {
   if (!seek_to32(src, t->trk_offset + t->data_offset)) {  // sum wraps mod 2^32
-    std::printf("error-42 : seek error(go_datahead)\n");
-    return -42;
+    return print_error(-42);
   }
   return 0;
 }
 
 int skip_loophead(FILE* src, const TrackInfo* t, const Settings* /*settings*/) {
   if (!seek_by32(src, t->loop_start)) {
-    std::printf("error-43 : seek error(skip_loophead)\n");
-    return -43;
+    return print_error(-43);
   }
   return 0;
 }
@@ -41,8 +26,8 @@ int transfar(FILE* src, FILE* dst, uint32_t count, uint8_t* buffer, const Settin
   while (count != 0) {
     if (count < piece) piece = count;
     // A piece that cannot be read whole is not written, even in part.
-    if (!read_item(src, buffer, piece)) return read_failed();
-    if (!write_item(dst, buffer, piece)) return write_failed();
+    if (!read_item(src, buffer, piece)) return print_error(-51);
+    if (!write_item(dst, buffer, piece)) return print_error(-52);
     count -= piece;
   }
   return 0;
@@ -64,7 +49,7 @@ int repeat_from_memory(FILE* src, FILE* dst, uint32_t loop_bytes, uint32_t repea
   int result = go_datahead(src, t, s);
   if (result == 0) result = skip_loophead(src, t, s);
   if (result != 0) return result;
-  if (!read_item(src, buffer, loop_bytes)) return read_failed();
+  if (!read_item(src, buffer, loop_bytes)) return print_error(-51);
   const uint32_t room = static_cast<uint32_t>(s->buffer_size) / loop_bytes;
   const uint32_t fit = repeats < room ? repeats : room;
   for (uint32_t held = 1; held < fit;) {  // doubling: a few large copies
@@ -74,7 +59,7 @@ int repeat_from_memory(FILE* src, FILE* dst, uint32_t loop_bytes, uint32_t repea
   }
   while (repeats > 0) {
     uint32_t now = repeats < fit ? repeats : fit;
-    if (!write_item(dst, buffer, size_t{now} * loop_bytes)) return write_failed();
+    if (!write_item(dst, buffer, size_t{now} * loop_bytes)) return print_error(-52);
     repeats -= now;
   }
   return 0;
@@ -86,8 +71,7 @@ int write_wav_body(FILE* src, FILE* dst, const TrackInfo* t, const Settings* s) 
   // A failure is a result code, never an exception or an abort.
   HeapBuffer<uint8_t> buffer = allocate_buffer<uint8_t>(static_cast<size_t>(s->buffer_size));
   if (!buffer) {
-    std::printf("error-41 : memory allocate faild(write_wav_body)\n");
-    return -41;
+    return print_error(-41);
   }
   int result = go_datahead(src, t, s);
   if (result == 0) result = transfar(src, dst, t->data_bytes, buffer.get(), s);
@@ -110,6 +94,6 @@ int write_wav_body(FILE* src, FILE* dst, const TrackInfo* t, const Settings* s) 
   }
   // The stream may have accepted the last pieces without their reaching the
   // file: the body is flushed once, after its last piece.
-  if (result == 0 && !flush_stream(dst)) return write_failed();
+  if (result == 0 && !flush_stream(dst)) return print_error(-52);
   return result;
 }

@@ -1,5 +1,6 @@
 #include "wave/wavheader.h"
 
+#include "base/error_lines.h"
 #include "base/little_endian.h"
 #include "base/stream_items.h"
 
@@ -50,11 +51,9 @@ int check_header(const TrackInfo* t, int32_t loop_count) {
   uint64_t data = 0;
   switch (header_refusal(t, loop_count, &data)) {
     case -32:
-      std::printf("error-32 : loop start is beyond the data(wavheader)\n");
-      return -32;
+      return print_error(-32);
     case -33:
-      std::printf("error-33 : wav file too large(wavheader)\n");
-      return -33;
+      return print_error(-33);
     default:
       return 0;
   }
@@ -93,8 +92,7 @@ int wavheader(FILE* dst, const TrackInfo* t, const Settings* s) {
   WavHeaderFields h{};
   derive_header(t, s, &h);
   if (!put_header(dst, t, h)) {
-    std::printf("error-31 : write error(wavheader)\n");
-    return -31;
+    return print_error(-31);
   }
   return 0;
 }
