@@ -15,6 +15,9 @@ std::vector<std::string> containers_in(const std::string& folder, bool recursive
 // does not begin with "-": a file by itself, a folder for every container in
 // it and its subfolders; with no name at all, for the containers of
 // `own_folder`. The arguments that begin with "-" are options given to every
-// run. Each run prints its own messages after an empty line; a summary line
-// follows. Returns the number of runs that failed.
+// run. Each run prints its own messages after an empty line. The summary
+// closes the output: the folders in which no container was found (with a
+// hint when nothing at all was), each failed file with its error line (its
+// path from the folder it was found through, or as given), then the counts.
+// Returns the number of runs that failed.
 int convert_all(const std::vector<std::string>& args, const std::string& own_folder);

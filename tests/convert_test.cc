@@ -225,27 +225,59 @@ TEST(ConvertAll, FilesAndFoldersEachConvertedOnceWithTheOptionsOfEveryRun) {
   for (const char* name : {"a.zq", "bgm/B.ZQ", "bgm/deep/c.Zq", "bgm/d.zqx", "bgm/notes.txt", "bgm/100% & !.zq"}) {
     f.write(name, container);
   }
+  f.write("bgm/deep/cut.zq", slice(container, 0, 20));
   EXPECT_EQ(containers_in(f.file("bgm"), true),
-            (std::vector<std::string>{f.file("bgm/100% & !.zq"), f.file("bgm/B.ZQ"), f.file("bgm/deep/c.Zq")}));
+            (std::vector<std::string>{f.file("bgm/100% & !.zq"), f.file("bgm/B.ZQ"), f.file("bgm/deep/c.Zq"),
+                                      f.file("bgm/deep/cut.zq")}));
   EXPECT_EQ(containers_in(f.file("bgm"), false), (std::vector<std::string>{f.file("bgm/100% & !.zq"), f.file("bgm/B.ZQ")}));
   EXPECT_TRUE(containers_in(f.file("missing"), true).empty());
 
   CaptureStdout cap;
-  int failed = convert_all({f.file("a.zq"), "-l3", f.file("bgm"), "", f.file("missing.zq")}, f.file("bgm/deep"));
+  // The folder given with a separator at its end, as a console may complete it.
+  int failed = convert_all({f.file("a.zq"), "-l3", f.file("bgm") + "/", "", f.file("missing.zq")}, f.file("bgm/deep"));
   std::string out = cap.text();
-  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(failed, 2);
   for (const char* wav : {"a.wav", "bgm/B.wav", "bgm/deep/c.wav", "bgm/100% & !.wav"}) EXPECT_TRUE(f.exists(wav)) << wav;
   EXPECT_FALSE(f.exists("bgm/d.wav"));
   size_t runs = 0;
   for (size_t at = 0; (at = out.find("\nsetting : loop 3\n", at)) != std::string::npos; ++at) ++runs;
-  EXPECT_EQ(runs, 5u);
-  EXPECT_NE(out.find("error-11 : can not open .zq file.\n"), std::string::npos);
-  EXPECT_TRUE(out.ends_with("\nconvert-all: 4 converted, 1 failed.\n")) << out;
+  EXPECT_EQ(runs, 6u);
+  // After every run's messages: each failure, named from the folder it was
+  // found through or as given, with its run's error line, then the counts.
+  EXPECT_TRUE(out.ends_with("error-11 : can not open .zq file.\n"
+                            "\nconvert-all: these files failed:\n"
+                            "  bgm/deep/cut.zq: error-22 : read error(analyze)\n"
+                            "  " + f.file("missing.zq") + ": error-11 : can not open .zq file.\n"
+                            "convert-all: 4 converted, 2 failed.\n")) << out;
 
   // No name at all: the program's own folder, without its subfolders.
   CaptureStdout again;
   EXPECT_EQ(convert_all({"-l1"}, f.file("bgm")), 0);
-  EXPECT_TRUE(again.text().ends_with("\nconvert-all: 2 converted, 0 failed.\n"));
+  EXPECT_TRUE(again.text().ends_with("dst[" + f.file("bgm/B.wav") + "]\n\nconvert-all: 2 converted, 0 failed.\n"));
+}
+
+TEST(ConvertAll, SaysWhereItFoundNothing) {
+  Folder f;
+  for (const char* sub : {"kit", "music", "music/empty", "music/empty/deeper"}) f.mkdir(sub);
+  f.write("music/a.zq", small_container());
+  f.write("kit/readme.txt", Bytes{'h', 'i'});
+  f.write("music/empty/deeper/notes.zqx", small_container());
+
+  // Started from a folder without containers, as from inside a zip: the
+  // folder it looked in, and what to do.
+  CaptureStdout cap;
+  EXPECT_EQ(convert_all({}, f.file("kit")), 0);
+  EXPECT_EQ(cap.text(), "\nconvert-all: no .zq file in " + f.file("kit") + ".\n"
+                        "convert-all: drop .zq files, or folders that hold them, on convert-all.\n"
+                        "convert-all: if it is still inside its zip, extract the zip first.\n"
+                        "convert-all: 0 converted, 0 failed.\n");
+
+  // A folder given without containers is named; the others still convert.
+  CaptureStdout some;
+  EXPECT_EQ(convert_all({f.file("music/empty"), f.file("music/a.zq")}, f.file("kit")), 0);
+  EXPECT_TRUE(some.text().ends_with("\n\nconvert-all: no .zq file in " + f.file("music/empty") +
+                                    " or its subfolders.\nconvert-all: 1 converted, 0 failed.\n"))
+      << some.text();
 }
 
 }  // namespace

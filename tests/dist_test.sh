@@ -118,7 +118,8 @@ status=$?
 set -e
 tr -d '\r' <"$tmp/many.out" >"$tmp/many.txt"
 [ "$status" -eq 1 ] || { cat "$tmp/many.txt"; fail "convert-all.exe returned $status, not 1 (one failure)"; }
-tail -n1 "$tmp/many.txt" | grep -qx "convert-all: 9 converted, 1 failed\." || { cat "$tmp/many.txt"; fail "summary"; }
+tail -n3 "$tmp/many.txt" | tr '\n' '|' | grep -qx "convert-all: these files failed:|  missing.zq: error-11 : can not open .zq file.|convert-all: 9 converted, 1 failed\.|" \
+  || { cat "$tmp/many.txt"; fail "the failed file's line and the summary"; }
 grep -q "error-11 : can not open .zq file." "$tmp/many.txt" || fail "the failed run's message is not shown"
 [ "$(grep -c "^setting : loop 3$" "$tmp/many.txt")" -eq 10 ] || fail "-l3 did not reach every run"
 for f in a b folder/sub/C "folder/with space/d e" folder/sub/deeper/e "100% done" "wow!" "a&b^c" "odd %d! &/%PATH%"; do
@@ -137,6 +138,19 @@ grep -q "convert-all: 2 converted, 0 failed\." "$tmp/click.out" || { cat "$tmp/c
 same "$kit/example.wav" "$tmp/ref/example.wav" "double-click: example"
 same "$kit/second.wav" "$tmp/ref/example.wav" "double-click: second"
 pass "convert-all.exe double-clicked: its folder's files converted"
+
+# Started where it finds no container, as from inside its zip: it names the
+# folder it looked in, and says what to do in the guide's own words.
+mkdir "$tmp/inzip" && cp "$kit/convert-all.exe" "$tmp/inzip/"
+(cd /tmp && wine "$tmp/inzip/convert-all.exe" </dev/null >"$tmp/inzip.out" 2>&1) || fail "the run without containers failed"
+tr -d '\r' <"$tmp/inzip.out" >"$tmp/inzip.txt"
+grep -q '^convert-all: no \.zq file in .*inzip\.$' "$tmp/inzip.txt" || { cat "$tmp/inzip.txt"; fail "where it looked"; }
+tail -n1 "$tmp/inzip.txt" | grep -qx "convert-all: 0 converted, 0 failed\." || fail "the summary without containers"
+[ "$(grep -c '^convert-all: \(drop\|if\) ' "$tmp/inzip.txt")" -eq 2 ] || fail "no hint without containers"
+grep '^convert-all: \(drop\|if\) ' "$tmp/inzip.txt" | while IFS= read -r line; do
+  grep -qxF "    $line" "$tmp/guide" || fail "README.txt does not show: $line"
+done
+pass "convert-all.exe without containers: the folder it looked in, and the guide's hint"
 
 # The page: the browser test against the released file.
 page=$dist/kelvor-$version.html
