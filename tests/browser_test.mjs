@@ -159,6 +159,7 @@ const files = {
   'no-loop.zq': container({ data: Buffer.from([...Array(64).keys()]) }),
   'broken.zq': Buffer.from('fZQ \x50\x00\x00\x00cTRK', 'latin1'),
   '音楽.zq': container({ data: Buffer.from([...Array(32).keys()]), loopUnits: 2 }),
+  'cut.zq': readFileSync(options.example).subarray(0, 100),  // the track's fields, then the data cut short
 };
 for (const [name, bytes] of Object.entries(files)) writeFileSync(join(work, name), bytes);
 const paths = Object.keys(files).map((name) => join(work, name));
@@ -222,13 +223,23 @@ test('a loop heard 30 times gives the command line\'s messages and bytes', async
 test('rows show the reader\'s facts, the loop on the waveform, and open the messages of a failure', async () => {
   await page.getByLabel('Loop count').fill('3');
   await convertBatch(page, paths);
-  const [example, noLoop, broken] = await rows(page);
+  const shown = await rows(page);
+  const [example, noLoop, broken] = shown;
   assert.equal(example.status, 'converted');
   assert.equal(example.facts, '2 ch · 44,100 Hz · 16 bit · intro 0.500 s · loop 1.000 s · loop count 3 · 3.500 s in all');
   assert.equal(noLoop.facts, '2 ch · 44,100 Hz · 16 bit · no loop information · loop count 1 · 0.000 s in all');
   assert.equal(example.messagesOpen, false);
   assert.equal(broken.status, 'error-22 : read error(analyze)');
   assert.equal(broken.messagesOpen, true);
+  // A failed row says what was read and that no WAV was made: no length, size, player or download.
+  const cut = shown.at(-1);
+  assert.equal(cut.status, 'error-22 : read error(analyze)');
+  assert.equal(cut.facts, 'Read from the file: 2 ch · 44,100 Hz · 16 bit');
+  assert.equal(broken.facts, null, 'nothing was read of a track');
+  for (const row of [page.locator('#results > li').nth(2), page.locator('#results > li').last()]) {
+    assert.equal(await row.locator('.no-output').textContent(), 'No WAV was made.');
+    assert.equal(await row.locator('.output, canvas, .wave-text, button, audio, a[download]').count(), 0);
+  }
   const wave = page.locator('#results > li').first().locator('canvas');
   assert.equal(await wave.getAttribute('data-loop-start'), '22050');
   assert.equal(await wave.getAttribute('data-repetitions'), '66150,110250');
@@ -439,6 +450,20 @@ test('loops kept: the sound once with a smpl chunk, the intro and the loop apart
     'No loop to keep: the WAV has no smpl chunk.');
   assert.ok((await download(page, page.locator('#results > li').nth(1).locator('a[download]'))).bytes
     .equals(nativeRun(paths[1], 'no-loop.zq', ['no-loop.zq', '-l1']).wav));
+  // A loop start past the data is refused with the kind's own line; the row
+  // says what was read and that no WAV was made.
+  const past = join(work, 'past.zq');
+  writeFileSync(past, container({ data: Buffer.alloc(16), loopUnits: 5 }));
+  assert.equal(await finished(page, '#files', [past]), 'Done: 1 of 1 files, 0 converted, 1 failed.');
+  const [refused] = await rows(page);
+  assert.equal(refused.status, 'error-32 : loop start is beyond the data(plan_kept_loop)');
+  assert.equal(refused.facts, 'Read from the file: 2 ch · 44,100 Hz · 16 bit · loop start past the data');
+  assert.equal(refused.code, 'Result code: -32');
+  assert.equal(refused.messages, nativeRun(past, 'past.zq', ['past.zq', '-l1']).stdout +
+    'error-32 : loop start is beyond the data(plan_kept_loop)\n');
+  const refusedRow = page.locator('#results > li').first();
+  assert.equal(await refusedRow.locator('.no-output').textContent(), 'No WAV was made.');
+  assert.equal(await refusedRow.locator('.output, canvas, button, audio, a[download]').count(), 0);
 
   await page.getByLabel('Intro and loop apart').check();
   await convertBatch(page, [paths[0], paths[1]]);

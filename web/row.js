@@ -49,6 +49,19 @@ const KelvorRow = (() => {
     return { text: parts.join(' · '), summary, hasLoop };
   }
 
+  // What the reader found of a file whose run failed: the format, and the
+  // loop where its chunk was read. Nothing of a WAV: none was made.
+  function describeRead(facts) {
+    if (!facts || !facts.trk_mark) return null;
+    const parts = [`${facts.channels} ch`, `${count(facts.sample_rate)} Hz`, `${facts.sample_bits} bit`];
+    if (facts.loop_mark && facts.loop_start > facts.data_bytes) parts.push('loop start past the data');
+    else if (facts.has_loop && facts.byte_rate > 0) {
+      parts.push(`intro ${s3(facts.loop_start / facts.byte_rate)}`,
+        `loop ${s3((facts.data_bytes - facts.loop_start) / facts.byte_rate)}`);
+    }
+    return 'Read from the file: ' + parts.join(' · ');
+  }
+
   // What a row of a kept loop says of the files it made.
   function keptNote(output, facts, wavs) {
     if (!facts.has_loop) {
@@ -134,6 +147,17 @@ const KelvorRow = (() => {
       setStatus('failed', text);
     }
 
+    // A failed run: what was read, and that there is no WAV to play, size
+    // or download.
+    function failedRun(text, facts, printed, code, sentence) {
+      fail(text);
+      const read = describeRead(facts);
+      if (read) line.append(' ', element('span', 'facts', read));
+      li.append(element('p', 'no-output', sentence));
+      messages(printed, code, code !== 0);
+      return 'failed';
+    }
+
     // Fills the row from the worker's reply. `sources` gives each WAV: {
     // file() a promise of its Blob or File, url() its address when it is a
     // Blob, written: where in the output folder }. Returns the row's outcome:
@@ -145,14 +169,17 @@ const KelvorRow = (() => {
         return 'failed';
       }
       const printed = new TextDecoder().decode(reply.printed);
-      const shown = describe(reply.facts, settings.output);
-      if (shown) line.append(' ', element('span', 'facts', shown.text));
       if (reply.status !== 0) {
         const error = /^error-.*$/m.exec(printed);
-        fail(error ? error[0] : 'result code ' + reply.status);
-        messages(printed, reply.status, true);
-        return 'failed';
+        return failedRun(error ? error[0] : 'result code ' + reply.status, reply.facts, printed, reply.status,
+          'No WAV was made.');
       }
+      if (reply.writeFailure) {
+        return failedRun(FAILURES.write({ detail: reply.writeFailure }), reply.facts, printed, reply.status,
+          'No WAV was saved.');
+      }
+      const shown = describe(reply.facts, settings.output);
+      if (shown) line.append(' ', element('span', 'facts', shown.text));
       if (reply.wavs.length === 0) {
         setStatus('empty');
         messages(printed, reply.status, false);
@@ -171,10 +198,6 @@ const KelvorRow = (() => {
       const actions = element('p', 'actions');
       li.append(actions);
       messages(printed, reply.status, false);
-      if (reply.writeFailure) {
-        fail(FAILURES.write({ detail: reply.writeFailure }));
-        return 'failed';
-      }
       setStatus(warning ? 'warned' : 'converted', warning ? `converted, with a warning: ${warning[0].slice(10)}` : undefined);
       const note = settings.output !== 'unrolled' && keptNote(settings.output, facts, wavs);
       if (note) actions.append(element('span', 'note kept', note), ' ');
