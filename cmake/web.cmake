@@ -55,7 +55,7 @@ add_custom_command(
           --wasm $<TARGET_FILE_DIR:kelvor_worker_module>/kelvor-module.wasm --zip ${KELVOR_ZIP_LIBRARY}
           --out ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html
   DEPENDS kelvor_worker_module ${kelvor_page_sources} ${KELVOR_ZIP_LIBRARY}
-          ${CMAKE_SOURCE_DIR}/VERSION ${CMAKE_SOURCE_DIR}/LICENSE
+          ${CMAKE_SOURCE_DIR}/VERSION ${CMAKE_SOURCE_DIR}/RELEASE ${CMAKE_SOURCE_DIR}/LICENSE
   COMMENT "Inlining the page kelvor.html")
 add_custom_target(kelvor_page ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html)
 

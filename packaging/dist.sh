@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Makes a release into dist/: every platform built in a folder of its own
 # under build-dist/, then packed with the notices it must carry, then one
-# SHA256SUMS over them all.
+# SHA256SUMS over them all. Every file is named by the release (the file
+# RELEASE: the program's version, "-r" and the release's number), which no
+# other build of that version shares.
 #
 #   packaging/dist.sh
 #
@@ -11,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-version=$(head -n1 VERSION)
+release=$(head -n1 RELEASE)
 dist=dist
 work=build-dist
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
@@ -43,13 +45,17 @@ crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }  # text for Windows: every line ends in 
 stage=$work/stage
 mkdir -p "$stage"
 
+# The README's user part, for an archive that holds the program but not the
+# guides and pictures that the whole README links to.
+python3 packaging/user_readme.py README.md "$work/README.md" LICENSE CHANGELOG.md
+
 # A static Linux tarball: the program, its manual page and the texts.
 linux_tarball() {  # BUILD-FOLDER ARCHITECTURE STRIP
-  local name=kelvor-$version-linux-$2
+  local name=kelvor-$release-linux-$2
   mkdir -p "$stage/$name"
   "$3" -o "$stage/$name/kelvor" "$1/kelvor"
   chmod 755 "$stage/$name/kelvor"
-  install -m 644 "$work/linux/kelvor.1" "$work/linux/example.zq" README.md LICENSE CHANGELOG.md "$stage/$name/"
+  install -m 644 "$work/linux/kelvor.1" "$work/linux/example.zq" "$work/README.md" LICENSE CHANGELOG.md "$stage/$name/"
   pack_tar "$name" "$dist/$name.tar.gz"
 }
 
@@ -66,25 +72,25 @@ say "Debian package"
 configure_and_build "$work/deb" -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2 -fstack-protector-strong" \
   -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro,-z,now"
 (cd "$work/deb" && cpack -G DEB -B "$PWD/package" >/dev/null)
-cp "$work/deb/package/kelvor_${version}_amd64.deb" "$dist/"
+cp "$work/deb/package/kelvor_${release}_amd64.deb" "$dist/"
 
 say "the page"
 [ -f node_modules/client-zip/package.json ] || npm ci --no-audit --no-fund >/dev/null
 wrapper=emcmake configure_and_build "$work/web"
-cp "$work/web/kelvor.html" "$dist/kelvor-$version.html"
+cp "$work/web/kelvor.html" "$dist/kelvor-$release.html"
 
 say "Windows x86-64"
 # The kit: both programs, the page, a guide for someone who has never opened
 # a console, and the license with the notice of what the page bundles.
 configure_and_build "$work/windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-windows=kelvor-$version-windows-x86_64
+windows=kelvor-$release-windows-x86_64
 mkdir -p "$stage/$windows"
 for program in kelvor convert-all; do
   x86_64-w64-mingw32-strip -o "$stage/$windows/$program.exe" "$work/windows/$program.exe"
 done
 cp "$work/linux/example.zq" "$stage/$windows/"
 cp "$work/web/kelvor.html" "$stage/$windows/kelvor.html"
-sed "s/@VERSION@/$version/" packaging/windows/README.txt >"$work/README.txt"
+sed "s/@RELEASE@/$release/" packaging/windows/README.txt >"$work/README.txt"
 crlf "$work/README.txt" "$stage/$windows/README.txt"
 zip_package=node_modules/client-zip/package.json
 zip_name=$(node -p "require('./$zip_package').name")
@@ -99,8 +105,8 @@ pack_zip "$windows" "$dist/$windows.zip"
 
 say "source"
 ref=HEAD
-git rev-parse -q --verify "refs/tags/v$version" >/dev/null && ref="v$version"
-git archive --format=tar --prefix="kelvor-$version/" "$ref" | gzip -9n >"$dist/kelvor-$version-src.tar.gz"
+git rev-parse -q --verify "refs/tags/v$release" >/dev/null && ref="v$release"
+git archive --format=tar --prefix="kelvor-$release/" "$ref" | gzip -9n >"$dist/kelvor-$release-src.tar.gz"
 
 (cd "$dist" && sha256sum -- * >SHA256SUMS)
 say "made in $dist/ from $ref:"

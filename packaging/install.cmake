@@ -1,7 +1,7 @@
 # Installation: the program, its manual page, the example container and, in
 # share/doc, the copyright and changelog that a Debian package carries.
 #   cmake --install build --prefix /usr/local
-#   (cd build && cpack -G DEB)      # kelvor_VERSION_amd64.deb
+#   (cd build && cpack -G DEB)      # kelvor_RELEASE_amd64.deb
 include(GNUInstallDirs)
 
 configure_file(doc/kelvor.1.in ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1 @ONLY)
@@ -33,7 +33,7 @@ endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelvor)
-set(CPACK_PACKAGE_VERSION ${KELVOR_VERSION_TEXT})
+set(CPACK_PACKAGE_VERSION ${KELVOR_RELEASE})
 set(CPACK_PACKAGE_CONTACT "the kelvor developers <kelvor@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert .zq sound containers to WAVE files with the loop unrolled")
 set(CPACK_PACKAGE_DESCRIPTION [=[

@@ -648,6 +648,8 @@ test('the footer names the release and carries every license', async () => {
   const version = readFileSync(new URL('../VERSION', import.meta.url), 'utf8').trim();
   const zip = JSON.parse(readFileSync(new URL('../node_modules/client-zip/package.json', import.meta.url)));
   assert.equal(await page.locator('#version').textContent(), version);
+  const release = readFileSync(new URL('../RELEASE', import.meta.url), 'utf8').trim();
+  assert.equal(await page.locator('#release').textContent(), release);
   await page.getByText('Licenses').click();
   const footer = await page.locator('footer').innerText();
   assert.ok(footer.includes(readFileSync(new URL('../LICENSE', import.meta.url), 'utf8').trim().split('\n')[2]));

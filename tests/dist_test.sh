@@ -13,7 +13,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 dist=$(cd "$1" && pwd)
 native=$(realpath "$2")
 example=$(realpath "$3")
-version=$(head -n1 "$here/../VERSION")
+version=$(head -n1 "$here/../VERSION")    # the banner's and the manual page's
+release=$(head -n1 "$here/../RELEASE")    # every file's name
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 passed=0
@@ -21,6 +22,16 @@ passed=0
 fail() { echo "FAILED: $*"; echo "$passed passed, 1 failed"; exit 1; }
 pass() { echo "ok: $*"; passed=$((passed + 1)); }
 same() { cmp -s "$1" "$2" || fail "$3: $1 differs from $2"; }
+# Every relative link of every Markdown file in a folder names a file there.
+links_held() {  # FOLDER
+  local md target
+  while IFS= read -r md; do
+    while IFS= read -r target; do
+      case $target in http:* | https:* | mailto:* | '#'*) continue ;; esac
+      [ -e "$(dirname "$md")/${target%%#*}" ] || fail "${md#"$1"/} links to $target, which is not beside it"
+    done < <(grep -o '](\([^) ]*\))' "$md" | sed 's/^](\(.*\))$/\1/')
+  done < <(find "$1" -name '*.md')
+}
 crlf_only() {  # every line of the file ends in CR LF
   [ "$(grep -c $'\r$' "$1")" -eq "$(wc -l <"$1")" ] && [ "$(wc -l <"$1")" -gt 0 ] || fail "$1 is not CR LF text"
 }
@@ -30,10 +41,10 @@ mkdir "$tmp/ref"
 cp "$example" "$tmp/ref/example.zq"
 (cd "$tmp/ref" && "$native" example.zq >stdout && cp example.zq three.zq && "$native" three.zq -l3 >/dev/null)
 
-linux=kelvor-$version-linux-x86_64
-aarch64=kelvor-$version-linux-aarch64
-windows=kelvor-$version-windows-x86_64
-expected="SHA256SUMS $linux.tar.gz $aarch64.tar.gz kelvor-$version-src.tar.gz $windows.zip kelvor-$version.html kelvor_${version}_amd64.deb"
+linux=kelvor-$release-linux-x86_64
+aarch64=kelvor-$release-linux-aarch64
+windows=kelvor-$release-windows-x86_64
+expected="SHA256SUMS $linux.tar.gz $aarch64.tar.gz kelvor-$release-src.tar.gz $windows.zip kelvor-$release.html kelvor_${release}_amd64.deb"
 [ "$(cd "$dist" && ls | LC_ALL=C sort | tr '\n' ' ')" = "$(tr ' ' '\n' <<<"$expected" | LC_ALL=C sort | tr '\n' ' ')" ] \
   || fail "dist/ holds $(ls "$dist" | tr '\n' ' '), not $expected"
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS"
@@ -41,7 +52,7 @@ expected="SHA256SUMS $linux.tar.gz $aarch64.tar.gz kelvor-$version-src.tar.gz $w
 for f in $expected; do
   grep -q "\`$f\`" "$here/../README.md" || fail "the README does not name $f"
 done
-pass "dist/ holds the six artefacts of $version, the README names each, and their checksums agree"
+pass "dist/ holds the six artefacts of $release, the README names each, and their checksums agree"
 
 # Linux: static binaries that run with an empty environment, the aarch64 one
 # under qemu-user.
@@ -54,6 +65,7 @@ for tarball in "$linux:" "$aarch64:qemu-aarch64"; do
   done
   file -b "$tmp/$name/kelvor" | grep -q "statically linked" || fail "$(file -b "$tmp/$name/kelvor")"
   same "$tmp/$name/example.zq" "$example" "the tarball's example"
+  links_held "$tmp/$name"
   (cd "$tmp/$name" && env -i $runner ./kelvor example.zq >stdout) || fail "the static kelvor of $name failed"
   same "$tmp/$name/example.wav" "$tmp/ref/example.wav" "$name's kelvor"
   same "$tmp/$name/stdout" "$tmp/ref/stdout" "$name's kelvor's messages"
@@ -63,19 +75,20 @@ done
 file -b "$tmp/$aarch64/kelvor" | grep -q "ARM aarch64" || fail "$aarch64's kelvor: $(file -b "$tmp/$aarch64/kelvor")"
 
 # Debian: lintian finds no error; the package converts the example.
-deb=$dist/kelvor_${version}_amd64.deb
+deb=$dist/kelvor_${release}_amd64.deb
 lintian --fail-on error --tag-display-limit 0 "$deb" >"$tmp/lintian" 2>"$tmp/lintian.err" \
   || { cat "$tmp/lintian" "$tmp/lintian.err"; fail "lintian"; }
 dpkg-deb -x "$deb" "$tmp/deb"
 doc=$tmp/deb/usr/share/doc/kelvor
 grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" "$doc/copyright" || fail "copyright"
-zcat "$doc/changelog.gz" | head -n1 | grep -q "^kelvor ($version) " || fail "changelog.gz"
+zcat "$doc/changelog.gz" | head -n1 | grep -q "^kelvor ($release) " || fail "changelog.gz"
+[ "$(dpkg-deb -f "$deb" Version)" = "$release" ] || fail "the package's version is not the release's"
 zcat "$tmp/deb/usr/share/man/man1/kelvor.1.gz" | grep -q "\"kelvor $version\"" || fail "manual page"
 file -b "$tmp/deb/usr/bin/kelvor" | grep -q ", stripped" || fail "the packaged kelvor is not stripped"
 [ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 3 ] || fail "no extended description"
 "$tmp/deb/usr/bin/kelvor" "$tmp/deb/usr/share/kelvor/example.zq" "$tmp/deb.wav" >/dev/null
 same "$tmp/deb.wav" "$tmp/ref/example.wav" "the packaged kelvor"
-pass "kelvor_${version}_amd64.deb: lintian reports no error$(grep -q . "$tmp/lintian" && printf ' (%s)' "$(cut -d' ' -f2- "$tmp/lintian" | tr '\n' ';')")"
+pass "kelvor_${release}_amd64.deb: lintian reports no error$(grep -q . "$tmp/lintian" && printf ' (%s)' "$(cut -d' ' -f2- "$tmp/lintian" | tr '\n' ';')")"
 
 # Windows: kelvor.exe, and convert-all.exe as Explorer and a console use it;
 # a guide that names only what the kit holds.
@@ -88,10 +101,10 @@ tr -d '\r' <"$kit/README.txt" >"$tmp/guide"
 listed=$(sed -n '/^Files in this folder/,/^Report a problem/p' "$tmp/guide" | awk '/^    [^ ]/ {print $1}' | LC_ALL=C sort | tr '\n' ' ')
 [ "$listed" = "$kit_files " ] || fail "README.txt lists $listed"
 ! grep -Eq '\.md\b|doc/|kelvor-[0-9]|!\[' "$tmp/guide" || fail "README.txt names something outside the kit"
-head -n1 "$tmp/guide" | grep -qx "kelvor $version for Windows" || fail "README.txt's title"
+head -n1 "$tmp/guide" | grep -qx "kelvor $release for Windows" || fail "README.txt's title"
 grep -q "bundles client-zip" "$kit/LICENSE.txt" && [ "$(grep -c "Permission is hereby granted" "$kit/LICENSE.txt")" -eq 2 ] \
   || fail "LICENSE.txt lacks the notice of what the page bundles"
-cmp -s "$kit/kelvor.html" "$dist/kelvor-$version.html" || fail "the kit's page is not the released one"
+cmp -s "$kit/kelvor.html" "$dist/kelvor-$release.html" || fail "the kit's page is not the released one"
 (cd "$kit" && wine kelvor.exe example.zq </dev/null >stdout) || fail "kelvor.exe failed"
 tr -d '\r' <"$kit/stdout" >"$kit/stdout.lf"
 same "$kit/example.wav" "$tmp/ref/example.wav" "kelvor.exe"
@@ -153,16 +166,16 @@ done
 pass "convert-all.exe without containers: the folder it looked in, and the guide's hint"
 
 # The page: the browser test against the released file.
-page=$dist/kelvor-$version.html
+page=$dist/kelvor-$release.html
 grep -q "Copyright (c) 2026 the kelvor developers" "$page" || fail "the page carries no license"
 node "$here/browser_test.mjs" --page "$page" --kelvor "$native" --example "$example" >"$tmp/browser" 2>&1 \
   || { cat "$tmp/browser"; fail "the released page"; }
-pass "kelvor-$version.html: the browser test passes against it"
+pass "kelvor-$release.html: the browser test passes against it"
 
 # The source: it builds with the README's first command alone and converts
 # the example; the tests' configuration names GoogleTest when it is missing.
-tar -xzf "$dist/kelvor-$version-src.tar.gz" -C "$tmp"
-src=$tmp/kelvor-$version
+tar -xzf "$dist/kelvor-$release-src.tar.gz" -C "$tmp"
+src=$tmp/kelvor-$release
 (cd "$src" && cmake -S . -B build >/dev/null && cmake --build build -j2 >/dev/null && ./build/kelvor build/example.zq >/dev/null) \
   || fail "the source does not build with the first set-up command"
 same "$src/build/example.wav" "$tmp/ref/example.wav" "built from the source archive"
@@ -172,6 +185,7 @@ set +e
 status=$?
 set -e
 [ "$status" -ne 0 ] && grep -q "install libgtest-dev" "$tmp/no-gtest" || fail "a missing GoogleTest is not named"
-pass "kelvor-$version-src.tar.gz builds and converts with CMake and a compiler alone"
+links_held "$src"
+pass "kelvor-$release-src.tar.gz builds and converts with CMake and a compiler alone"
 
 echo "$passed passed, 0 failed"

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """What a release is made of agrees with itself: one version everywhere it is
-shown, and workflows that are valid YAML and run the documented commands.
+shown, one release name on every file of the release and at the head of the
+CHANGELOG, and workflows that are valid YAML and run the documented commands.
 
     release_test.py --kelvor build/kelvor --build build
 """
@@ -25,6 +26,18 @@ def text(*path):
 
 
 VERSION = text("VERSION").splitlines()[0].strip()
+RELEASE = text("RELEASE").splitlines()[0].strip()
+# An artefact's name: kelvor-0.02-r2-linux-x86_64.tar.gz, kelvor_0.02-r2_amd64.deb,
+# and the first release's kelvor-0.02-src.tar.gz.
+ARTEFACT = re.compile(r"kelvor[-_](\d+\.\d+(?:-r\d+)?)[-_.]")
+
+
+def changelog_entries():
+    """(name, text) of each entry of CHANGELOG.md, newest first, [Unreleased]
+    left out when it is empty."""
+    parts = re.split(r"^## \[([^\]]+)\][^\n]*\n", text("CHANGELOG.md"), flags=re.M)
+    entries = list(zip(parts[1::2], parts[2::2]))
+    return [(name, body) for name, body in entries if name != "Unreleased" or body.strip()]
 
 
 class OneVersion(unittest.TestCase):
@@ -37,21 +50,33 @@ class OneVersion(unittest.TestCase):
         shown = {
             "banner": re.match(r"kelvor ver\. (\S+)\n", banner).group(1),
             "manual page": re.search(r'"kelvor ([^"]+)"', man).group(1),
-            "Debian package": re.search(r'set\(CPACK_PACKAGE_VERSION "([^"]*)"\)', cpack).group(1),
             "package.json": package["version"],
             "package-lock.json": lock["version"],
             "package-lock.json's root": lock["packages"][""]["version"],
-            "CHANGELOG.md": re.search(r"^## \[(\d[^\]]*)\]", text("CHANGELOG.md"), re.M).group(1),
         }
         for place, version in shown.items():
             self.assertEqual(version, VERSION, place)
+        deb = re.search(r'set\(CPACK_PACKAGE_VERSION "([^"]*)"\)', cpack).group(1)
+        self.assertEqual(deb, RELEASE, "the Debian package is named by the release")
+        self.assertTrue(open(os.path.join(ARGS.build, "changelog"), encoding="utf-8").readline()
+                        .startswith("kelvor (%s) " % RELEASE), "the Debian changelog")
 
-    def test_documents_name_the_artefacts_of_this_version(self):
-        for doc in ("README.md", "CHANGELOG.md", os.path.join("doc", "development.md")):
-            names = re.findall(r"kelvor[-_](\d+\.\d+)[-_.]", text(doc))
+    def test_the_release_has_a_name_of_its_own(self):
+        self.assertRegex(RELEASE, r"^%s-r[1-9]\d*$" % re.escape(VERSION))
+        entries = changelog_entries()
+        names = [name for name, _ in entries]
+        self.assertEqual(names[0], RELEASE, "the CHANGELOG's newest entry is not this release")
+        self.assertEqual(len(names), len(set(names)), "two CHANGELOG entries share a name")
+        newest = entries[0][1]
+        self.assertEqual(set(ARTEFACT.findall(newest)), {RELEASE}, "the newest entry names its own files")
+
+    def test_documents_name_the_artefacts_of_this_release(self):
+        for doc in ("README.md", "development.md", "windows.md", "page.md"):
+            path = (doc,) if doc == "README.md" else ("doc", doc)
+            names = ARTEFACT.findall(text(*path))
             self.assertTrue(names or doc != "README.md", "the README names no artefact")
-            for version in names:
-                self.assertEqual(version, VERSION, doc)
+            for name in names:
+                self.assertEqual(name, RELEASE, doc)
 
 
 class Workflows(unittest.TestCase):

@@ -1,7 +1,8 @@
 // Inlines the page into one self-contained file: the styles, the scripts,
 // the zip library, the WebAssembly (as base64) and the workers' source (the
-// module factory, then the worker's own files); fills in the version (from
-// the file VERSION) and the license texts of kelvor and of the zip library.
+// module factory, then the worker's own files); fills in the version and the
+// release's name (from the files VERSION and RELEASE) and the license texts of
+// kelvor and of the zip library.
 //
 //   node web/build.mjs --module build-web/kelvor-module.js --wasm build-web/kelvor-module.wasm \
 //        --zip node_modules/client-zip/index.js --out build-web/kelvor.html
@@ -61,6 +62,7 @@ const escaped = (text) => text.trim().replace(/&/g, '&amp;').replace(/</g, '&lt;
 const licenseOf = (folder) => ['LICENSE', 'LICENSE.txt', 'LICENSE.md'].map((n) => join(folder, n)).find(existsSync);
 const fields = {
   'version': () => read(join(here, '..', 'VERSION')).trim(),
+  'release': () => read(join(here, '..', 'RELEASE')).trim(),
   'license': () => read(join(here, '..', 'LICENSE')),
   'zip-name': () => zipPackage.name,
   'zip-version': () => zipPackage.version,
