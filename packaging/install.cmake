@@ -12,20 +12,22 @@ if(NOT CMAKE_CROSSCOMPILING)
 endif()
 
 # Manual page and changelog compressed as Debian wants them: gzip -9n, so
-# that the same sources give the same bytes.
+# that the same sources give the same bytes. The package's version is the
+# release's name, whose "-r2" Debian reads as a revision of the package: its
+# changelog is then changelog.Debian.gz.
 find_program(GZIP_EXECUTABLE gzip)
 if(UNIX AND GZIP_EXECUTABLE)
-  configure_file(packaging/debian/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/changelog @ONLY)
-  foreach(doc kelvor.1 changelog)
+  configure_file(packaging/debian/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian @ONLY)
+  foreach(doc kelvor.1 changelog.Debian)
     add_custom_command(
       OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${doc}.gz
       COMMAND ${GZIP_EXECUTABLE} -9nkf ${CMAKE_CURRENT_BINARY_DIR}/${doc}
       DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${doc})
   endforeach()
   add_custom_target(compressed_docs ALL
-    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1.gz ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1.gz ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES packaging/debian/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+  install(FILES packaging/debian/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvor)
 else()
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -81,7 +81,7 @@ lintian --fail-on error --tag-display-limit 0 "$deb" >"$tmp/lintian" 2>"$tmp/lin
 dpkg-deb -x "$deb" "$tmp/deb"
 doc=$tmp/deb/usr/share/doc/kelvor
 grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" "$doc/copyright" || fail "copyright"
-zcat "$doc/changelog.gz" | head -n1 | grep -q "^kelvor ($release) " || fail "changelog.gz"
+zcat "$doc/changelog.Debian.gz" | head -n1 | grep -q "^kelvor ($release) " || fail "changelog.Debian.gz"
 [ "$(dpkg-deb -f "$deb" Version)" = "$release" ] || fail "the package's version is not the release's"
 zcat "$tmp/deb/usr/share/man/man1/kelvor.1.gz" | grep -q "\"kelvor $version\"" || fail "manual page"
 file -b "$tmp/deb/usr/bin/kelvor" | grep -q ", stripped" || fail "the packaged kelvor is not stripped"

@@ -58,7 +58,7 @@ class OneVersion(unittest.TestCase):
             self.assertEqual(version, VERSION, place)
         deb = re.search(r'set\(CPACK_PACKAGE_VERSION "([^"]*)"\)', cpack).group(1)
         self.assertEqual(deb, RELEASE, "the Debian package is named by the release")
-        self.assertTrue(open(os.path.join(ARGS.build, "changelog"), encoding="utf-8").readline()
+        self.assertTrue(open(os.path.join(ARGS.build, "changelog.Debian"), encoding="utf-8").readline()
                         .startswith("kelvor (%s) " % RELEASE), "the Debian changelog")
 
     def test_the_release_has_a_name_of_its_own(self):
