@@ -1,6 +1,7 @@
 #include "app/convert.h"
 
 #include "base/error_lines.h"
+#include "base/heap_buffer.h"
 #include "platform/platform.h"
 #include "container/analyze.h"
 #include "wave/kept_loop.h"
@@ -52,13 +53,67 @@ int close_destination(OpenFile* dst, int result) {
   return result;
 }
 
-// Opens, writes and closes one WAV of a kept loop.
+// The source's length, for a plan: where a copy from it must stop. The
+// position is left at the end; every copy seeks before it reads.
+uint64_t source_length(FILE* src) {
+  if (std::fseek(src, 0, SEEK_END) != 0) return 0;
+  const int64_t end = tell64(src);
+  return end < 0 ? 0 : static_cast<uint64_t>(end);
+}
+
+// Whether the copy buffer that a writer would allocate can be had: the plan
+// meets -41 where the writer would.
+bool buffer_available(const Settings* s) {
+  return static_cast<bool>(allocate_buffer<uint8_t>(static_cast<size_t>(s->buffer_size)));
+}
+
+// Adds `wav` to the plan under `name`, printing its failure's line as the
+// writer would; returns its result.
+int add_planned(OutputPlan* plan, const std::string& name, const WavPlan& wav) {
+  plan->wavs[plan->count] = wav;
+  plan->names[plan->count] = name;
+  plan->count++;
+  if (wav.error != nullptr) std::printf("%s", wav.error);
+  return wav.result;
+}
+
+// The sound heard once under a plain header, for players.
+void plan_sound_once(FILE* src, const TrackInfo* t, const Settings* s, OutputPlan* plan) {
+  KeptPlan whole{};
+  loop_frames(t, &whole.frames);
+  const WavPiece once{0, t->data_bytes, false, ""};
+  plan_kept_wav(t, &whole, &once, s, source_length(src), true, &plan->sound_once);
+}
+
+// Opens, writes (or plans) and closes one WAV of a kept loop.
 int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name, const TrackInfo* t,
-                const KeptPlan& plan, const WavPiece& piece, const Settings* s) {
+                const KeptPlan& kept, const WavPiece& piece, const Settings* s, OutputPlan* plan) {
   OpenFile dst(ops);
   int result = create_destination(&dst, name);
-  if (result == 0) result = write_kept_wav(src.get(), dst.get(), t, &plan, &piece, s);
+  if (result == 0 && plan == nullptr) result = write_kept_wav(src.get(), dst.get(), t, &kept, &piece, s);
+  if (result == 0 && plan != nullptr) {
+    WavPlan wav{};
+    plan_kept_wav(t, &kept, &piece, s, source_length(src.get()), buffer_available(s), &wav);
+    result = add_planned(plan, name, wav);
+  }
   return close_destination(&dst, result);
+}
+
+// The writing half planned: as write_wave, but the header and the body are
+// told in the plan rather than written.
+int plan_wave(FILE* src, const TrackInfo* t, Settings* s, OutputPlan* plan) {
+  if (t->trk_mark == 0) return 0;
+  if (loop_count_heard(t, s) != s->loop_count) {
+    std::printf("warning : no loop info, reset loopcount to 1.\n");
+    s->loop_count = 1;
+  }
+  int result = check_header(t, s->loop_count);  // as wavheader: refused before, so never here
+  if (result != 0) return result;
+  WavPlan wav{};
+  plan_unrolled_wav(t, s, source_length(src), buffer_available(s), &wav);
+  result = add_planned(plan, s->dst_name, wav);
+  if (result == 0) plan_sound_once(src, t, s, plan);
+  return result;
 }
 
 }  // namespace
@@ -98,19 +153,19 @@ int convert_with(Settings* s, const FileOps& ops) {
   return convert_with(s, ops, &track);
 }
 
-int convert_with(Settings* s, const FileOps& ops, TrackInfo* t) {
+int convert_with(Settings* s, const FileOps& ops, TrackInfo* t, OutputPlan* plan) {
   OpenFile src(ops);
   OpenFile dst(ops);
   int result = open_source(&src, s, t);
   if (result == -11) return result;
   if (result == 0) result = check_destination(src, t, s);
   if (result == 0) result = create_destination(&dst, s->dst_name);
-  if (result == 0) result = write_wave(src.get(), dst.get(), t, s);
+  if (result == 0) result = plan != nullptr ? plan_wave(src.get(), t, s, plan) : write_wave(src.get(), dst.get(), t, s);
   src.close();
   return close_destination(&dst, result);
 }
 
-int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart) {
+int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart, OutputPlan* plan) {
   OpenFile src(ops);
   int result = open_source(&src, s, t);
   if (result == 0) result = check_name(src, s, s->dst_name);
@@ -119,14 +174,17 @@ int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart) {
     OpenFile dst(ops);
     return close_destination(&dst, create_destination(&dst, s->dst_name));
   }
-  KeptPlan plan{};
-  result = plan_kept_loop(t, apart, &plan);
+  KeptPlan kept{};
+  result = plan_kept_loop(t, apart, &kept);
   std::string names[2];
-  for (int i = 0; result == 0 && i < plan.count; ++i) {
-    names[i] = kept_output_name(s->dst_name, plan.pieces[i].suffix);
+  for (int i = 0; result == 0 && i < kept.count; ++i) {
+    names[i] = kept_output_name(s->dst_name, kept.pieces[i].suffix);
     result = check_name(src, s, names[i]);
   }
-  for (int i = 0; result == 0 && i < plan.count; ++i) result = write_piece(src, ops, names[i], t, plan, plan.pieces[i], s);
+  for (int i = 0; result == 0 && i < kept.count; ++i) {
+    result = write_piece(src, ops, names[i], t, kept, kept.pieces[i], s, plan);
+  }
+  if (result == 0 && plan != nullptr) plan_sound_once(src.get(), t, s, plan);
   return result;
 }
 

@@ -8,6 +8,19 @@
 
 #include "app/file_ops.h"
 #include "base/records.h"
+#include "wave/wav_plan.h"
+
+// The WAVs a run would write, planned rather than written (wave/wav_plan.h):
+// each with the name it would be written under, in the order they would be
+// written; the last one's result is the run's when a copy fails. With them,
+// when the run succeeds, the sound heard once under a plain header with the
+// full format block, which players can decode whatever the WAVs hold.
+struct OutputPlan {
+  int count = 0;
+  WavPlan wavs[2]{};
+  std::string names[2];
+  WavPlan sound_once{};
+};
 
 // Runs the conversion that `settings` describes with the system's files.
 // May lower settings->loop_count. Returns 0 or the first failure's negative code.
@@ -16,14 +29,18 @@ int convert(Settings* settings);
 // The same with the given file-system calls.
 int convert_with(Settings* settings, const FileOps& ops);
 
-// The same, leaving in `track` what the reader found.
-int convert_with(Settings* settings, const FileOps& ops, TrackInfo* track);
+// The same, leaving in `track` what the reader found. With a `plan`, the
+// WAV is planned rather than written: the run prints the same messages and
+// returns the same code, meets the same failures of the source, and leaves
+// the destination created and empty (its writes are the plan's).
+int convert_with(Settings* settings, const FileOps& ops, TrackInfo* track, OutputPlan* plan = nullptr);
 
 // The same with the loop kept rather than unrolled: the sound once with its
 // loop points in a smpl chunk, or (`apart`) the intro and the loop section as
 // "NAME - intro.wav" and "NAME - loop.wav" (see wave/kept_loop.h). The loop
 // count and -x play no part. Every name is checked before any file is made.
-int convert_kept(Settings* settings, const FileOps& ops, TrackInfo* track, bool apart);
+// With a `plan`, planned rather than written, as convert_with.
+int convert_kept(Settings* settings, const FileOps& ops, TrackInfo* track, bool apart, OutputPlan* plan = nullptr);
 
 // The name of a kept loop's WAV: the destination's, with `suffix` (" -
 // intro", " - loop" or nothing) before its ".wav".

@@ -3,7 +3,7 @@
 #include "app/cmdline.h"
 #include "app/convert.h"
 
-int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind) {
+int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind, OutputPlan* plan) {
   print_banner();
   if (argc < 2) {
     print_usage();
@@ -16,10 +16,10 @@ int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind 
   RunReport unread;
   RunReport* r = report != nullptr ? report : &unread;
   if (kind == OutputKind::kUnrolled) {
-    result = convert_with(&settings, system_file_ops(), &r->track);
+    result = convert_with(&settings, system_file_ops(), &r->track, plan);
     r->loop_count = settings.loop_count;
   } else {
-    result = convert_kept(&settings, system_file_ops(), &r->track, kind == OutputKind::kIntroAndLoop);
+    result = convert_kept(&settings, system_file_ops(), &r->track, kind == OutputKind::kIntroAndLoop, plan);
     r->loop_count = 1;
   }
   return result;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "app/convert.h"
 #include "base/records.h"
 
 // What a run found besides its messages and result: the reader's record and
@@ -24,5 +25,6 @@ int kelvor_main(int argc, const char* const* argv);
 
 // The same run, filling `report` (which may be null), writing `kind`. A run
 // that keeps the loop reports a loop count of 1: each WAV holds the sound
-// once.
-int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind = OutputKind::kUnrolled);
+// once. With a `plan`, the WAVs are planned rather than written (app/convert.h).
+int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind = OutputKind::kUnrolled,
+               OutputPlan* plan = nullptr);

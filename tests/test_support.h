@@ -21,6 +21,9 @@ struct TrkFields {
 // Writes container bytes: tags and little-endian fields, byte by byte.
 class ZqBuilder {
  public:
+  // Room for the header and both chunks' fields from the start (GCC 12 also
+  // warns of a false overflow when the first insert grows an empty vector).
+  ZqBuilder() { bytes_.reserve(128); }
   ZqBuilder& tag(const char* t) {
     bytes_.insert(bytes_.end(), t, t + 4);
     return *this;

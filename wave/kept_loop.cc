@@ -14,36 +14,38 @@ constexpr uint32_t kMidiUnityNote = 60;
 
 bool loop_within_data(const TrackInfo* t) { return t->loop_mark != 0 && t->loop_start < t->data_bytes; }
 
-// Every derived value of a kept WAV's header: the header's own block align
-// and bytes per second, the full format block, and a RIFF length that counts
-// the pad byte and the smpl chunk.
-WavHeaderFields kept_header(const TrackInfo* t, const WavPiece& piece) {
-  WavHeaderFields h{};
-  h.block_align = header_block_align(t);
-  h.byte_rate = uint32_t{h.block_align} * t->sample_rate;  // wraps mod 2^32, as the header's
-  h.fmt_length = 16;
-  h.data_length = piece.bytes;
-  const uint32_t pad = piece.smpl ? piece.bytes & 1u : 0u;
-  h.riff_length = 4u + 8u + 16u + 8u + piece.bytes + pad + (piece.smpl ? kSmplChunkBytes : 0u);
-  return h;
-}
-
-bool put_smpl(FILE* dst, const TrackInfo* t, const LoopFrames& f) {
-  // The sample period in nanoseconds, rounded; 0 for a rate of 0.
-  const uint32_t period = t->sample_rate == 0 ? 0u : static_cast<uint32_t>((2000000000ull / t->sample_rate + 1) / 2);
-  const uint32_t fields[] = {kSmplChunkBytes - 8u, 0, 0, period, kMidiUnityNote, 0, 0, 0, 1, 0,
-                             0, 0, f.loop_start, f.loop_end - 1u, 0, 0};
-  uint8_t bytes[4 + sizeof fields] = {'s', 'm', 'p', 'l'};
-  for (size_t i = 0; i < sizeof fields / sizeof fields[0]; ++i) store_le32(bytes + 4 + 4 * i, fields[i]);
-  return write_item(dst, bytes, sizeof bytes);
-}
-
 int header_failed() {
-  std::printf("error-31 : write error(write_kept_wav)\n");
+  std::printf("%s", kKeptHeaderError);
   return -31;
 }
 
 }  // namespace
+
+void encode_smpl(const TrackInfo* t, const LoopFrames& f, uint8_t out[kSmplChunkBytes]) {
+  // The sample period in nanoseconds, rounded; 0 for a rate of 0.
+  const uint32_t period = t->sample_rate == 0 ? 0u : static_cast<uint32_t>((2000000000ull / t->sample_rate + 1) / 2);
+  const uint32_t fields[] = {kSmplChunkBytes - 8u, 0, 0, period, kMidiUnityNote, 0, 0, 0, 1, 0,
+                             0, 0, f.loop_start, f.loop_end - 1u, 0, 0};
+  static_assert(4 + sizeof fields == kSmplChunkBytes);
+  out[0] = 's';
+  out[1] = 'm';
+  out[2] = 'p';
+  out[3] = 'l';
+  for (size_t i = 0; i < sizeof fields / sizeof fields[0]; ++i) store_le32(out + 4 + 4 * i, fields[i]);
+}
+
+uint32_t kept_trailer(const WavPiece& piece, const LoopFrames& f, const TrackInfo* t, uint8_t out[kKeptTrailerMost]) {
+  if (!piece.smpl) return 0;
+  const uint32_t pad = piece.bytes & 1u;  // a chunk starts on an even offset
+  if (pad != 0) out[0] = 0;
+  encode_smpl(t, f, out + pad);
+  return pad + kSmplChunkBytes;
+}
+
+WavHeaderFields kept_header(const TrackInfo* t, const KeptPlan* plan, const WavPiece& piece) {
+  uint8_t trailer[kKeptTrailerMost];
+  return derive_plain_header(t, piece.bytes, kept_trailer(piece, plan->frames, t, trailer));
+}
 
 void loop_frames(const TrackInfo* t, LoopFrames* out) {
   const uint32_t align = header_block_align(t);
@@ -89,26 +91,22 @@ int plan_kept_loop(const TrackInfo* t, bool apart, KeptPlan* plan) {
 
 int write_kept_wav(FILE* src, FILE* dst, const TrackInfo* t, const KeptPlan* plan, const WavPiece* piece,
                    const Settings* s) {
-  if (!put_header(dst, t, kept_header(t, *piece))) return header_failed();
+  if (!put_header(dst, t, kept_header(t, plan, *piece))) return header_failed();
   HeapBuffer<uint8_t> buffer = allocate_buffer<uint8_t>(static_cast<size_t>(s->buffer_size));
   if (!buffer) {
-    std::printf("error-41 : memory allocate faild(write_kept_wav)\n");
+    std::printf("%s", kKeptBufferError);
     return -41;
   }
   int result = go_datahead(src, t, s);
   if (result == 0 && piece->from > 0 && !seek_by32(src, piece->from)) {
-    std::printf("error-43 : seek error(write_kept_wav)\n");
+    std::printf("%s", kKeptSeekError);
     result = -43;
   }
   if (result == 0) result = transfar(src, dst, piece->bytes, buffer.get(), s);
   if (result != 0) return result;
-  if (piece->smpl) {
-    const uint8_t pad = 0;
-    if ((piece->bytes & 1u) != 0 && !write_item(dst, &pad, 1)) return header_failed();
-    if (!put_smpl(dst, t, plan->frames)) return header_failed();
-  }
-  if (!flush_stream(dst)) {
-    return print_error(-52);
-  }
+  uint8_t trailer[kKeptTrailerMost];
+  const uint32_t trailer_bytes = kept_trailer(*piece, plan->frames, t, trailer);
+  if (trailer_bytes > 0 && !write_item(dst, trailer, trailer_bytes)) return header_failed();
+  if (!flush_stream(dst)) return print_error(-52);
   return 0;
 }

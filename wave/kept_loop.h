@@ -17,8 +17,16 @@
 #include <cstdio>
 
 #include "base/records.h"
+#include "wave/wavheader.h"
 
 inline constexpr uint32_t kSmplChunkBytes = 68;
+inline constexpr uint32_t kKeptTrailerMost = 1 + kSmplChunkBytes;  // a pad byte, then the smpl chunk
+
+// The lines the kept WAVs' writer prints where the command line's would name
+// another function.
+inline constexpr const char* kKeptHeaderError = "error-31 : write error(write_kept_wav)\n";
+inline constexpr const char* kKeptBufferError = "error-41 : memory allocate faild(write_kept_wav)\n";
+inline constexpr const char* kKeptSeekError = "error-43 : seek error(write_kept_wav)\n";
 
 // The track in sample frames, for a loop kept rather than unrolled.
 struct LoopFrames {
@@ -55,6 +63,19 @@ struct KeptPlan {
 // -32 when the loop would start past the data, -33 when a WAV would not fit
 // 32-bit lengths, -34 when a loop is to be kept in frames of 0 bytes.
 int plan_kept_loop(const TrackInfo* track, bool apart, KeptPlan* plan);
+
+// The smpl chunk of the loop `frames`.
+void encode_smpl(const TrackInfo* track, const LoopFrames& frames, uint8_t out[kSmplChunkBytes]);
+
+// What follows a kept WAV's sample data: for a piece with a smpl chunk, a pad
+// byte when the data's length is odd, then the chunk; nothing otherwise.
+// Returns the bytes written into `out`.
+uint32_t kept_trailer(const WavPiece& piece, const LoopFrames& frames, const TrackInfo* track,
+                      uint8_t out[kKeptTrailerMost]);
+
+// Every derived value of a kept WAV's header: the full format block, and a
+// RIFF length that counts the trailer.
+WavHeaderFields kept_header(const TrackInfo* track, const KeptPlan* plan, const WavPiece& piece);
 
 // Writes one planned WAV at the destination's position: header, data (padded
 // to an even length when a chunk follows), smpl chunk. Returns 0, -31 (the

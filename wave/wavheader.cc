@@ -8,21 +8,50 @@ namespace {
 
 constexpr uint16_t kPcmFormat = 1;
 
-bool put_tag(FILE* f, const char (&tag)[5]) { return write_item(f, tag, 4); }
+// The widths of the header's fields, in their order; the short format block
+// has no block align and bits per sample (the 11th and 12th).
+constexpr uint32_t kFieldWidths[] = {4, 4, 4, 4, 4, 2, 2, 4, 4, 2, 2, 4, 4};
+constexpr int kBlockAlignField = 9;
+constexpr int kSampleBitsField = 10;
 
-bool put_le32(FILE* f, uint32_t v) {
-  uint8_t b[4];
-  store_le32(b, v);
-  return write_item(f, b, sizeof b);
-}
-
-bool put_le16(FILE* f, uint16_t v) {
-  uint8_t b[2];
-  store_le16(b, v);
-  return write_item(f, b, sizeof b);
+void put_tag_at(uint8_t* at, const char (&tag)[5]) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(tag[i]);
 }
 
 }  // namespace
+
+uint32_t encode_header(const TrackInfo* t, const WavHeaderFields& h, uint8_t out[kHeaderBytes]) {
+  const bool full_fmt = h.fmt_length == 16u;
+  uint8_t* at = out;
+  put_tag_at(at, "RIFF");
+  store_le32(at + 4, h.riff_length);
+  put_tag_at(at + 8, "WAVE");
+  put_tag_at(at + 12, "fmt ");
+  store_le32(at + 16, h.fmt_length);
+  store_le16(at + 20, kPcmFormat);
+  store_le16(at + 22, t->channels);
+  store_le32(at + 24, t->sample_rate);
+  store_le32(at + 28, h.byte_rate);
+  at += 32;
+  if (full_fmt) {
+    store_le16(at, h.block_align);
+    store_le16(at + 2, t->sample_bits);
+    at += 4;
+  }
+  put_tag_at(at, "data");
+  store_le32(at + 4, h.data_length);
+  return static_cast<uint32_t>(at + 8 - out);
+}
+
+WavHeaderFields derive_plain_header(const TrackInfo* t, uint32_t data_bytes, uint32_t trailer_bytes) {
+  WavHeaderFields h{};
+  h.block_align = header_block_align(t);
+  h.byte_rate = uint32_t{h.block_align} * t->sample_rate;  // wraps mod 2^32, as the header's
+  h.fmt_length = 16;
+  h.data_length = data_bytes;
+  h.riff_length = 4u /* "WAVE" */ + 8u + 16u /* fmt chunk */ + 8u /* data chunk header */ + data_bytes + trailer_bytes;
+  return h;
+}
 
 uint16_t header_block_align(const TrackInfo* t) {
   // The product is taken as a signed 32-bit value and divided with truncation
@@ -75,15 +104,19 @@ int derive_header(const TrackInfo* t, const Settings* s, WavHeaderFields* out) {
 }
 
 bool put_header(FILE* dst, const TrackInfo* t, const WavHeaderFields& h) {
+  uint8_t bytes[kHeaderBytes];
+  encode_header(t, h, bytes);
   const bool full_fmt = h.fmt_length == 16u;
   // One write per field, each checked before the next. A buffered stream may
   // accept the bytes and fail only when they reach the file, so the flush is
   // part of writing the header.
-  return put_tag(dst, "RIFF") && put_le32(dst, h.riff_length) && put_tag(dst, "WAVE") &&
-         put_tag(dst, "fmt ") && put_le32(dst, h.fmt_length) && put_le16(dst, kPcmFormat) &&
-         put_le16(dst, t->channels) && put_le32(dst, t->sample_rate) && put_le32(dst, h.byte_rate) &&
-         (!full_fmt || (put_le16(dst, h.block_align) && put_le16(dst, t->sample_bits))) &&
-         put_tag(dst, "data") && put_le32(dst, h.data_length) && flush_stream(dst);
+  const uint8_t* at = bytes;
+  for (int field = 0; field < static_cast<int>(sizeof kFieldWidths / sizeof kFieldWidths[0]); ++field) {
+    if (!full_fmt && (field == kBlockAlignField || field == kSampleBitsField)) continue;
+    if (!write_item(dst, at, kFieldWidths[field])) return false;
+    at += kFieldWidths[field];
+  }
+  return flush_stream(dst);
 }
 
 int wavheader(FILE* dst, const TrackInfo* t, const Settings* s) {

@@ -40,9 +40,18 @@ int derive_header(const TrackInfo* track, const Settings* settings, WavHeaderFie
 // line. A conversion asks this before it touches the destination.
 int check_header(const TrackInfo* track, int32_t loop_count);
 
-// Writes a header of the fields `h` (the format block short when its length
-// is 12) at the destination's position and flushes it. False when a write or
-// the flush failed. Prints nothing.
+// The fields of a header with the full format block for `data_bytes` of
+// sample data written once, followed by `trailer_bytes` of other chunks (a
+// pad byte, a smpl chunk) that the RIFF length counts.
+WavHeaderFields derive_plain_header(const TrackInfo* track, uint32_t data_bytes, uint32_t trailer_bytes);
+
+// The bytes of a header of the fields `h` (the format block short when its
+// length is 12), in the order of the table above: returns how many, 44 or 40.
+uint32_t encode_header(const TrackInfo* track, const WavHeaderFields& h, uint8_t out[kHeaderBytes]);
+
+// Writes the header of the fields `h` at the destination's position, one
+// write per field, and flushes it. False when a write or the flush failed.
+// Prints nothing.
 bool put_header(FILE* dst, const TrackInfo* track, const WavHeaderFields& h);
 
 // Writes the header at the destination's current position and flushes it.

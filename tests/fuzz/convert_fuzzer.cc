@@ -9,7 +9,9 @@
 // (the data and its loop sections; the data once and its smpl chunk; the
 // intro and the loop); a run refused before it writes (a malformed
 // container, a header or a plan that cannot be written) leaves every file
-// that was there as it was.
+// that was there as it was. Then the same run planned rather than written
+// prints the same and returns the same, and its plan carried out on the
+// input gives every byte of every file the writing run left.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -149,6 +151,32 @@ void check_kept(const uint8_t* src, size_t size, bool apart, const TrackInfo& t,
   check_kept_wav(loop, std::vector<uint8_t>(all.begin() + at, all.end()), nullptr, r);
 }
 
+// The run again, planned: the same text and result, and each planned WAV
+// carried out on the input is the file the writing run left under its name.
+void check_plan(const uint8_t* src, size_t size, Settings s, int kind, const std::string& text, int r) {
+  Files& f = files();
+  const std::vector<uint8_t> written[] = {contents(f.dst), contents(f.intro), contents(f.loop)};
+  std::fflush(stdout);
+  reset(f.out, nullptr, 0);
+  const FileOps ops{open_memfd, close_file, nullptr, kStreamBufferBytes};
+  TrackInfo track{};
+  OutputPlan plan;
+  const int planned = kind == 0 ? convert_with(&s, ops, &track, &plan) : convert_kept(&s, ops, &track, kind == 2, &plan);
+  std::fflush(stdout);
+  const std::vector<uint8_t> printed = contents(f.out);
+  if (planned != r) fail("the planned run's result differs", planned);
+  if (std::string(printed.begin(), printed.end()) != text) fail("the planned run printed otherwise", r);
+  for (int i = 0; i < plan.count; ++i) {
+    const std::string& name = plan.names[i];
+    const std::vector<uint8_t>& file = written[name == "dst - intro.wav" ? 1 : name == "dst - loop.wav" ? 2 : 0];
+    const uint64_t n = carry_out(&plan.wavs[i], src, size, nullptr, 0);
+    if (n != file.size()) fail("a planned WAV's length differs from the written one", r);
+    std::vector<uint8_t> made(file.size());
+    carry_out(&plan.wavs[i], src, size, made.data(), made.size());
+    if (made != file) fail("a planned WAV's bytes differ from the written ones", r);
+  }
+}
+
 int error_lines(const std::string& text) {
   int n = 0;
   for (size_t at = 0; at < text.size();) {
@@ -183,6 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const FileOps ops{open_memfd, close_file, nullptr, kStreamBufferBytes};
   TrackInfo track{};
+  const Settings asked = s;  // the run may lower the loop count
   int r = kind == 0 ? convert_with(&s, ops) : convert_kept(&s, ops, &track, kind == 2);
   std::fflush(stdout);
   std::vector<uint8_t> printed = contents(f.out);
@@ -201,9 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (kind != 0 && r == 0) {
     check_kept(data, size, kind == 2, track, r);
-    return 0;
-  }
-  if (r == 0) {
+  } else if (r == 0) {
     // The reader again, on its own stream, tells where the data lies.
     TrackInfo t{};
     FILE* again = open_memfd(nullptr, "src", "rb");
@@ -213,5 +240,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (walk != 0) fail("the walk did not repeat", walk);
     check_output(data, size, s, t, r);
   }
+  check_plan(data, size, asked, kind, text, r);
   return 0;
 }
