@@ -22,39 +22,46 @@ set(kelvor_wasm_options -sALLOW_MEMORY_GROWTH=1 -sABORTING_MALLOC=0 -sFORCE_FILE
 
 set_target_properties(kelvor PROPERTIES SUFFIX .js)
 target_link_options(kelvor PRIVATE ${kelvor_wasm_options} -sSINGLE_FILE=1 -sNODERAWFS=1 -sENVIRONMENT=node
-                    --pre-js ${CMAKE_SOURCE_DIR}/web/node_names.js)
-set_target_properties(kelvor PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/node_names.js)
+                    --pre-js ${CMAKE_SOURCE_DIR}/web/core/node_names.js)
+set_target_properties(kelvor PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/core/node_names.js)
 
-# The page's converter: a module factory that the worker instantiates afresh
-# for each file, runs the command line in (kelvor_page_run, main's run with
-# its facts) and reads the WAV back from. The WebAssembly
-# stays a file of its own, which the page carries once and the worker
-# compiles once; every instance is made from that compiled module.
-add_executable(kelvor_worker_module web/page_api.cc web/track_facts.cc web/peak_blocks.cc web/same_bytes.cc)  # no main: the page calls the run
-# The waveforms' pass over every sample and the check of a WAV's repetitions
-# run in vector instructions, which every current browser has.
-set_source_files_properties(web/peak_blocks.cc web/same_bytes.cc PROPERTIES COMPILE_OPTIONS "-msimd128;-O3")
+# The page's converter: a module factory that the worker instantiates (and
+# keeps for the next file while the files are small), and runs the command
+# line in with its WAVs planned rather than written (kelvor_page_plan); the
+# worker carries the plan out on the dropped file. The WebAssembly stays a
+# file of its own, which the page carries once and the worker compiles once;
+# every instance is made from that compiled module. It also loads in Node,
+# where the unit tests hold the page's carrying out of a plan to the native
+# command line's bytes.
+add_executable(kelvor_worker_module web/core/page_api.cc web/core/run_json.cc web/core/track_facts.cc
+               web/core/peak_blocks.cc)  # no main: the page calls the run
+# The waveforms' pass over every sample runs in vector instructions, which
+# every current browser has.
+set_source_files_properties(web/core/peak_blocks.cc PROPERTIES COMPILE_OPTIONS "-msimd128;-O3")
 target_link_libraries(kelvor_worker_module PRIVATE kelvor_core)
 set_target_properties(kelvor_worker_module PROPERTIES SUFFIX .js OUTPUT_NAME kelvor-module)
-target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker
+target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker,node
                     -sMODULARIZE=1 -sEXPORT_NAME=createKelvor --no-entry -sTOTAL_STACK=256KB -sINITIAL_MEMORY=1MB
                     -sEXPORTED_FUNCTIONS=_malloc,_free
                     -sEXPORTED_RUNTIME_METHODS=FS,stringToUTF8,UTF8ToString,lengthBytesUTF8,getValue,setValue)
 
-# The page: its sources inlined into one file with the module and the zip library.
-set(KELVOR_ZIP_LIBRARY ${CMAKE_SOURCE_DIR}/node_modules/client-zip/index.js)
-if(NOT EXISTS ${KELVOR_ZIP_LIBRARY})
-  message(FATAL_ERROR "the page bundles client-zip: run 'npm ci' in ${CMAKE_SOURCE_DIR} first")
-endif()
-file(GLOB kelvor_page_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/web/*)
+# The page: its modules bundled (esbuild follows their imports, the zip
+# library's among them) and inlined into one file with the module.
+foreach(package client-zip esbuild)
+  if(NOT EXISTS ${CMAKE_SOURCE_DIR}/node_modules/${package}/package.json)
+    message(FATAL_ERROR "the page's build needs ${package}: run 'npm ci' in ${CMAKE_SOURCE_DIR} first")
+  endif()
+endforeach()
+file(GLOB_RECURSE kelvor_page_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/web/*.js ${CMAKE_SOURCE_DIR}/web/*.html
+     ${CMAKE_SOURCE_DIR}/web/*.css ${CMAKE_SOURCE_DIR}/web/*.mjs)
 find_program(NODE_EXECUTABLE node REQUIRED)
 add_custom_command(
   OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html
   COMMAND ${NODE_EXECUTABLE} ${CMAKE_SOURCE_DIR}/web/build.mjs
           --module $<TARGET_FILE:kelvor_worker_module>
-          --wasm $<TARGET_FILE_DIR:kelvor_worker_module>/kelvor-module.wasm --zip ${KELVOR_ZIP_LIBRARY}
+          --wasm $<TARGET_FILE_DIR:kelvor_worker_module>/kelvor-module.wasm
           --out ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html
-  DEPENDS kelvor_worker_module ${kelvor_page_sources} ${KELVOR_ZIP_LIBRARY}
+  DEPENDS kelvor_worker_module ${kelvor_page_sources} ${CMAKE_SOURCE_DIR}/package-lock.json
           ${CMAKE_SOURCE_DIR}/VERSION ${CMAKE_SOURCE_DIR}/RELEASE ${CMAKE_SOURCE_DIR}/LICENSE
   COMMENT "Inlining the page kelvor.html")
 add_custom_target(kelvor_page ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html)

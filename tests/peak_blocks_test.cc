@@ -1,6 +1,6 @@
 // The waveform's block extremes, in every sample format, against samples of
 // known value written byte by byte in the file's order.
-#include "web/peak_blocks.h"
+#include "web/core/peak_blocks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,7 @@
 // The facts the page shows come from the converter's own run.
-#include "web/track_facts.h"
+#include "web/core/track_facts.h"
+
+#include "web/core/run_json.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -84,6 +86,43 @@ TEST(RunFacts, TheRunsOwnLoopCountAndRefusals) {
   Facts missing = run(Bytes{}, "-l2");
   EXPECT_EQ(missing.result, -22);
   EXPECT_EQ(missing.values[kTrkMark], 0u);
+}
+
+// The JSON the page reads a run from: the facts under their names, the plan
+// of each WAV, and the sound once for players.
+TEST(RunJson, FactsByNameAndEveryPlan) {
+  char dir[] = "/tmp/kelvor-json-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string src = std::string(dir) + "/in.zq";
+  const std::string dst = std::string(dir) + "/a \"b\"\t.wav";  // a quote and a tab in the name
+  FILE* out = std::fopen(src.c_str(), "wb");
+  const Bytes small = small_container();
+  std::fwrite(small.data(), small.size(), 1, out);
+  std::fclose(out);
+  auto json_of = [&](const char* option, OutputKind kind, int* result) {
+    const char* argv[] = {"kelvor", src.c_str(), dst.c_str(), option};
+    RunReport report;
+    OutputPlan plan;
+    CaptureStdout quiet;
+    *result = kelvor_run(4, argv, &report, kind, &plan);
+    return run_json(report, plan, *result);
+  };
+  int result = 0;
+  const std::string json = json_of("-l2", OutputKind::kUnrolled, &result);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(json.rfind("{\"facts\":{\"total_size\":76,\"trk_offset\":8,\"trk_mark\":1,\"data_offset\":36,", 0), 0u) << json;
+  EXPECT_NE(json.find("\"header_result\":0,\"frames\":2,\"has_loop\":1,\"loop_start_frame\":1,\"loop_end_frame\":2}"),
+            std::string::npos) << json;
+  EXPECT_NE(json.find("\"name\":\"" + std::string(dir) + "/a \\\"b\\\"\\u0009.wav\",\"playable\":true,\"bytes\":56,"
+                      "\"head\":[82,73,70,70,48,0,0,0,"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"extents\":[[44,8,1],[48,4,1]],\"tail\":[]}],\"once\":{\"name\":\"\",\"playable\":true,\"bytes\":52,"),
+            std::string::npos) << json;
+  // The short format block: a WAV that players cannot read.
+  const std::string short_format = json_of("-x", OutputKind::kUnrolled, &result);
+  EXPECT_NE(short_format.find("\"playable\":false,\"bytes\":52,"), std::string::npos) << short_format;
+  std::remove(src.c_str());
+  std::remove(dst.c_str());
+  ::rmdir(dir);
 }
 
 }  // namespace

@@ -1,7 +1,16 @@
-#include "web/track_facts.h"
+#include "web/core/track_facts.h"
 
 #include "wave/kept_loop.h"
 #include "wave/wavheader.h"
+
+const char* const kFactNames[kRunFacts] = {
+    "total_size",  "trk_offset",  "trk_mark",   "data_offset",
+    "data_bytes",  "sample_rate", "channels",   "frame_bits",
+    "sample_bits", "slp_offset",  "loop_mark",  "loop_start",
+    "loop_count",
+    "block_align", "byte_rate",   "data_length",
+    "header_result",
+    "frames",      "has_loop",    "loop_start_frame", "loop_end_frame"};
 
 void run_facts(const RunReport& report, uint32_t out[kRunFacts]) {
   const TrackInfo& t = report.track;

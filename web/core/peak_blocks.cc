@@ -1,4 +1,4 @@
-#include "web/peak_blocks.h"
+#include "web/core/peak_blocks.h"
 
 #include <bit>
 #include <cstring>

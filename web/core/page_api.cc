@@ -1,0 +1,70 @@
+// What the page asks of the converter, compiled into the page's module. Each
+// function writes into buffers that the caller owns.
+#include <emscripten.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/cmdline.h"
+#include "app/convert.h"
+#include "app/kelvor_main.h"
+#include "web/core/peak_blocks.h"
+#include "web/core/run_json.h"
+
+namespace {
+
+// `text` NUL-terminated into `out`; its length, or -1 when it does not fit
+// in `size` bytes.
+int copy_out(const std::string& text, char* out, int size) {
+  if (size <= 0 || text.size() >= static_cast<size_t>(size)) return -1;
+  std::memcpy(out, text.c_str(), text.size() + 1);
+  return static_cast<int>(text.size());
+}
+
+}  // namespace
+
+// Every name a run of `kind` (see kelvor_page_plan) may write for the source
+// `src` given without a destination: the derived destination first, then,
+// for the intro and the loop apart, their two names; one a line, in `out`.
+// Returns the length, or -1 when they do not fit in `size` bytes.
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_output_names(const char* src, int kind, char* out, int size) {
+  const std::string dst = derive_dst_name(src);
+  std::string names = dst;
+  if (kind == static_cast<int>(OutputKind::kIntroAndLoop)) {
+    for (const char* suffix : {" - intro", " - loop"}) names += "\n" + kept_output_name(dst, suffix);
+  }
+  return copy_out(names, out, size);
+}
+
+// One run of the command line, `argv` holding `argc` arguments, the program
+// name first, exactly as main would get them, for the output `kind` (0 the
+// loop unrolled, 1 the loop points kept, 2 the intro and the loop apart:
+// app/kelvor_main.h), its WAVs planned rather than written: it prints what
+// the command line prints and returns main's result, or -2 for a kind it
+// does not know. The run's facts and plans go as JSON (web/core/run_json.h)
+// into `json`, which holds `size` bytes; `*json_length` is the JSON's
+// length, which, when it is `size` or more, did not fit: the run is then to
+// be made again with room for it. Every byte the run printed has reached
+// standard output when it returns.
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_plan(int argc, const char* const* argv, int kind, char* json, int size,
+                                                     int* json_length) {
+  if (kind < 0 || kind > static_cast<int>(OutputKind::kIntroAndLoop)) return -2;
+  RunReport report;
+  OutputPlan plan;
+  const int result = kelvor_run(argc, argv, &report, static_cast<OutputKind>(kind), &plan);
+  std::fflush(stdout);
+  const std::string text = run_json(report, plan, result);
+  *json_length = static_cast<int>(text.size());
+  copy_out(text, json, size);
+  return result;
+}
+
+// The extremes of each block of `block_frames` frames of the PCM at `pcm`
+// (see web/core/peak_blocks.h), into `low` and `high`. Returns the blocks.
+extern "C" EMSCRIPTEN_KEEPALIVE uint32_t kelvor_block_extremes(const uint8_t* pcm, uint32_t frames, uint32_t channels,
+                                                               uint32_t bits, uint32_t block_frames, float* low,
+                                                               float* high) {
+  return block_extremes(pcm, frames, channels, bits, block_frames, low, high);
+}

@@ -1,0 +1,82 @@
+#include "web/core/run_json.h"
+
+#include <cstdio>
+
+#include "web/core/track_facts.h"
+
+namespace {
+
+void put_string(std::string* out, const std::string& text) {
+  *out += '"';
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      *out += '\\';
+      *out += c;
+    } else if (u < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+      *out += escaped;
+    } else {
+      *out += c;  // UTF-8 passes as it is
+    }
+  }
+  *out += '"';
+}
+
+void put_bytes(std::string* out, const uint8_t* bytes, uint32_t n) {
+  *out += '[';
+  for (uint32_t i = 0; i < n; ++i) {
+    if (i > 0) *out += ',';
+    *out += std::to_string(bytes[i]);
+  }
+  *out += ']';
+}
+
+void put_wav(std::string* out, const std::string& name, const WavPlan& wav) {
+  uint64_t bytes = uint64_t{wav.head_bytes} + wav.tail_bytes;
+  for (int i = 0; i < wav.extent_count; ++i) bytes += uint64_t{wav.extents[i].length} * wav.extents[i].repeats;
+  *out += "{\"name\":";
+  put_string(out, name);
+  *out += ",\"playable\":";
+  *out += wav.full_format != 0 ? "true" : "false";
+  *out += ",\"bytes\":" + std::to_string(bytes) + ",\"head\":";
+  put_bytes(out, wav.head, wav.head_bytes);
+  *out += ",\"extents\":[";
+  for (int i = 0; i < wav.extent_count; ++i) {
+    const SourceExtent& e = wav.extents[i];
+    if (i > 0) *out += ',';
+    *out += '[' + std::to_string(e.offset) + ',' + std::to_string(e.length) + ',' + std::to_string(e.repeats) + ']';
+  }
+  *out += "],\"tail\":";
+  put_bytes(out, wav.tail, wav.tail_bytes);
+  *out += '}';
+}
+
+}  // namespace
+
+std::string run_json(const RunReport& report, const OutputPlan& plan, int result) {
+  uint32_t facts[kRunFacts];
+  run_facts(report, facts);
+  std::string out = "{\"facts\":{";
+  for (int i = 0; i < kRunFacts; ++i) {
+    if (i > 0) out += ',';
+    put_string(&out, kFactNames[i]);
+    // The header's refusal is a negative code; every other fact is unsigned.
+    const bool refusal = std::string(kFactNames[i]) == "header_result";
+    out += ':' + (refusal ? std::to_string(static_cast<int32_t>(facts[i])) : std::to_string(facts[i]));
+  }
+  out += "},\"wavs\":[";
+  for (int i = 0; i < plan.count; ++i) {
+    if (i > 0) out += ',';
+    put_wav(&out, plan.names[i], plan.wavs[i]);
+  }
+  out += "],\"once\":";
+  if (result == 0 && plan.count > 0) {
+    put_wav(&out, "", plan.sound_once);
+  } else {
+    out += "null";
+  }
+  out += '}';
+  return out;
+}

@@ -1,0 +1,22 @@
+// A run for the page, as JSON: its facts by name (web/core/track_facts.h) and
+// the plan of every WAV it would write (app/convert.h), which the page
+// carries out on the file it was given.
+//
+//   { "facts": { "total_size": 76, ... },
+//     "wavs": [ { "name": "a.wav", "playable": true, "bytes": 56,
+//                 "head": [82, 73, ...], "extents": [[44, 8, 1], [48, 4, 1]],
+//                 "tail": [] } ],
+//     "once": { ... } or null }
+//
+// `extents` are [offset, length, repeats] of the source; `bytes` is the
+// WAV's length; `playable` says its format block has the bits per sample;
+// `once` is the sound heard once under a plain header, for players, when
+// the run succeeded.
+#pragma once
+
+#include <string>
+
+#include "app/convert.h"
+#include "app/kelvor_main.h"
+
+std::string run_json(const RunReport& report, const OutputPlan& plan, int result);
