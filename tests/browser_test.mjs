@@ -697,28 +697,6 @@ test('a folder of 10,000 other files and 4 containers, two of one WAV name', asy
     'loops.csv', 'loops.json']);
 });
 
-test('a dropped folder is walked to the end of every listing', async () => {
-  // Chromium lists at most 100 entries a call; a folder of 250 needs three calls and a fourth that is empty.
-  const found = await page.evaluate(async () => {
-    const file = (name) => ({ isFile: true, isDirectory: false, name, fullPath: '/big/' + name,
-      file: (done) => done(new File(['x'], name)) });
-    const names = [...Array(250).keys()].map((i) => `t${String(i).padStart(3, '0')}.${i % 50 ? 'zq' : 'ogg'}`);
-    const big = { isFile: false, isDirectory: true, name: 'big', fullPath: '/big', createReader() {
-      let at = 0;
-      return { readEntries(done) { const some = names.slice(at, at + 100).map(file); at += some.length; setTimeout(() => done(some)); } };
-    } };
-    const loose = new File(['y'], 'loose.bin');
-    const items = [{ kind: 'file', webkitGetAsEntry: () => big, getAsFile: () => null },
-      { kind: 'file', webkitGetAsEntry: () => null, getAsFile: () => loose }];
-    const result = await KelvorGather.fromDrop({ items });
-    return { paths: result.files.map((f) => f.path), skipped: result.skipped };
-  });
-  assert.equal(found.skipped, 5);
-  assert.equal(found.paths.length, 246);
-  assert.equal(found.paths[0], 'big/t001.zq');
-  assert.equal(found.paths.at(-1), 'loose.bin', 'a file dropped on its own is taken whatever its name');
-});
-
 test('Stop ends the batch after the files in progress; what is done stays listed', async () => {
   await clear(page);
   await onNextRead(page, { delay: 700 });  // each worker's first file takes a while to read

@@ -3,10 +3,9 @@
 //
 //   node --test tests/loop_list_test.mjs
 import assert from 'node:assert/strict';
-import { createRequire } from 'node:module';
 import { test } from 'node:test';
 
-const KelvorLoopList = createRequire(import.meta.url)('../web/loop_list.js');
+import * as KelvorLoopList from '../web/shared/loop_list.js';
 
 const facts = { sample_rate: 48000, channels: 1, sample_bits: 24, block_align: 3, frames: 96000, has_loop: 1,
   loop_start_frame: 1, loop_end_frame: 96000 };

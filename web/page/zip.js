@@ -3,42 +3,39 @@
 // which writes ZIP64 records where sizes or offsets need them, so a batch has
 // no size limit. Where the browser can save to a file of the user's choice
 // the stream goes straight there; elsewhere it becomes one Blob.
-'use strict';
+import { downloadZip } from 'client-zip';
 
-const KelvorZip = (() => {
-  function archive(entries) {
-    return ClientZip.downloadZip(entries.map(({ name, blob }) => ({ name, input: blob, lastModified: new Date() })));
+function archive(entries) {
+  return downloadZip(entries.map(({ name, blob }) => ({ name, input: blob, lastModified: new Date() })));
+}
+
+export function download(blob, name) {
+  const url = URL.createObjectURL(blob);
+  const link = document.createElement('a');
+  link.href = url;
+  link.download = name;
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(url), 60000);
+}
+
+// Resolves to 'saved', 'downloaded' or 'cancelled'.
+export async function save(entries, name) {
+  if (typeof showSaveFilePicker !== 'function') {
+    download(await archive(entries).blob(), name);
+    return 'downloaded';
   }
-
-  function download(blob, name) {
-    const url = URL.createObjectURL(blob);
-    const link = document.createElement('a');
-    link.href = url;
-    link.download = name;
-    document.body.append(link);
-    link.click();
-    link.remove();
-    setTimeout(() => URL.revokeObjectURL(url), 60000);
+  let handle;
+  try {
+    handle = await showSaveFilePicker({
+      suggestedName: name, types: [{ description: 'Zip archive', accept: { 'application/zip': ['.zip'] } }],
+    });
+  } catch (error) {
+    if (error.name === 'AbortError') return 'cancelled';
+    throw error;
   }
+  await archive(entries).body.pipeTo(await handle.createWritable());
+  return 'saved';
+}
 
-  // Resolves to 'saved', 'downloaded' or 'cancelled'.
-  async function save(entries, name) {
-    if (typeof showSaveFilePicker !== 'function') {
-      download(await archive(entries).blob(), name);
-      return 'downloaded';
-    }
-    let handle;
-    try {
-      handle = await showSaveFilePicker({
-        suggestedName: name, types: [{ description: 'Zip archive', accept: { 'application/zip': ['.zip'] } }],
-      });
-    } catch (error) {
-      if (error.name === 'AbortError') return 'cancelled';
-      throw error;
-    }
-    await archive(entries).body.pipeTo(await handle.createWritable());
-    return 'saved';
-  }
-
-  return { save, download };
-})();

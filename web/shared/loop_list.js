@@ -1,91 +1,86 @@
 // The loop list of a batch: one line per converted file, with its WAVs and
 // where its loop lies, in frames and in seconds, for the engines and editors
 // that the WAVs go into. loops.csv for spreadsheets, loops.json for scripts.
-// Every number is the run's (web/track_facts.h): the reader's record and the
+// Every number is the run's (web/core/track_facts.h): the reader's record and the
 // track in frames; seconds are frames over the sample rate. The loop end is
 // the frame after the loop's last, which is also the data's length.
-'use strict';
+import { write } from './folder_output.js';
+import { kindOf } from './kinds.js';
 
-const KelvorLoopList = (() => {
-  const COLUMNS = ['path', 'output', 'wav', 'wav_2', 'rate', 'channels', 'bits', 'block_align', 'frames',
-    'loop_start_frame', 'loop_end_frame', 'loop_start_seconds', 'loop_end_seconds'];
-  // The output kinds by the names that rows and the list give them.
-  const KIND_NAMES = { unrolled: 'loop unrolled', kept: 'loop points kept', apart: 'intro and loop apart' };
-  const JSON_FORMAT = 'kelvor loop list 1';
+const COLUMNS = ['path', 'output', 'wav', 'wav_2', 'rate', 'channels', 'bits', 'block_align', 'frames',
+  'loop_start_frame', 'loop_end_frame', 'loop_start_seconds', 'loop_end_seconds'];
+const JSON_FORMAT = 'kelvor loop list 1';
 
-  const seconds = (frame, rate) => (rate > 0 ? Number((frame / rate).toFixed(6)) : null);
+const seconds = (frame, rate) => (rate > 0 ? Number((frame / rate).toFixed(6)) : null);
 
-  // One file's line: `entry` is { path, outputs, output, facts }.
-  function line({ path, outputs, output, facts }) {
-    const loop = facts.has_loop ? { start_frame: facts.loop_start_frame, end_frame: facts.loop_end_frame,
-      start_seconds: seconds(facts.loop_start_frame, facts.sample_rate),
-      end_seconds: seconds(facts.loop_end_frame, facts.sample_rate) } : null;
-    return { path, output: KIND_NAMES[output], wavs: outputs, rate: facts.sample_rate, channels: facts.channels,
-      bits: facts.sample_bits, block_align: facts.block_align, frames: facts.frames, loop };
-  }
+// One file's line: `entry` is { path, outputs, output, facts }.
+function line({ path, outputs, output, facts }) {
+  const loop = facts.has_loop ? { start_frame: facts.loop_start_frame, end_frame: facts.loop_end_frame,
+    start_seconds: seconds(facts.loop_start_frame, facts.sample_rate),
+    end_seconds: seconds(facts.loop_end_frame, facts.sample_rate) } : null;
+  return { path, output: kindOf(output).name, wavs: outputs, rate: facts.sample_rate, channels: facts.channels,
+    bits: facts.sample_bits, block_align: facts.block_align, frames: facts.frames, loop };
+}
 
-  function json(entries) {
-    return JSON.stringify({ format: JSON_FORMAT, files: entries.map(line) }, null, 2) + '\n';
-  }
+export function json(entries) {
+  return JSON.stringify({ format: JSON_FORMAT, files: entries.map(line) }, null, 2) + '\n';
+}
 
-  // A cell as RFC 4180 has it: quoted when it holds a comma, a quote or a line break.
-  const cell = (value) => {
-    const text = value === null || value === undefined ? '' : String(value);
-    return /[",\r\n]/.test(text) ? `"${text.replace(/"/g, '""')}"` : text;
-  };
+// A cell as RFC 4180 has it: quoted when it holds a comma, a quote or a line break.
+const cell = (value) => {
+  const text = value === null || value === undefined ? '' : String(value);
+  return /[",\r\n]/.test(text) ? `"${text.replace(/"/g, '""')}"` : text;
+};
 
-  function csv(entries) {
-    const rows = entries.map(line).map((l) => [l.path, l.output, l.wavs[0], l.wavs[1], l.rate, l.channels, l.bits,
-      l.block_align, l.frames, l.loop && l.loop.start_frame, l.loop && l.loop.end_frame,
-      l.loop && l.loop.start_seconds, l.loop && l.loop.end_seconds]);
-    return [COLUMNS, ...rows].map((row) => row.map(cell).join(',')).join('\r\n') + '\r\n';
-  }
+export function csv(entries) {
+  const rows = entries.map(line).map((l) => [l.path, l.output, l.wavs[0], l.wavs[1], l.rate, l.channels, l.bits,
+    l.block_align, l.frames, l.loop && l.loop.start_frame, l.loop && l.loop.end_frame,
+    l.loop && l.loop.start_seconds, l.loop && l.loop.end_seconds]);
+  return [COLUMNS, ...rows].map((row) => row.map(cell).join(',')).join('\r\n') + '\r\n';
+}
 
-  // True when `text` (a file's first bytes) is a loop list of ours, which
-  // the next one may replace.
-  function isLoopList(text) {
-    return text.startsWith(COLUMNS.join(',') + '\r\n') || text.includes(`"format": "${JSON_FORMAT}"`);
-  }
+// True when `text` (a file's first bytes) is a loop list of ours, which
+// the next one may replace.
+export function isLoopList(text) {
+  return text.startsWith(COLUMNS.join(',') + '\r\n') || text.includes(`"format": "${JSON_FORMAT}"`);
+}
 
-  const FILES = { 'loops.csv': ['text/csv', csv], 'loops.json': ['application/json', json] };
+const FILES = { 'loops.csv': ['text/csv', csv], 'loops.json': ['application/json', json] };
 
-  // The list `name` (loops.csv or loops.json) of `entries` as a Blob.
-  function blob(name, entries) {
-    return new Blob([FILES[name][1](entries)], { type: FILES[name][0] });
-  }
+// The list `name` (loops.csv or loops.json) of `entries` as a Blob.
+export function blob(name, entries) {
+  return new Blob([FILES[name][1](entries)], { type: FILES[name][0] });
+}
 
-  // Writes both lists of `entries` into `folder` (a FileSystemDirectoryHandle)
-  // in place of the last ones. A file of either name there that is no loop
-  // list of ours is left as it is. Returns what went wrong, one sentence
-  // each.
-  async function writeInto(folder, entries) {
-    const problems = [];
-    for (const name of Object.keys(FILES)) {
-      try {
-        const there = await firstText(folder, name);
-        if (there !== null && !isLoopList(there)) {
-          problems.push(`"${folder.name}/${name}" is not a loop list of kelvor's: it was left as it was.`);
-          continue;
-        }
-        await FolderOutput.write(folder, name, new Uint8Array(await blob(name, entries).arrayBuffer()));
-      } catch (error) {
-        problems.push(`"${folder.name}/${name}" could not be written: ${error && error.message ? error.message : error}`);
-      }
-    }
-    return problems;
-  }
-
-  // The first bytes of `name` in `folder` as text; null when there is no such file.
-  async function firstText(folder, name) {
+// Writes both lists of `entries` into `folder` (a FileSystemDirectoryHandle)
+// in place of the last ones. A file of either name there that is no loop
+// list of ours is left as it is. Returns what went wrong, one sentence
+// each.
+export async function writeInto(folder, entries) {
+  const problems = [];
+  for (const name of Object.keys(FILES)) {
     try {
-      return await (await (await folder.getFileHandle(name)).getFile()).slice(0, 512).text();
+      const there = await firstText(folder, name);
+      if (there !== null && !isLoopList(there)) {
+        problems.push(`"${folder.name}/${name}" is not a loop list of kelvor's: it was left as it was.`);
+        continue;
+      }
+      await write(folder, name, blob(name, entries));
     } catch (error) {
-      if (error.name === 'NotFoundError') return null;
-      throw error;
+      problems.push(`"${folder.name}/${name}" could not be written: ${error && error.message ? error.message : error}`);
     }
   }
+  return problems;
+}
 
-  return { csv, json, isLoopList, blob, writeInto, NAMES: Object.keys(FILES), KIND_NAMES };
-})();
+// The first bytes of `name` in `folder` as text; null when there is no such file.
+async function firstText(folder, name) {
+  try {
+    return await (await (await folder.getFileHandle(name)).getFile()).slice(0, 512).text();
+  } catch (error) {
+    if (error.name === 'NotFoundError') return null;
+    throw error;
+  }
+}
 
-if (typeof module === 'object') module.exports = KelvorLoopList;
+export const NAMES = Object.keys(FILES);

@@ -1,0 +1,75 @@
+// What a row says, as text: the settings a file was queued with, the track's
+// facts as the converter's run found them, and the failures of the browser
+// in plain words. Every fact is the run's (web/core/track_facts.h).
+import { kindOf } from '../shared/kinds.js';
+import { count, seconds } from '../shared/text.js';
+
+// What the row says of the settings it was queued with.
+export function settingsText(settings) {
+  const kind = kindOf(settings.output);
+  const parts = [kind.name];
+  if (kind.unrolls) parts.push(`loop count ${settings.loopCount}`);
+  if (kind.unrolls && settings.shortFormat) parts.push('short format block (-x)');
+  parts.push(settings.folder ? `into "${settings.folder.name}"` : 'as a download');
+  return parts.join(' · ');
+}
+
+// The track's facts from a run that made its WAVs: the reader's record, the
+// loop count it converted with, the header's values for that count. A loop
+// kept rather than unrolled is heard once in each WAV. Null without a track.
+// { text, summary (what the waveform shows, for screen readers), hasLoop }.
+export function describe(facts, output) {
+  if (!facts || !facts.trk_mark) return null;
+  const kind = kindOf(output);
+  const rate = facts.byte_rate;
+  const hasLoop = facts.has_loop === 1 && rate > 0;
+  const parts = format(facts);
+  let summary = 'no loop information: the sound is heard once';
+  if (!facts.loop_mark) parts.push('no loop information');
+  else if (facts.loop_start > facts.data_bytes) parts.push('loop start past the data');
+  else if (!facts.has_loop) parts.push('no loop section');
+  if (hasLoop) {
+    parts.push(...loopParts(facts));
+    summary = `loop from ${seconds(facts.loop_start / rate)} to ${seconds(facts.data_bytes / rate)}, ` + (kind.unrolls
+      ? `heard ${count(facts.loop_count)} time${facts.loop_count === 1 ? '' : 's'}` : 'kept');
+  }
+  if (kind.unrolls && facts.loop_count > 0) parts.push(`loop count ${count(facts.loop_count)}`);
+  if (rate > 0 && facts.header_result === 0) parts.push(`${seconds(facts.data_length / rate)} in all`);
+  return { text: parts.join(' · '), summary, hasLoop };
+}
+
+// What the reader found of a file whose run failed: the format, and the
+// loop where its chunk was read. Nothing of a WAV: none was made.
+export function describeRead(facts) {
+  if (!facts || !facts.trk_mark) return null;
+  const parts = format(facts);
+  if (facts.loop_mark && facts.loop_start > facts.data_bytes) parts.push('loop start past the data');
+  else if (facts.has_loop && facts.byte_rate > 0) parts.push(...loopParts(facts));
+  return 'Read from the file: ' + parts.join(' · ');
+}
+
+const format = (facts) => [`${facts.channels} ch`, `${count(facts.sample_rate)} Hz`, `${facts.sample_bits} bit`];
+const loopParts = (facts) => [`intro ${seconds(facts.loop_start / facts.byte_rate)}`,
+  `loop ${seconds((facts.data_bytes - facts.loop_start) / facts.byte_rate)}`];
+
+// The WAVs a run made, with their sizes, and the length of an unrolled one.
+export function outputText(wavs, facts, output) {
+  const length = kindOf(output).unrolls && facts.byte_rate ? `, ${seconds(facts.data_length / facts.byte_rate)}` : '';
+  return wavs.map((wav) => `${wav.name}: ${count(wav.size)} bytes`).join(', ') + length;
+}
+
+export const STATUS = {
+  waiting: 'waiting', converting: 'converting', converted: 'converted', warned: 'converted, with a warning',
+  empty: 'no track: nothing to convert', stopped: 'not converted: stopped',
+};
+
+// A failure of the browser rather than of the run, by protocol.js's names.
+export const FAILURES = {
+  start: (detail) => 'The converter could not be started in this browser: ' + detail,
+  memory: () => 'This file is too large for the memory of this browser. Convert it with the kelvor command line.',
+  unreadable: () => 'This file could not be read: it was moved, changed or deleted since it was chosen, ' +
+    'or it is too large for the memory of this browser.',
+  write: (detail) => 'The WAV could not be written to the output folder: ' + detail,
+  internal: (detail) => 'The conversion stopped unexpectedly: ' + detail,
+  lost: (detail) => 'The converter stopped before this file was done: ' + detail,
+};

@@ -1,0 +1,39 @@
+// The messages between the page's worker pool (web/page/pool.js) and its
+// workers (web/worker/main.js): every message is made by one of these
+// functions, on the side that sends it, and told apart by its `type`.
+//
+// To a worker:
+//   module     the compiled WebAssembly, sent first
+//   job        a file to convert: `args` as the command line gets them after
+//              its name, `kind` the output kind's code (web/shared/kinds.js),
+//              `output` null for WAVs handed back as Blobs, else { folder
+//              (a FileSystemDirectoryHandle), subfolders } to write them into
+//   stop       lets go of every job not yet started
+//
+// From a worker, for each job: `started` when its conversion starts, then
+// exactly one of
+//   done       the run's messages (`printed`, bytes), result (`status`) and
+//              facts (web/core/run_json.h); for a run that made WAVs, `wavs`
+//              ({ name, size, playable, and `blob`, or `written`: its path in
+//              the output folder }), `once` (the sound once under a plain
+//              header, a Blob, for players), `peaks` for the waveform, and
+//              `writeFailure` when the folder refused a WAV; `timing`, the
+//              milliseconds of each stage
+//   discarded  a stop came before it started
+//   failed     no run could be made: `failure` is 'start', 'memory',
+//              'unreadable', 'write' or 'internal' (and, made by the pool,
+//              'lost' for a worker that died or fell silent), `detail` the
+//              browser's words
+
+export const toWorker = {
+  module: (module) => ({ type: 'module', module }),
+  job: (id, { file, args, kind, output }) => ({ type: 'job', id, file, args, kind, output }),
+  stop: () => ({ type: 'stop' }),
+};
+
+export const fromWorker = {
+  started: (id) => ({ type: 'started', id }),
+  done: (id, reply) => ({ type: 'done', id, ...reply }),
+  discarded: (id) => ({ type: 'discarded', id }),
+  failed: (id, failure, detail) => ({ type: 'failed', id, failure, detail }),
+};

@@ -1,0 +1,113 @@
+// The converter's instance, as the worker (and the unit tests, in Node) use
+// it: made from the compiled module with standard output caught byte by
+// byte, and the calls of web/core/page_api.cc with their arguments laid out
+// in its memory.
+
+// An instance of `createKelvor` (the module factory) made from the compiled
+// WebAssembly `module`, whose standard output goes to `sink.printed`.
+export async function newInstance(createKelvor, module, sink) {
+  let failed;
+  const failure = new Promise((_, reject) => { failed = reject; });
+  const made = createKelvor({
+    instantiateWasm(imports, receive) {
+      WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module), failed);
+      return {};
+    },
+    stdout: (byte) => { if (byte !== null) sink.printed.push(byte); },
+    stderr: () => {},  // the tool writes nothing there
+  });
+  return Promise.race([made, failure]);
+}
+
+// Every name a run of `kind` may write for the source name `source`: the
+// destination the command line derives first.
+export function outputNames(kelvor, source, kind) {
+  const sourceSize = kelvor.lengthBytesUTF8(source) + 1;
+  const namesSize = 3 * (sourceSize + 16);  // three names, each the source's and a suffix
+  const block = kelvor._malloc(sourceSize + namesSize);
+  if (!block) throw new RangeError('no memory for the names');
+  try {
+    kelvor.stringToUTF8(source, block, sourceSize);
+    if (kelvor._kelvor_output_names(block, kind, block + sourceSize, namesSize) < 0) throw new Error('no derived name');
+    return kelvor.UTF8ToString(block + sourceSize).split('\n');
+  } finally {
+    kelvor._free(block);
+  }
+}
+
+// Calls `call(argc, argv)` with `args` after the program's name as main
+// would be given them, laid out in the instance's memory.
+function withArguments(kelvor, args, call) {
+  const argv = ['kelvor', ...args];
+  const sizes = argv.map((arg) => kelvor.lengthBytesUTF8(arg) + 1);
+  const block = kelvor._malloc(4 * argv.length + sizes.reduce((a, b) => a + b, 0));
+  if (!block) throw new RangeError('no memory for the arguments');
+  try {
+    let text = block + 4 * argv.length;
+    argv.forEach((arg, i) => {
+      kelvor.stringToUTF8(arg, text, sizes[i]);
+      kelvor.setValue(block + 4 * i, text, 'i32');
+      text += sizes[i];
+    });
+    return call(argv.length, block);
+  } finally {
+    kelvor._free(block);
+  }
+}
+
+const JSON_FIRST_BYTES = 64 * 1024;
+
+// One run of the command line with `args` for the output kind `kind`, its
+// WAVs planned rather than written: { status, run }, `run` the facts and
+// plans that web/core/run_json.h describes. A run whose JSON does not fit
+// is made again with room for it: a run changes nothing but empty
+// destination files, which it makes again.
+export function planRun(kelvor, args, kind, sink) {
+  for (let room = JSON_FIRST_BYTES; ;) {
+    const block = kelvor._malloc(room + 4);
+    if (!block) throw new RangeError('no memory for the run\'s plan');
+    try {
+      sink.printed = [];
+      const status = withArguments(kelvor, args,
+        (argc, argv) => kelvor._kelvor_page_plan(argc, argv, kind, block, room, block + room));
+      const length = kelvor.getValue(block + room, 'i32');
+      if (length < room) return { status, run: JSON.parse(kelvor.UTF8ToString(block, length)) };
+      room = length + 1;
+    } finally {
+      kelvor._free(block);
+    }
+  }
+}
+
+// The table of each block's extremes for the waveform (web/shared/peaks.js),
+// made by the instance's kelvor_block_extremes a piece at a time: a piece of
+// the PCM is copied into its memory, so that the memory needed stays the
+// same for any length. The pieces are small enough for the instance's first
+// memory, which then never grows for them. Null (the script makes the table
+// instead) when the instance has no memory for it.
+const PEAK_PIECE_BYTES = 64 * 1024;
+export function blockExtremesIn(kelvor) {
+  return (samples, layout, frames, blockFrames) => {
+    const blocks = Math.ceil(frames / blockFrames);
+    const pieceBlocks = Math.max(1, Math.floor(PEAK_PIECE_BYTES / (blockFrames * layout.blockAlign)));
+    const pcm = kelvor._malloc(pieceBlocks * blockFrames * layout.blockAlign + 8 * pieceBlocks);
+    if (!pcm) return null;
+    try {
+      const lows = pcm + pieceBlocks * blockFrames * layout.blockAlign;  // a multiple of 4: blocks of whole frames
+      const highs = lows + 4 * pieceBlocks;
+      const low = new Float32Array(blocks);
+      const high = new Float32Array(blocks);
+      for (let b = 0; b < blocks; b += pieceBlocks) {
+        const first = b * blockFrames;
+        const end = Math.min(frames, (b + pieceBlocks) * blockFrames);
+        kelvor.HEAPU8.set(samples.subarray(first * layout.blockAlign, end * layout.blockAlign), pcm);
+        const made = kelvor._kelvor_block_extremes(pcm, end - first, layout.channels, layout.bits, blockFrames, lows, highs);
+        low.set(kelvor.HEAPF32.subarray(lows >> 2, (lows >> 2) + made), b);
+        high.set(kelvor.HEAPF32.subarray(highs >> 2, (highs >> 2) + made), b);
+      }
+      return { low, high };
+    } finally {
+      kelvor._free(pcm);
+    }
+  };
+}
