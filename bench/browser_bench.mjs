@@ -1,23 +1,28 @@
-// The page against the native command line and against the floor that any
-// page pays: the same bytes read with File.arrayBuffer() and written with the
-// same API (a Blob, or createWritable into a folder) without converting.
-// Headless Chromium, the page served from loopback so that the origin's
-// private file system can stand in for the output folder a user would choose.
+// The page against references measured in the same run: the native command
+// line, one read of the files in the page (File.arrayBuffer() in a worker,
+// nothing else), and the floor that any page pays to hand the WAVs over (the
+// same bytes read, then as many as the WAVs hold written with the same API:
+// a Blob, or createWritable into a folder). Headless Chromium, the page
+// served from loopback so that the origin's private file system can stand in
+// for the output folder a user would choose.
 //
 //   node bench/browser_bench.mjs --page build-web/kelvor.html --kelvor build/kelvor \
 //        --zqgen build/zqgen [--runs 3] [--work /dev/shm]
 //
-// Batches (the page's time runs from the files' arrival in the page to its
+// Cases (the page's time runs from the files' arrival in the page to its
 // "Done" line; the native time is one process per file, one after another):
-//   one    one container of 64 MiB, -l3, WAV as a Blob
+//   one    one container of 64 MiB at -l1, -l3 and -l10, WAV as a Blob
 //   many   200 copies of the example, -l2, WAVs as Blobs, then into a folder
-//   large  30 containers of 32 MiB, -l2, WAVs into a folder
-// The page's own measures give each file's stages (instance, read, run,
-// peaks, output, row). For the folder batches one more page run samples the resident memory of
-// all of Chromium's processes (ps, every 50 ms) and prints the peak above the
-// idle page; the timed runs go unsampled, as the floor does. Every output is
-// compared with the native one.
-import { execFileSync, spawnSync } from 'node:child_process';
+//   large  30 containers of 32 MiB, -l2, WAVs into a folder; once more while
+//          another process keeps a core busy and churns 1 GiB of memory
+// Every run samples the resident memory of all of Chromium's processes (ps,
+// every 100 ms; the references are sampled alike) and reports the peak above
+// the idle page. The page's own measures give each file's stages (instance,
+// read, run, peaks, output, row). Every output is compared with the native
+// one. The targets: the 64 MiB track done within 1.5 x one read of it at
+// every loop count, at most 128 MiB above idle; the folder of 30 x 32 MiB
+// under 300 MiB above idle in every run, the loaded one included.
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import { createHash } from 'node:crypto';
 import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { createServer } from 'node:http';
@@ -57,18 +62,25 @@ function batchFolder(name, count, dataBytes) {
   for (let i = 1; i < count; i++) copyFileSync(first, join(folder, `${name}-${String(i).padStart(3, '0')}.zq`));
   return { folder, files: readdirSync(folder).sort().map((f) => join(folder, f)) };
 }
-const batches = {
-  one: { ...batchFolder('one', 1, 64 * MiB), loop: 3 },
-  many: { ...batchFolder('many', 200, 0), loop: 2 },
-  large: { ...batchFolder('large', 30, 32 * MiB), loop: 2 },
-};
+const one = batchFolder('one', 1, 64 * MiB);
+const many = batchFolder('many', 200, 0);
+const large = batchFolder('large', 30, 32 * MiB);
+const cases = [
+  { name: 'one, -l1', batch: { ...one, loop: 1 }, folder: false, target: { read: 1.5, peak: 128 } },
+  { name: 'one, -l3', batch: { ...one, loop: 3 }, folder: false, target: { read: 1.5, peak: 128 } },
+  { name: 'one, -l10', batch: { ...one, loop: 10 }, folder: false, target: { read: 1.5, peak: 128 } },
+  { name: 'many', batch: { ...many, loop: 2 }, folder: false },
+  { name: 'many', batch: { ...many, loop: 2 }, folder: true },
+  { name: 'large', batch: { ...large, loop: 2 }, folder: true, target: { peak: 300 } },
+  { name: 'large, loaded', batch: { ...large, loop: 2 }, folder: true, target: { peak: 300 }, loaded: true },
+];
 
 // Native: a shell loop, one process per file, in the batch's folder; the
 // WAVs are kept as the reference and removed before each run.
 function nativeSeconds(batch) {
   const times = [];
   for (let r = 0; r < runs; r++) {
-    for (const f of readdirSync(batch.folder)) if (f.endsWith('.wav')) rmSync(join(batch.folder, f));
+    for (const f of readdirSync(batch.folder)) if (f.endsWith('.wav')) rmSync(join(batch.folder, f), { force: true });
     const start = process.hrtime.bigint();
     run('sh', ['-c', 'for f in *.zq; do "$0" "$f" "$1" >/dev/null || exit 1; done', resolve(options.kelvor),
       `-l${batch.loop}`], batch.folder);
@@ -102,6 +114,21 @@ function chromiumResidentKiB() {
   }
 }
 
+// The peak of Chromium's resident memory above `idle` while `work` runs, in
+// MiB, with what `work` gives.
+async function sampled(work) {
+  const idle = chromiumResidentKiB();
+  let peak = idle;
+  const sampler = setInterval(() => { peak = Math.max(peak, chromiumResidentKiB()); }, 100);
+  try {
+    const result = await work();
+    peak = Math.max(peak, chromiumResidentKiB());
+    return { ...result, peakMiB: (peak - idle) / 1024 };
+  } finally {
+    clearInterval(sampler);
+  }
+}
+
 // Empties the private file system and lets go of what the last batch held.
 async function settle() {
   await page.evaluate(async () => {
@@ -112,11 +139,9 @@ async function settle() {
   await new Promise((done) => setTimeout(done, 500));
 }
 
-// One batch through the page: its seconds, and with `sampleMemory` the peak
-// resident memory above the idle page while it ran. Sampling runs ps twenty
-// times a second, a load of its own on a small machine, so the timed runs
-// go without it and the memory is taken in a run of its own.
-async function pageRun(batch, folderOutput, sampleMemory = false) {
+// One batch through the page: its seconds, the peak memory above the idle
+// page, and where the time went.
+async function pageRun(batch, folderOutput) {
   await page.reload();
   await page.getByLabel('Loop count').fill(String(batch.loop));
   await settle();
@@ -128,9 +153,6 @@ async function pageRun(batch, folderOutput, sampleMemory = false) {
     await page.getByRole('button', { name: 'Choose output folder' }).click();
     await page.getByText('WAVs are written into the folder "out".').waitFor();
   }
-  const idle = sampleMemory ? chromiumResidentKiB() : 0;
-  let peak = idle;
-  const sampler = sampleMemory ? setInterval(() => { peak = Math.max(peak, chromiumResidentKiB()); }, 50) : null;
   await page.evaluate(() => {
     window.benchTime = new Promise((done) => {
       let start = 0;
@@ -145,11 +167,15 @@ async function pageRun(batch, folderOutput, sampleMemory = false) {
       watch.observe(progress, { childList: true, characterData: true, subtree: true });
     });
   });
-  await page.setInputFiles('#files', batch.files);
-  const { seconds, text } = await page.evaluate(() => window.benchTime);
-  if (sampler) clearInterval(sampler);
+  const run = await sampled(async () => {
+    await page.setInputFiles('#files', batch.files);
+    return page.evaluate(() => window.benchTime);
+  });
   // Where the time went, summed over the files: the page records each
-  // file's stages as User Timing measures.
+  // file's stages as User Timing measures, the waveform's peaks among them
+  // once they have come after the file was done.
+  await page.waitForFunction((n) => performance.getEntriesByName('kelvor peaks').length >= n, batch.files.length,
+    { timeout: 60000 });
   const stages = await page.evaluate(() => {
     const sums = {};
     for (const { name, duration } of performance.getEntriesByType('measure')) {
@@ -158,10 +184,10 @@ async function pageRun(batch, folderOutput, sampleMemory = false) {
     return sums;
   });
   const n = batch.files.length;
-  if (text !== `Done: ${n} of ${n} files, ${n} converted, 0 failed.`) {
-    throw new Error(text + (await page.locator("#results li.failed").allInnerTexts()).join("\n"));
+  if (run.text !== `Done: ${n} of ${n} files, ${n} converted, 0 failed.`) {
+    throw new Error(run.text + (await page.locator('#results li.failed').allInnerTexts()).join('\n'));
   }
-  return { seconds, peakMiB: (peak - idle) / 1024, stages };
+  return { seconds: run.seconds, peakMiB: run.peakMiB, stages };
 }
 
 // The SHA-256 of one output, from the page's first row or from the folder.
@@ -169,7 +195,9 @@ async function firstOutputHash(batch, folderOutput) {
   const name = basename(batch.files[0]).replace(/\.zq$/, '.wav');
   if (!folderOutput) {
     const [download] = await Promise.all([page.waitForEvent('download'), page.locator('#results a[download]').first().click()]);
-    return createHash('sha256').update(readFileSync(await download.path())).digest('hex');
+    const hash = createHash('sha256');
+    for await (const piece of (await download.createReadStream())) hash.update(piece);
+    return hash.digest('hex');
   }
   return page.evaluate(async (file) => {
     const out = await (await navigator.storage.getDirectory()).getDirectoryHandle('out');
@@ -178,18 +206,21 @@ async function firstOutputHash(batch, folderOutput) {
   }, name);
 }
 
-// The floor: in a worker, each file read with File.arrayBuffer() and as many
-// bytes as its WAV written, as a Blob or into the folder in 8 MiB writes.
-async function floorRun(batch, folderOutput) {
+// A reference run in a worker of the page: each file read with
+// File.arrayBuffer(); with `write`, then as many bytes as its WAV written,
+// as a Blob or into the folder in 8 MiB writes (the floor). Its seconds, on
+// the page's clock as the page's own runs are timed (from the files handed
+// to the worker to its answer back), and peak memory.
+async function referenceRun(batch, folderOutput, write) {
   await settle();
   const wavSizes = batch.files.map((f) => readFileSync(f.replace(/\.zq$/, '.wav')).length);
-  await page.evaluate(({ sizes, folder }) => {
-    const source = `onmessage = async ({ data: { files, sizes, folder } }) => {
+  await page.evaluate(({ sizes, folder, write }) => {
+    const source = `onmessage = async ({ data: { files, sizes, folder, write } }) => {
       const out = folder ? await (await navigator.storage.getDirectory()).getDirectoryHandle('floor', { create: true }) : null;
-      const start = performance.now();
       const kept = [];
       for (let i = 0; i < files.length; i++) {
         const input = new Uint8Array(await files[i].arrayBuffer());
+        if (!write) continue;
         const bytes = new Uint8Array(sizes[i]);
         bytes.set(input.subarray(0, Math.min(input.length, bytes.length)));
         if (!out) { kept.push(new Blob([bytes])); continue; }
@@ -197,12 +228,11 @@ async function floorRun(batch, folderOutput) {
         for (let at = 0; at < bytes.length; at += 8 << 20) await stream.write(bytes.subarray(at, at + (8 << 20)));
         await stream.close();
       }
-      postMessage((performance.now() - start) / 1000);
+      postMessage(null);
     };`;
     window.floorWorker = new Worker(URL.createObjectURL(new Blob([source])));
-    window.floorSizes = sizes;
-    window.floorFolder = folder;
-  }, { sizes: wavSizes, folder: folderOutput });
+    window.floorTask = { sizes, folder, write };
+  }, { sizes: wavSizes, folder: folderOutput, write });
   const input = await page.evaluateHandle(() => {
     const picker = document.createElement('input');
     picker.type = 'file';
@@ -211,52 +241,83 @@ async function floorRun(batch, folderOutput) {
     return picker;
   });
   await input.setInputFiles(batch.files);
-  const seconds = await input.evaluate((picker) => new Promise((done) => {
-    window.floorWorker.onmessage = (event) => done(event.data);
-    window.floorWorker.postMessage({ files: [...picker.files], sizes: window.floorSizes, folder: window.floorFolder });
-  }));
+  const run = await sampled(async () => ({ seconds: await input.evaluate((picker) => new Promise((done) => {
+    const start = performance.now();
+    window.floorWorker.onmessage = () => done((performance.now() - start) / 1000);
+    window.floorWorker.postMessage({ files: [...picker.files], ...window.floorTask });
+  })) }));
   await input.evaluate((picker) => { picker.remove(); window.floorWorker.terminate(); });
-  return seconds;
+  return run;
+}
+
+// Another heavy process: a core kept busy and 1 GiB of memory written over
+// and over, until it is stopped.
+function heavyProcess() {
+  return spawn(process.execPath, ['-e', `
+    const block = Buffer.alloc(1 << 30);
+    for (let round = 0; ; round++) {
+      for (let at = 0; at < block.length; at += 4096) block[at] = round;
+    }`], { stdio: 'ignore' });
 }
 
 const rows = [];
 const stageRows = [];
+const checks = [];
 const only = process.env.ONLY;
-for (const [name, batch, folderOutput] of [['one', batches.one, false], ['many', batches.many, false],
-  ['many', batches.many, true], ['large', batches.large, true]]) {
-  if (only && only !== name) continue;
+const f = (x, digits = 3) => x.toFixed(digits);
+for (const { name, batch, folder: folderOutput, target, loaded } of cases) {
+  if (only && !name.startsWith(only)) continue;
   const native = nativeSeconds(batch);
   const reference = createHash('sha256').update(readFileSync(batch.files[0].replace(/\.zq$/, '.wav'))).digest('hex');
+  const heavy = loaded ? heavyProcess() : null;
   const pageRuns = [];
+  const reads = [];
   const floors = [];
-  for (let r = 0; r < runs; r++) {
-    pageRuns.push(await pageRun(batch, folderOutput));
-    if (r === 0 && await firstOutputHash(batch, folderOutput) !== reference) {
-      throw new Error(`${name}: the page wrote other bytes than the native run`);
+  try {
+    if (heavy) await new Promise((done) => setTimeout(done, 3000));  // its gigabyte in place
+    for (let r = 0; r < (loaded ? 1 : runs); r++) {
+      pageRuns.push(await pageRun(batch, folderOutput));
+      if (r === 0 && await firstOutputHash(batch, folderOutput) !== reference) {
+        throw new Error(`${name}: the page wrote other bytes than the native run`);
+      }
+      reads.push(await referenceRun(batch, folderOutput, false));
+      floors.push(await referenceRun(batch, folderOutput, true));
     }
-    floors.push(await floorRun(batch, folderOutput));
+  } finally {
+    if (heavy) heavy.kill();
   }
-  const peakMiB = folderOutput ? (await pageRun(batch, folderOutput, true)).peakMiB : null;
   const pageSeconds = median(pageRuns.map((p) => p.seconds));
-  const floor = median(floors);
-  rows.push({ batch: `${name} (${batch.files.length} files)`, output: folderOutput ? 'folder' : 'Blob',
-    native: native.toFixed(3), page: pageSeconds.toFixed(3), floor: floor.toFixed(3),
-    'page/floor': (pageSeconds / floor).toFixed(2), 'page/native': (pageSeconds / native).toFixed(2),
-    'peak MiB over idle': peakMiB === null ? '' : peakMiB.toFixed(0) });
+  const read = median(reads.map((r) => r.seconds));
+  const floor = median(floors.map((r) => r.seconds));
+  const peaks = pageRuns.map((p) => p.peakMiB);
+  const label = `${name} (${batch.files.length} files, ${folderOutput ? 'folder' : 'Blob'})`;
+  rows.push({ case: label, native: f(native), page: f(pageSeconds), 'one read': f(read), floor: f(floor),
+    'page/read': f(pageSeconds / read, 2), 'page/floor': f(pageSeconds / floor, 2), 'page/native': f(pageSeconds / native, 2),
+    'page peak MiB over idle': peaks.map((p) => f(p, 0)).join(', '),
+    'read peak MiB': f(Math.max(...reads.map((r) => r.peakMiB)), 0) });
+  if (target && target.read) {
+    checks.push([`${label}: done within ${target.read} x one read: ${f(pageSeconds / read, 2)}`, pageSeconds / read <= target.read]);
+  }
+  if (target && target.peak) {
+    const most = Math.max(...peaks);
+    checks.push([`${label}: peak memory at most ${target.peak} MiB above idle in every run: ${f(most, 0)}`, most <= target.peak]);
+  }
   // Per file, in ms, from the median run: the workers' stages (two workers,
   // so they overlap) and the main thread's rows.
-  const middle = pageRuns.slice().sort((a, b) => a.seconds - b.seconds)[runs >> 1];
+  const middle = pageRuns.slice().sort((a, b) => a.seconds - b.seconds)[pageRuns.length >> 1];
   const n = batch.files.length;
-  stageRows.push({ batch: `${name}, ${folderOutput ? 'folder' : 'Blob'}`,
+  stageRows.push({ case: label,
     ...Object.fromEntries(['instance', 'read', 'run', 'peaks', 'output', 'row']
-      .map((stage) => [`${stage} ms/file`, ((middle.stages[stage] || 0) / n).toFixed(2)])) });
+      .map((stage) => [`${stage} ms/file`, f((middle.stages[stage] || 0) / n, 2)])) });
 }
 await browser.close();
 server.close();
 rmSync(work, { recursive: true, force: true });
 rmSync(profile, { recursive: true, force: true });
 
-console.log(`medians of ${runs} runs; seconds; outputs compared with the native ones: equal`);
+console.log(`medians of ${runs} runs (the loaded case: one); seconds; outputs compared with the native ones: equal`);
 console.table(rows);
 console.log('where the page\'s time goes, per file (worker stages overlap across the two workers):');
 console.table(stageRows);
+for (const [what, ok] of checks) console.log(`${ok ? 'PASS' : 'FAIL'}  ${what}`);
+process.exitCode = checks.every(([, ok]) => ok) ? 0 : 1;

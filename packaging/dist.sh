@@ -75,7 +75,7 @@ configure_and_build "$work/deb" -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2 -fstack-p
 cp "$work/deb/package/kelvor_${release}_amd64.deb" "$dist/"
 
 say "the page"
-[ -f node_modules/client-zip/package.json ] || npm ci --no-audit --no-fund >/dev/null
+[ -f node_modules/client-zip/package.json ] && [ -f node_modules/esbuild/package.json ] || npm ci --no-audit --no-fund >/dev/null
 wrapper=emcmake configure_and_build "$work/web"
 cp "$work/web/kelvor.html" "$dist/kelvor-$release.html"
 

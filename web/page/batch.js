@@ -84,7 +84,11 @@ export function createBatch({ pool, list, changed }) {
       const { settings, file, path } = entry;
       const subfolders = path.split('/').slice(0, -1);
       const { reply } = pool.handOver({ file, args: commandLine(file.name, settings), kind: kindOf(settings.output).code,
-        output: settings.folder ? { folder: settings.folder, subfolders } : null }, () => entry.row.converting());
+        output: settings.folder ? { folder: settings.folder, subfolders } : null }, () => entry.row.converting(),
+      (peaks, ms) => {
+        entry.row.showPeaks(peaks);
+        measure({ peaks: ms });
+      });
       entry.state = 'handed';
       entry.reply = reply;
       handed.push(entry);

@@ -3,8 +3,9 @@
 // exactly one reply, whatever happens: the worker's `done` or `failed`;
 // `discarded` after a Stop; or `failed` with 'lost' when its worker fails to
 // start, dies, or answers too late (a time that grows with the file's size).
-// A worker that died or hung is replaced, and the new one takes the files the
-// old one had not started.
+// The waveform's peaks of a file done come after its reply, to its
+// `onPeaks`, unless its worker is lost first. A worker that died or hung is
+// replaced, and the new one takes the files the old one had not started.
 import { fromWorker, toWorker } from '../shared/protocol.js';
 
 const MiB = 1024 * 1024;
@@ -26,7 +27,10 @@ export function createPool({ source, module, count = 2, largeFile = 16 * MiB }) 
     // slot's current worker speaks for it.
     const current = () => slot.worker === worker;
     worker.onmessage = ({ data }) => {
-      if (current()) (data.type === 'started' ? started(slot, data.id) : answered(slot, data));
+      if (!current()) return;
+      if (data.type === 'started') started(slot, data.id);
+      else if (data.type === 'peaks') peaksArrived(slot, data);
+      else answered(slot, data);
     };
     worker.onerror = (event) => {
       event.preventDefault();
@@ -52,7 +56,14 @@ export function createPool({ source, module, count = 2, largeFile = 16 * MiB }) 
     const [job] = slot.jobs.splice(at, 1);
     clearTimeout(slot.timer);
     slot.queuedBytes -= job.size;
+    if (reply.peaksToFollow && job.onPeaks) slot.peaksDue.set(job.id, job.onPeaks);
     job.resolve(reply);
+  }
+
+  function peaksArrived(slot, { id, peaks, ms }) {
+    const onPeaks = slot.peaksDue.get(id);
+    slot.peaksDue.delete(id);
+    if (onPeaks) onPeaks(peaks, ms);
   }
 
   // The file the worker held fails; a new worker takes the rest.
@@ -62,6 +73,7 @@ export function createPool({ source, module, count = 2, largeFile = 16 * MiB }) 
     clearTimeout(slot.timer);
     if (slot.worker) slot.worker.terminate();
     slot.worker = null;
+    slot.peaksDue.clear();  // those rows keep the waveform's text
     const [held, ...rest] = slot.jobs;
     slot.jobs = [];
     slot.queuedBytes = 0;
@@ -77,20 +89,21 @@ export function createPool({ source, module, count = 2, largeFile = 16 * MiB }) 
   }
 
   for (let i = 0; i < count; i++) {
-    const slot = { worker: null, jobs: [], queuedBytes: 0, timer: 0 };
+    const slot = { worker: null, jobs: [], queuedBytes: 0, timer: 0, peaksDue: new Map() };
     slots.push(slot);
     start(slot);  // ready, its module compiled, before the first file
   }
 
   // Hands a file over: `message` is { file, args, kind, output }
-  // (protocol.js's job); `onStart` is called when its conversion starts. Returns { size, reply }, the reply
-  // a promise that always resolves.
-  function handOver(message, onStart) {
+  // (protocol.js's job); `onStart` is called when its conversion starts,
+  // `onPeaks(peaks, ms)` when its waveform's peaks come after its reply.
+  // Returns { size, reply }, the reply a promise that always resolves.
+  function handOver(message, onStart, onPeaks) {
     const size = message.file.size;
     const slot = size > largeFile ? slots[0] : slots.reduce((a, b) => (b.queuedBytes < a.queuedBytes ? b : a));
     let resolve;
     const reply = new Promise((done) => { resolve = done; });
-    post(slot, { id: nextId++, size, message, resolve, onStart });
+    post(slot, { id: nextId++, size, message, resolve, onStart, onPeaks });
     return { size, reply };
   }
 

@@ -24,6 +24,10 @@ export function createRow(path, settings) {
   li.append(line, element('p', 'queued', settingsText(settings)));
   li.dataset.state = 'waiting';
   const sounds = [];
+  // The waveform: its peaks come after the reply, and may come before the
+  // reply is shown; until then the row shows its text alternative.
+  let peaks;  // undefined until they come; null when none can be drawn
+  let wave = null;  // { spot, loop, summary }: where the waveform goes, once shown
 
   function setStatus(kind, text) {
     li.className = 'result ' + kind;
@@ -86,6 +90,13 @@ export function createRow(path, settings) {
     setStatus('failed', text);
   }
 
+  // The waveform in place of its text, once both the row and its peaks are here.
+  function drawWave() {
+    if (!wave || !peaks) return;
+    wave.spot.replaceWith(createWaveform(peaks, wave.loop, wave.summary));
+    wave = null;
+  }
+
   // A failed run: what was read, and that there is no WAV to play, size
   // or download.
   function failedRun(text, facts, printed, code, sentence) {
@@ -127,11 +138,12 @@ export function createRow(path, settings) {
     const warning = /^warning : .*$/m.exec(printed);
     const { wavs, facts } = reply;
     line.append(' ', element('span', 'output', outputText(wavs, facts, settings.output)));
-    if (reply.peaks && shown) {
+    if (shown) {
+      const spot = element('p', 'wave-text', shown.summary);
+      li.append(spot);
       const loop = shown.hasLoop ? { dataFrames: facts.frames, loopFrame: facts.loop_start_frame, loopCount: facts.loop_count } : null;
-      li.append(createWaveform(reply.peaks, loop, shown.summary));
-    } else if (shown) {
-      li.append(element('p', 'wave-text', shown.summary));
+      wave = { spot, loop, summary: shown.summary };
+      drawWave();
     }
     const actions = element('p', 'actions');
     li.append(actions);
@@ -156,6 +168,10 @@ export function createRow(path, settings) {
       return 'failed';
     },
     show,
+    showPeaks(made) {
+      peaks = made;
+      drawWave();
+    },
     // Stops and lets go of the row's sounds, and takes the row away.
     remove() {
       stopAll(sounds);

@@ -82,9 +82,10 @@ function keep(ready, bytes) {
 }
 
 // Runs the command line on the file, its WAVs planned, and makes each WAV
-// from its plan: the reply's fields (web/shared/protocol.js's `done`) and
-// the folder its WAVs go into, if any. The file's bytes join `held`, to be
-// let go once the file is done.
+// from its plan: the reply's fields (web/shared/protocol.js's `done`), the
+// folder its WAVs go into, if any, and `peaks()`, which works out the
+// waveform's peaks from the file's bytes once the reply is sent. The file's
+// bytes join `held`, to be let go once the file is done.
 async function convert({ file, reading, args, output, kind }, held, timing) {
   const lap = stopwatch(timing);
   const ready = await instance();
@@ -102,17 +103,23 @@ async function convert({ file, reading, args, output, kind }, held, timing) {
   lap('read');
   const { status, run } = planRun(kelvor, args, kind, sink);
   lap('run');
-  const reply = { printed: new Uint8Array(sink.printed), status, facts: run.facts, wavs: [], once: null };
+  const reply = { printed: new Uint8Array(sink.printed), status, facts: run.facts, wavs: [], once: null,
+    peaksToFollow: false };
   // A container without a track makes an empty file, which is no WAV.
   if (status === 0 && run.facts.trk_mark) {
     reply.wavs = run.wavs.map((wav) => ({ name: wav.name, size: wav.bytes, playable: wav.playable,
       blob: wavBlob(wav, file, input) }));
     reply.once = wavBlob(run.once, file, input);
-    reply.peaks = sourcePeaks(input, run.facts, PEAK_COLUMNS, blockExtremesIn(kelvor));
-    lap('peaks');
+    reply.peaksToFollow = true;
   }
-  keep(ready, input.length);
-  return { reply, folder };
+  const peaks = () => {
+    try {
+      return reply.peaksToFollow ? sourcePeaks(input, run.facts, PEAK_COLUMNS, blockExtremesIn(kelvor)) : null;
+    } finally {
+      keep(ready, input.length);
+    }
+  };
+  return { reply, folder, peaks };
 }
 
 // Pipes each WAV into the output folder, where one was chosen; the page
@@ -181,6 +188,9 @@ async function run({ id, file, reading, args, output, kind }) {
     const converted = await convert({ file, reading, args, output, kind }, held, timing);
     const reply = await deliver(converted, output && output.subfolders, timing);
     self.postMessage(fromWorker.done(id, { ...reply, timing }), [reply.printed.buffer]);
+    const started = performance.now();
+    const peaks = converted.peaks();
+    if (reply.peaksToFollow) self.postMessage(fromWorker.peaks(id, peaks, performance.now() - started));
   } catch (error) {
     self.postMessage(failed(id, error));
   } finally {
