@@ -15,8 +15,10 @@ struct RunReport {
 };
 
 // What a run writes: the command line's WAV, the loop unrolled; or, for the
-// page, the loop kept (app/convert.h, convert_kept).
+// page, the loop kept (app/convert.h, convert_kept). The page's table of
+// kinds (web/shared/kinds.js) gives each its number.
 enum class OutputKind { kUnrolled = 0, kLoopPointsKept = 1, kIntroAndLoop = 2 };
+inline constexpr int kOutputKinds = 3;
 
 // Returns the result code that becomes the exit status: 0, -1 for the usage,
 // or the first failure's negative number. `argv` holds the arguments as

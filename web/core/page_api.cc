@@ -50,7 +50,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_output_names(const char* src, int kin
 // standard output when it returns.
 extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_plan(int argc, const char* const* argv, int kind, char* json, int size,
                                                      int* json_length) {
-  if (kind < 0 || kind > static_cast<int>(OutputKind::kIntroAndLoop)) return -2;
+  if (kind < 0 || kind >= kOutputKinds) return -2;
   RunReport report;
   OutputPlan plan;
   const int result = kelvor_run(argc, argv, &report, static_cast<OutputKind>(kind), &plan);

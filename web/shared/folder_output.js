@@ -1,8 +1,5 @@
 // Writing into the output folder the user chose: the WAVs, from the worker,
-// and the loop lists, from the page. A file already there is treated as the
-// command line treats a destination: one that begins with "fZQ " is another
-// container and is never written over; any other is replaced.
-const CONTAINER_MAGIC = [0x66, 0x5a, 0x51, 0x20];  // "fZQ "
+// and the loop lists, from the page.
 
 // The folder for a relative path's subfolders, made where missing.
 export async function folderFor(root, subfolders) {
@@ -11,19 +8,17 @@ export async function folderFor(root, subfolders) {
   return folder;
 }
 
-// True when `name` in `folder` is a file that begins with the container
-// magic. A missing name, or a folder of that name, is no container.
-export async function holdsContainer(folder, name) {
+// The first `n` bytes (or fewer) of the file `name` in `folder`; null when
+// there is no file of that name (nothing, or a folder).
+export async function firstBytes(folder, name, n) {
   let file;
   try {
     file = await (await folder.getFileHandle(name)).getFile();
   } catch (error) {
-    if (error.name === 'NotFoundError' || error.name === 'TypeMismatchError') return false;
+    if (error.name === 'NotFoundError' || error.name === 'TypeMismatchError') return null;
     throw error;
   }
-  if (file.size < CONTAINER_MAGIC.length) return false;
-  const head = new Uint8Array(await file.slice(0, CONTAINER_MAGIC.length).arrayBuffer());
-  return CONTAINER_MAGIC.every((byte, i) => head[i] === byte);
+  return new Uint8Array(await file.slice(0, n).arrayBuffer());
 }
 
 // Writes the Blob `blob` as `name` in `folder`, replacing what was there:

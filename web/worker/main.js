@@ -12,7 +12,7 @@
 // slices of the dropped file (web/shared/plan_blob.js), which is handed back
 // or piped into the chosen folder. The file's bytes, read once for the
 // reader and the waveform, are let go when the reply is sent.
-import { folderFor, holdsContainer, write } from '../shared/folder_output.js';
+import { firstBytes, folderFor, write } from '../shared/folder_output.js';
 import { sourcePeaks } from '../shared/peaks.js';
 import { wavBlob } from '../shared/plan_blob.js';
 import { fromWorker } from '../shared/protocol.js';
@@ -26,14 +26,16 @@ let moduleArrived;
 const compiledModule = new Promise((resolve) => { moduleArrived = resolve; });
 
 // The chosen folder's place for the WAVs. Each name the run may write that
-// holds a container there gets a stand-in of its first bytes in the run's
-// own folder, so that the run refuses it exactly as the command line
-// refuses the real file.
+// is a file there gets a stand-in of its first bytes in the run's own
+// folder, so that the run judges it exactly as the command line judges the
+// real file: one that holds a container is refused (-14).
+const JUDGED_BYTES = 4;
 async function prepareOutput(kelvor, args, output, kind) {
   const folder = await folderFor(output.folder, output.subfolders);
   for (const path of outputNames(kelvor, args[0], kind)) {
     const name = path.split('/').pop();
-    if (await holdsContainer(folder, name)) kelvor.FS.writeFile(name, new TextEncoder().encode('fZQ '));
+    const head = await firstBytes(folder, name, JUDGED_BYTES);
+    if (head) kelvor.FS.writeFile(name, head);
   }
   return folder;
 }
