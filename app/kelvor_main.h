@@ -3,8 +3,9 @@
 
 #include <cstdint>
 
-#include "app/convert.h"
 #include "base/records.h"
+
+struct OutputPlan;  // app/convert.h
 
 // What a run found besides its messages and result: the reader's record and
 // the loop count the track was converted with, after the no-loop-info rule.

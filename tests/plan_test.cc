@@ -17,6 +17,7 @@
 #include <random>
 #include <string>
 
+#include "app/convert.h"
 #include "app/kelvor_main.h"
 #include "base/little_endian.h"
 #include "container/analyze.h"

@@ -34,17 +34,21 @@ void encode_smpl(const TrackInfo* t, const LoopFrames& f, uint8_t out[kSmplChunk
   for (size_t i = 0; i < sizeof fields / sizeof fields[0]; ++i) store_le32(out + 4 + 4 * i, fields[i]);
 }
 
-uint32_t kept_trailer(const WavPiece& piece, const LoopFrames& f, const TrackInfo* t, uint8_t out[kKeptTrailerMost]) {
-  if (!piece.smpl) return 0;
-  const uint32_t pad = piece.bytes & 1u;  // a chunk starts on an even offset
-  if (pad != 0) out[0] = 0;
-  encode_smpl(t, f, out + pad);
-  return pad + kSmplChunkBytes;
+uint32_t kept_trailer_bytes(const WavPiece& piece) {
+  return piece.smpl ? (piece.bytes & 1u) /* a chunk starts on an even offset */ + kSmplChunkBytes : 0u;
 }
 
-WavHeaderFields kept_header(const TrackInfo* t, const KeptPlan* plan, const WavPiece& piece) {
-  uint8_t trailer[kKeptTrailerMost];
-  return derive_plain_header(t, piece.bytes, kept_trailer(piece, plan->frames, t, trailer));
+uint32_t kept_trailer(const WavPiece& piece, const LoopFrames& f, const TrackInfo* t, uint8_t out[kKeptTrailerMost]) {
+  const uint32_t n = kept_trailer_bytes(piece);
+  if (n == 0) return 0;
+  const uint32_t pad = n - kSmplChunkBytes;
+  if (pad != 0) out[0] = 0;
+  encode_smpl(t, f, out + pad);
+  return n;
+}
+
+WavHeaderFields kept_header(const TrackInfo* t, const WavPiece& piece) {
+  return derive_plain_header(t, piece.bytes, kept_trailer_bytes(piece));
 }
 
 void loop_frames(const TrackInfo* t, LoopFrames* out) {
@@ -91,7 +95,7 @@ int plan_kept_loop(const TrackInfo* t, bool apart, KeptPlan* plan) {
 
 int write_kept_wav(FILE* src, FILE* dst, const TrackInfo* t, const KeptPlan* plan, const WavPiece* piece,
                    const Settings* s) {
-  if (!put_header(dst, t, kept_header(t, plan, *piece))) return header_failed();
+  if (!put_header(dst, t, kept_header(t, *piece))) return header_failed();
   HeapBuffer<uint8_t> buffer = allocate_buffer<uint8_t>(static_cast<size_t>(s->buffer_size));
   if (!buffer) {
     std::printf("%s", kKeptBufferError);

@@ -69,13 +69,15 @@ void encode_smpl(const TrackInfo* track, const LoopFrames& frames, uint8_t out[k
 
 // What follows a kept WAV's sample data: for a piece with a smpl chunk, a pad
 // byte when the data's length is odd, then the chunk; nothing otherwise.
-// Returns the bytes written into `out`.
+// kept_trailer_bytes gives its length, kept_trailer its bytes into `out`
+// (returning the same length).
+uint32_t kept_trailer_bytes(const WavPiece& piece);
 uint32_t kept_trailer(const WavPiece& piece, const LoopFrames& frames, const TrackInfo* track,
                       uint8_t out[kKeptTrailerMost]);
 
 // Every derived value of a kept WAV's header: the full format block, and a
 // RIFF length that counts the trailer.
-WavHeaderFields kept_header(const TrackInfo* track, const KeptPlan* plan, const WavPiece& piece);
+WavHeaderFields kept_header(const TrackInfo* track, const WavPiece& piece);
 
 // Writes one planned WAV at the destination's position: header, data (padded
 // to an even length when a chunk follows), smpl chunk. Returns 0, -31 (the

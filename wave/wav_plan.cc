@@ -1,7 +1,5 @@
 #include "wave/wav_plan.h"
 
-#include <cstring>
-
 #include "base/error_lines.h"
 #include "base/pos32.h"
 
@@ -78,7 +76,7 @@ void plan_unrolled_wav(const TrackInfo* t, const Settings* s, uint64_t source_by
 
 void plan_kept_wav(const TrackInfo* t, const KeptPlan* plan, const WavPiece* piece, const Settings* s,
                    uint64_t source_bytes, bool buffer_ok, WavPlan* out) {
-  start(out, t, kept_header(t, plan, *piece));
+  start(out, t, kept_header(t, *piece));
   if (!buffer_ok) return stop(out, -41, kKeptBufferError);
   const uint32_t data_at = t->trk_offset + t->data_offset;
   if (!copy_from_data(out, data_at, piece->from, kKeptSeekError, piece->bytes, static_cast<uint32_t>(s->buffer_size),
@@ -86,21 +84,4 @@ void plan_kept_wav(const TrackInfo* t, const KeptPlan* plan, const WavPiece* pie
     return;
   }
   out->tail_bytes = kept_trailer(*piece, plan->frames, t, out->tail);
-}
-
-uint64_t carry_out(const WavPlan* plan, const uint8_t* source, uint64_t source_bytes, uint8_t* out,
-                   uint64_t out_size) {
-  uint64_t n = 0;
-  auto put = [&](const uint8_t* bytes, uint64_t length) {
-    if (n + length <= out_size) std::memcpy(out + n, bytes, length);
-    n += length;
-  };
-  put(plan->head, plan->head_bytes);
-  for (int i = 0; i < plan->extent_count; ++i) {
-    const SourceExtent& e = plan->extents[i];
-    if (uint64_t{e.offset} + e.length > source_bytes) return UINT64_MAX;  // never so in a plan
-    for (uint32_t r = 0; r < e.repeats; ++r) put(source + e.offset, e.length);
-  }
-  put(plan->tail, plan->tail_bytes);
-  return n;
 }

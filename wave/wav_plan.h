@@ -44,9 +44,3 @@ void plan_unrolled_wav(const TrackInfo* track, const Settings* settings, uint64_
 // One WAV of a kept loop (write_kept_wav), likewise.
 void plan_kept_wav(const TrackInfo* track, const KeptPlan* plan, const WavPiece* piece, const Settings* settings,
                    uint64_t source_bytes, bool buffer_ok, WavPlan* out);
-
-// The bytes of a plan, carried out on the source `source` of `source_bytes`
-// bytes, into `out` (which holds `out_size` bytes): how many it would hold.
-// For tests and the fuzz target; the page carries a plan out itself.
-uint64_t carry_out(const WavPlan* plan, const uint8_t* source, uint64_t source_bytes, uint8_t* out,
-                   uint64_t out_size);

@@ -151,6 +151,25 @@ void check_kept(const uint8_t* src, size_t size, bool apart, const TrackInfo& t,
   check_kept_wav(loop, std::vector<uint8_t>(all.begin() + at, all.end()), nullptr, r);
 }
 
+// The bytes of a plan carried out on the source `source` of `source_bytes`
+// bytes, into `out` (which holds `out_size` bytes): how many it holds.
+uint64_t carry_out(const WavPlan* plan, const uint8_t* source, uint64_t source_bytes, uint8_t* out,
+                   uint64_t out_size) {
+  uint64_t n = 0;
+  auto put = [&](const uint8_t* bytes, uint64_t length) {
+    if (n + length <= out_size) std::memcpy(out + n, bytes, length);
+    n += length;
+  };
+  put(plan->head, plan->head_bytes);
+  for (int i = 0; i < plan->extent_count; ++i) {
+    const SourceExtent& e = plan->extents[i];
+    if (uint64_t{e.offset} + e.length > source_bytes) fail("an extent outside the source", 0);
+    for (uint32_t r = 0; r < e.repeats; ++r) put(source + e.offset, e.length);
+  }
+  put(plan->tail, plan->tail_bytes);
+  return n;
+}
+
 // The run again, planned: the same text and result, and each planned WAV
 // carried out on the input is the file the writing run left under its name.
 void check_plan(const uint8_t* src, size_t size, Settings s, int kind, const std::string& text, int r) {
