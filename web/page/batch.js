@@ -83,12 +83,13 @@ export function createBatch({ pool, list, changed }) {
       const entry = entries[next++];
       const { settings, file, path } = entry;
       const subfolders = path.split('/').slice(0, -1);
-      const { reply } = pool.handOver({ file, args: commandLine(file.name, settings), kind: kindOf(settings.output).code,
-        output: settings.folder ? { folder: settings.folder, subfolders } : null }, () => entry.row.converting(),
-      (peaks, ms) => {
+      const job = { file, args: commandLine(file.name, settings), kind: kindOf(settings.output).code,
+        output: settings.folder ? { folder: settings.folder, subfolders } : null };
+      const onPeaks = (peaks, ms) => {
         entry.row.showPeaks(peaks);
         measure({ peaks: ms });
-      });
+      };
+      const { reply } = pool.handOver(job, () => entry.row.converting(), onPeaks);
       entry.state = 'handed';
       entry.reply = reply;
       handed.push(entry);

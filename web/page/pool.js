@@ -56,7 +56,7 @@ export function createPool({ source, module, count = 2, largeFile = 16 * MiB }) 
     const [job] = slot.jobs.splice(at, 1);
     clearTimeout(slot.timer);
     slot.queuedBytes -= job.size;
-    if (reply.peaksToFollow && job.onPeaks) slot.peaksDue.set(job.id, job.onPeaks);
+    if (reply.type === 'done' && reply.wavs.length > 0 && job.onPeaks) slot.peaksDue.set(job.id, job.onPeaks);
     job.resolve(reply);
   }
 

@@ -16,16 +16,16 @@
 //              facts (web/core/run_json.h); for a run that made WAVs, `wavs`
 //              ({ name, size, playable, and `blob`, or `written`: its path in
 //              the output folder }), `once` (the sound once under a plain
-//              header, a Blob, for players), `peaksToFollow`, and
-//              `writeFailure` when the folder refused a WAV; `timing`, the
-//              milliseconds of each stage so far
+//              header, a Blob, for players), and `writeFailure` when the
+//              folder refused a WAV; `timing`, the milliseconds of each
+//              stage so far
 //   discarded  a stop came before it started
 //   failed     no run could be made: `failure` is 'start', 'memory',
 //              'unreadable', 'write' or 'internal' (and, made by the pool,
 //              'lost' for a worker that died or fell silent), `detail` the
 //              browser's words
-// and, after a `done` whose `peaksToFollow` is set, `peaks`: the waveform's
-// peaks (web/shared/peaks.js), or null where none can be drawn, with the
+// and, after a `done` with WAVs, `peaks`: the waveform's peaks
+// (web/shared/peaks.js), or null where none can be drawn, with the
 // milliseconds they took. A file is done, and its WAVs usable, before its
 // waveform is worked out.
 

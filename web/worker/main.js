@@ -105,18 +105,16 @@ async function convert({ file, reading, args, output, kind }, held, timing) {
   lap('read');
   const { status, run } = planRun(kelvor, args, kind, sink);
   lap('run');
-  const reply = { printed: new Uint8Array(sink.printed), status, facts: run.facts, wavs: [], once: null,
-    peaksToFollow: false };
+  const reply = { printed: new Uint8Array(sink.printed), status, facts: run.facts, wavs: [], once: null };
   // A container without a track makes an empty file, which is no WAV.
   if (status === 0 && run.facts.trk_mark) {
     reply.wavs = run.wavs.map((wav) => ({ name: wav.name, size: wav.bytes, playable: wav.playable,
       blob: wavBlob(wav, file, input) }));
     reply.once = wavBlob(run.once, file, input);
-    reply.peaksToFollow = true;
   }
   const peaks = () => {
     try {
-      return reply.peaksToFollow ? sourcePeaks(input, run.facts, PEAK_COLUMNS, blockExtremesIn(kelvor)) : null;
+      return reply.wavs.length > 0 ? sourcePeaks(input, run.facts, PEAK_COLUMNS, blockExtremesIn(kelvor)) : null;
     } finally {
       keep(ready, input.length);
     }
@@ -192,7 +190,7 @@ async function run({ id, file, reading, args, output, kind }) {
     self.postMessage(fromWorker.done(id, { ...reply, timing }), [reply.printed.buffer]);
     const started = performance.now();
     const peaks = converted.peaks();
-    if (reply.peaksToFollow) self.postMessage(fromWorker.peaks(id, peaks, performance.now() - started));
+    if (reply.wavs.length > 0) self.postMessage(fromWorker.peaks(id, peaks, performance.now() - started));
   } catch (error) {
     self.postMessage(failed(id, error));
   } finally {
