@@ -5,7 +5,8 @@
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
-import { describe, describeRead, outputText, settingsText } from '../web/page/row_text.js';
+import { describe, describeRead, outputText, playerNote, settingsText, writeFailureText } from '../web/page/row_text.js';
+import { duration, numbered, percent, size } from '../web/shared/text.js';
 
 // The example (2 channels, 16 bits, 44,100 Hz, 1.5 s with the loop from
 // 0.5 s) as a run at loop count 3 reports it.
@@ -22,19 +23,23 @@ test('the settings a file was queued with', () => {
 
 test('a converted file: its format, its loop, the loop count and the length for the kind', () => {
   const unrolled = describe(example, 'unrolled');
-  assert.equal(unrolled.text, '2 ch · 44,100 Hz · 16 bit · intro 0.500 s · loop 1.000 s · loop count 3 · 3.500 s in all');
+  assert.equal(unrolled.text, '2 ch · 44,100 Hz · 16 bit · intro 0.500 s · loop 1.000 s · loop count 3');
   assert.equal(unrolled.summary, 'loop from 0.500 s to 1.500 s, heard 3 times');
   const kept = describe({ ...example, loop_count: 1, data_length: 264600 }, 'kept');
-  assert.equal(kept.text, '2 ch · 44,100 Hz · 16 bit · intro 0.500 s · loop 1.000 s · 1.500 s in all');
+  assert.equal(kept.text, '2 ch · 44,100 Hz · 16 bit · intro 0.500 s · loop 1.000 s');
   assert.equal(kept.summary, 'loop from 0.500 s to 1.500 s, kept');
   const noLoop = describe({ ...example, loop_mark: 0, has_loop: 0, loop_start: 0, loop_count: 1, data_length: 264600 },
     'unrolled');
-  assert.equal(noLoop.text, '2 ch · 44,100 Hz · 16 bit · no loop information · loop count 1 · 1.500 s in all');
+  assert.equal(noLoop.text, '2 ch · 44,100 Hz · 16 bit · no loop information · loop count 1');
   assert.equal(noLoop.hasLoop, false);
   assert.equal(describe({ ...example, trk_mark: 0 }, 'unrolled'), null, 'no track');
-  assert.equal(outputText([{ name: 'example.wav', size: 617444 }], example, 'unrolled'), 'example.wav: 617,444 bytes, 3.500 s');
-  assert.equal(outputText([{ name: 'a - intro.wav', size: 88244 }, { name: 'a - loop.wav', size: 176444 }], example, 'apart'),
-    'a - intro.wav: 88,244 bytes, a - loop.wav: 176,444 bytes');
+  // The WAVs by the names they were given, sizes and lengths as people read them.
+  assert.equal(outputText([{ size: 617444 }], [{ name: 'example (2).wav' }], example, 'unrolled'),
+    'example (2).wav 617.4 kB · 3.500 s in all');
+  assert.equal(outputText([{ size: 4060086316 }], [{ name: 'big.wav' }],
+    { ...example, data_length: 4060086272, byte_rate: 179055 }, 'unrolled'), 'big.wav 4,060.1 MB · 6:17:55 in all');
+  assert.equal(outputText([{ size: 88244 }, { size: 176444 }], [{ name: 'a - intro.wav' }, { name: 'a - loop.wav' }], example, 'apart'),
+    'a - intro.wav 88.2 kB, a - loop.wav 176.4 kB');
 });
 
 test('a failed run: what was read, and nothing of a WAV', () => {
@@ -45,4 +50,29 @@ test('a failed run: what was read, and nothing of a WAV', () => {
     'Read from the file: 2 ch · 44,100 Hz · 16 bit · loop start past the data');
   assert.equal(describeRead(example), 'Read from the file: 2 ch · 44,100 Hz · 16 bit · intro 0.500 s · loop 1.000 s');
   assert.equal(describeRead({ trk_mark: 0 }), null, 'nothing read of a track');
+});
+
+test('sizes, durations, shares and second names', () => {
+  assert.deepEqual([0, 1, 999, 1000, 999949, 1e6, 4060086316].map(size),
+    ['0 bytes', '1 byte', '999 bytes', '1.0 kB', '999.9 kB', '1.0 MB', '4,060.1 MB']);
+  assert.deepEqual([0.0005, 59.9994, 60, 137.4, 3599.6, 22675.737].map(duration),
+    ['0.001 s', '59.999 s', '1:00', '2:17', '1:00:00', '6:17:56']);
+  assert.deepEqual([[0, 0], [1, 3], [999, 1000], [1000, 1000]].map(([a, b]) => percent(a, b)), ['0 %', '33 %', '99 %', '99 %']);
+  assert.deepEqual([['a.wav', 2], ['a - intro.wav', 3], ['bgm/a.b.wav', 2], ['noext', 2], ['.wav', 2]].map(([n, i]) => numbered(n, i)),
+    ['a (2).wav', 'a - intro (3).wav', 'bgm/a.b (2).wav', 'noext (2)', '.wav (2)']);
+});
+
+test('a row says why it has no player of its own, without contradicting itself', () => {
+  const looped = { hasLoop: true };
+  const once = { hasLoop: false };
+  assert.equal(playerNote([{ playable: true }], looped), '');
+  assert.equal(playerNote([{ playable: true }], once), 'No loop to play: the sound is heard once.');
+  assert.match(playerNote([{ playable: false }], looped), /^Browsers cannot play the short format block \(-x\): "Play the sound once"/);
+  assert.doesNotMatch(playerNote([{ playable: false }], once), /Play loop/);
+});
+
+test('a refused write in plain words, by the browser\'s error', () => {
+  assert.match(writeFailureText('QuotaExceededError', 'out'), /^The folder "out" has no room for this WAV/);
+  assert.match(writeFailureText('NotFoundError', 'out'), /is no longer there/);
+  assert.equal(writeFailureText('InvalidStateError', 'out'), 'The WAV could not be written to the folder "out".');
 });

@@ -1,229 +1,331 @@
 // The list of files the page converts: every file added since the last
 // Clear, each with the settings and output folder that were in force when it
-// was added, each shown at once as a waiting row. Files added while others
-// convert join the queue; nothing done is taken away but by clear(). It
-// hands the files to the pool in order (the next ones ahead, so that they
-// are read while others convert), fills each row from its reply, keeps the
-// counts, the WAVs for "Download all" and the loop list, writes the loop
-// list into each output folder when the queue ends, and stops the queue on
-// request after the files in progress.
+// was added, each shown at once as a waiting row. Files are converted in
+// runs: the files added while a run converts join it; those added while it
+// stops or ends start the next one, which the progress reports on its own.
+// A run hands its files to the pool in order (the next ones ahead, so that
+// they are read while others convert) and fills each row the moment its
+// reply comes. The list keeps the WAVs for "Download all" and the loop
+// list, writes the loop list into each output folder when a run ends, and
+// stops a run on request, the files in progress included. Clear takes the
+// rows away until the next file is added, and can be undone until then.
 import { commandLine, kindOf } from '../shared/kinds.js';
 import { writeInto } from '../shared/loop_list.js';
+import { numbered } from '../shared/text.js';
 import { createRow } from './row.js';
 
-// Files handed to the pool ahead of the one converting: at least one, more
+// Files handed to the pool ahead of those converting: at least one, more
 // while they are small.
 const AHEAD_FILES = 8;
 const AHEAD_BYTES = 16 * 1024 * 1024;
+// A File's size costs the browser a look at the disk (about a millisecond):
+// sizes are read in slices this long between other work, never all at once.
+const SIZE_SLICE_MS = 8;
 
-// `pool`: a pool.js pool; `list`: the <ol> that holds the rows; `changed()`
-// is called whenever the progress may have changed.
-export function createBatch({ pool, list, changed }) {
-  let entries = [];  // { file, path, settings, row, state: waiting | handed | done, reply }
-  let next = 0;  // the first entry not yet handed over
-  let handed = [];  // handed over, not yet shown, in order
-  let running = false;
-  let stopping = false;
-  let counts, wavs, loops, listProblems, names, urls, skipped, bytesDone, bytesTotal;
-  const reset = () => {
-    counts = { converted: 0, warned: 0, empty: 0, failed: 0, stopped: 0 };
-    wavs = [];
-    loops = [];
-    listProblems = [];
-    names = new Set();
-    urls = [];
-    skipped = 0;
-    bytesDone = 0;
-    bytesTotal = 0;
-  };
-  reset();
+// `pool`: a pool.js pool; `folders`: the output folder's owner
+// (output_folder.js); `list`: the <ol> that holds the rows; `changed()` is
+// called whenever the progress may have changed.
+export function createBatch({ pool, folders, list, changed }) {
+  let entries = [];  // every file since Clear: { file, path, settings, row, state, size, ... }
+  let run = null;  // the current or last run
+  let next = null;  // { entries, skipped }: added while a run stops or ends, the next run's
+  let zipNames = new Set();
+  let cleared = null;  // { entries, run, zipNames }: what Undo puts back
+  const unsized = [];
 
-  // The zip must not hold two entries of one name: a repeated one gets " (2)", ...
-  function uniqueName(name) {
-    let unique = name;
-    if (names.has(name)) {
-      const dot = name.lastIndexOf('.');
-      const stem = dot > 0 ? name.slice(0, dot) : name;
-      const extension = dot > 0 ? name.slice(dot) : '';
-      for (let n = 2; names.has(unique); n++) unique = `${stem} (${n})${extension}`;
+  const newRun = ({ entries: files, skipped }) => ({
+    entries: files, skipped, next: 0, flying: [], done: 0, phase: 'converting', startedAt: performance.now(),
+    counts: { converted: 0, warned: 0, empty: 0, failed: 0, stopped: 0 }, listProblems: [],
+  });
+
+  function sizeOf(entry) {
+    if (entry.size === undefined) {
+      try {
+        entry.size = entry.file.size;
+      } catch {
+        entry.size = 0;  // the file is gone; its conversion says so
+      }
     }
-    names.add(unique);
-    return unique;
+    return entry.size;
   }
 
-  // A Blob's address costs a round trip to the browser's own process (some
-  // 3 ms): a row's is made when its link or player is first about to be used.
-  function addressOf(blob) {
-    let url = null;
-    return () => {
-      if (!url) {
-        url = URL.createObjectURL(blob);
-        urls.push(url);
-      }
-      return url;
+  function sizeInBackground() {
+    const step = () => {
+      const until = performance.now() + SIZE_SLICE_MS;
+      while (unsized.length > 0 && performance.now() < until) sizeOf(unsized.shift());
+      if (unsized.length > 0) setTimeout(step, 0);
+      changed();
     };
+    setTimeout(step, 0);
   }
 
   function add(found, settings) {
-    const added = found.files.map(({ file, path }) => ({ file, path, settings, row: createRow(path, settings),
-      state: 'waiting' }));
+    dropCleared();
+    const added = found.files.map(({ file, path }) => {
+      const entry = { file, path, settings, state: 'waiting', urls: [], zip: [], loop: null, saved: false };
+      entry.row = createRow(path, settings, { onSaved: () => { entry.saved = true; } });
+      return entry;
+    });
     list.append(...added.map((entry) => entry.row.element));
     entries.push(...added);
-    skipped += found.skipped;
-    bytesTotal += added.reduce((sum, entry) => sum + entry.file.size, 0);
-    if (!running) start();
+    if (unsized.push(...added) === added.length) sizeInBackground();
+    if (run && run.phase === 'converting') {
+      run.entries.push(...added);
+      run.skipped += found.skipped;
+      handAhead();
+    } else {
+      next = next || { entries: [], skipped: 0 };
+      next.entries.push(...added);
+      next.skipped += found.skipped;
+      if (!run || run.phase === 'ended') startRun();
+    }
     changed();
     return added;
   }
 
+  function startRun() {
+    run = newRun(next);
+    next = null;
+    folders.startRun();
+    handAhead();
+    changed();
+    if (run.entries.length === 0) finish(run);
+  }
+
   function handAhead() {
-    const ahead = () => handed.slice(1).reduce((sum, entry) => sum + entry.file.size, 0);
-    while (!stopping && next < entries.length &&
-           (handed.length < 2 || (handed.length <= AHEAD_FILES && ahead() < AHEAD_BYTES))) {
-      const entry = entries[next++];
-      const { settings, file, path } = entry;
-      const subfolders = path.split('/').slice(0, -1);
-      const job = { file, args: commandLine(file.name, settings), kind: kindOf(settings.output).code,
-        output: settings.folder ? { folder: settings.folder, subfolders } : null };
-      const onPeaks = (peaks, ms) => {
-        entry.row.showPeaks(peaks);
-        measure({ peaks: ms });
-      };
-      const { reply } = pool.handOver(job, () => entry.row.converting(), onPeaks);
-      entry.state = 'handed';
-      entry.reply = reply;
-      handed.push(entry);
+    const ahead = () => run.flying.slice(1).reduce((sum, entry) => sum + sizeOf(entry), 0);
+    while (run.phase === 'converting' && run.next < run.entries.length &&
+           (run.flying.length < 2 || (run.flying.length <= AHEAD_FILES && ahead() < AHEAD_BYTES))) {
+      hand(run.entries[run.next++]);
     }
   }
 
-  // Where the row finds each WAV, and the zip's share of it.
+  function hand(entry) {
+    const { settings, file, path } = entry;
+    const subfolders = path.split('/').slice(0, -1);
+    const { folder } = settings;
+    const job = { file, args: commandLine(file.name, settings), kind: kindOf(settings.output).code,
+      output: folder ? { folder, subfolders } : null };
+    const thisRun = run;
+    entry.state = 'handed';
+    thisRun.flying.push(entry);
+    const reply = pool.handOver(job, sizeOf(entry), {
+      onStart: () => {
+        entry.state = 'converting';
+        entry.row.converting();
+        changed();
+      },
+      onProgress: (written, total) => {
+        entry.fraction = total > 0 ? written / total : 0;
+        entry.row.writing(written, total);
+        changed();
+      },
+      onNames: async (names) => {
+        entry.named = await folders.claim(folder, subfolders, names);
+        return entry.named;
+      },
+      onPeaks: (peaks, ms) => {
+        entry.row.showPeaks(peaks);
+        measure({ peaks: ms });
+      },
+    });
+    reply.then((answer) => settle(thisRun, entry, answer));
+  }
+
+  // A reply: the row shows it at once, whatever the files before it do.
+  function settle(thisRun, entry, reply) {
+    thisRun.flying.splice(thisRun.flying.indexOf(entry), 1);
+    entry.state = 'done';
+    thisRun.done++;
+    let outcome;
+    if (reply.type === 'discarded') {  // a Stop came before it started
+      outcome = entry.row.stopped();
+    } else {
+      const shownAt = performance.now();
+      let sources = [];
+      try {
+        sources = sourcesOf(entry, reply);
+        outcome = entry.row.show(reply, sources);
+      } catch (error) {  // a fault of the page's own: the row says so, the run goes on
+        outcome = entry.row.failed('This result could not be shown.', error && error.message ? error.message : String(error));
+      }
+      measure({ ...reply.timing, row: performance.now() - shownAt });
+      if (outcome === 'converted' || outcome === 'warned') remember(entry, reply, sources);
+    }
+    // What a file that did not end well made in the folder goes; a worker
+    // that was lost could not see to it.
+    if (entry.named && outcome !== 'converted' && outcome !== 'warned') {
+      folders.removeFailed(entry.settings.folder, entry.path.split('/').slice(0, -1), entry.named);
+    }
+    entry.outcome = outcome;
+    thisRun.counts[outcome]++;
+    if (thisRun === run) handAhead();
+    changed();
+    if (thisRun.flying.length === 0 && (thisRun.phase === 'stopping' || thisRun.next >= thisRun.entries.length)) finish(thisRun);
+  }
+
+  // The zip must not hold two entries of one name: a repeated one gets " (2)", ...
+  function uniqueName(name) {
+    let unique = name;
+    for (let n = 2; zipNames.has(unique); n++) unique = numbered(name, n);
+    zipNames.add(unique);
+    return unique;
+  }
+
+  // A Blob's or a written file's address, made when first needed (it costs
+  // a round trip to the browser's own process) and let go with the row.
+  function addressOf(entry, blob) {
+    const url = URL.createObjectURL(blob);
+    entry.urls.push(url);
+    return url;
+  }
+
+  // Where the row finds each WAV: in the page, under its name in the zip, or
+  // in the output folder, read back from there to be played.
   function sourcesOf(entry, reply) {
-    if (reply.type !== 'done' || reply.status !== 0) return [];
+    if (reply.type !== 'done' || reply.status !== 0 || reply.writeFailure) return [];
     const { folder } = entry.settings;
-    return reply.wavs.map((wav) => (wav.written ? { written: `${folder.name}/${wav.written}` }
-      : { url: addressOf(wav.blob), blob: wav.blob }));
+    const subfolders = entry.path.split('/').slice(0, -1);
+    return reply.wavs.map((wav) => {
+      if (wav.written) {
+        let url = null;
+        return { name: wav.name, written: `${folder.name}/${wav.written}`, path: wav.written,
+          url: async () => url || (url = addressOf(entry, await readBack(folder, wav.written))) };
+      }
+      const zipName = uniqueName([...subfolders, wav.name].join('/'));
+      let url = null;
+      return { name: zipName.split('/').pop(), path: zipName, blob: wav.blob,
+        url: async () => url || (url = addressOf(entry, wav.blob)) };
+    });
   }
 
   // A converted file's WAVs for "Download all", and its line of the loop list.
   function remember(entry, reply, sources) {
-    const subfolders = entry.path.split('/').slice(0, -1);
-    const outputs = reply.wavs.map((wav, i) => {
-      if (!sources[i].blob) return [...subfolders, wav.name].join('/');
-      const name = uniqueName([...subfolders, wav.name].join('/'));
-      wavs.push({ name, blob: sources[i].blob });
-      return name;
-    });
-    loops.push({ path: entry.path, outputs, output: entry.settings.output, folder: entry.settings.folder, facts: reply.facts });
+    entry.zip = sources.filter((source) => source.blob).map((source) => ({ name: source.path, blob: source.blob }));
+    entry.loop = { path: entry.path, outputs: sources.map((source) => source.path), output: entry.settings.output,
+      folder: entry.settings.folder, facts: reply.facts };
   }
 
   // Each output folder gets the loop list of the files written into it,
-  // before the batch counts as done.
+  // before the run counts as ended.
   async function writeLoopLists() {
     const folders = new Map();
-    for (const entry of loops) {
-      if (!entry.folder) continue;
-      if (!folders.has(entry.folder)) folders.set(entry.folder, []);
-      folders.get(entry.folder).push(entry);
+    for (const { loop } of entries) {
+      if (!loop || !loop.folder) continue;
+      if (!folders.has(loop.folder)) folders.set(loop.folder, []);
+      folders.get(loop.folder).push(loop);
     }
-    listProblems = [];
-    for (const [folder, entries] of folders) listProblems.push(...await writeInto(folder, entries));
+    const problems = [];
+    for (const [folder, lines] of folders) problems.push(...await writeInto(folder, lines));
+    return problems;
+  }
+
+  async function finish(thisRun) {
+    if (thisRun.phase === 'finishing' || thisRun.phase === 'ended') return;
+    const stopped = thisRun.phase === 'stopping';
+    thisRun.phase = 'finishing';
+    try {
+      thisRun.listProblems = await writeLoopLists();
+    } catch (error) {
+      thisRun.listProblems = [`The loop list could not be written: ${error && error.message ? error.message : error}`];
+    }
+    thisRun.phase = 'ended';
+    thisRun.stopped = stopped;
+    changed();
+    if (next) startRun();
   }
 
   // Where each file's time went, as User Timing measures ("kelvor run",
-  // ...) that a profiler or the benchmark can read; let go by clear().
+  // ...) that a profiler or the benchmark can read; let go with the rows.
   function measure(timing) {
     const now = performance.now();
     for (const [stage, ms] of Object.entries(timing)) performance.measure(`kelvor ${stage}`, { start: now - ms, duration: ms });
   }
 
-  async function run() {
-    running = true;
-    handAhead();
-    while (handed.length > 0) {
-      const entry = handed.shift();
-      const reply = await entry.reply;
-      entry.state = 'done';
-      if (reply.type === 'discarded') {  // a Stop came before it started
-        entry.row.stopped();
-        counts.stopped++;
-      } else {
-        const sources = sourcesOf(entry, reply);
-        const shownAt = performance.now();
-        let outcome;
-        try {
-          outcome = entry.row.show(reply, sources);
-        } catch (error) {  // a fault of the page's own: the row says so, the queue goes on
-          outcome = entry.row.failed(`This result could not be shown: ${error && error.message ? error.message : error}`);
-        }
-        measure({ ...reply.timing, row: performance.now() - shownAt });
-        counts[outcome]++;
-        if (outcome === 'converted' || outcome === 'warned') remember(entry, reply, sources);
-      }
-      bytesDone += entry.file.size;
-      handAhead();
-      changed();
-    }
-    await writeLoopLists();
-    running = false;
-    stopping = false;
-    changed();
-    if (next < entries.length) start();  // added while the queue was stopping
-  }
-
-  // Every reply resolves and every row's fault is caught, so the queue
-  // cannot stop half way; were it to, its files would say so.
-  function start() {
-    run().catch((error) => {
-      running = false;
-      stopping = false;
-      for (const entry of entries) {
-        if (entry.state !== 'done') entry.row.failed(`The page stopped unexpectedly: ${error && error.message}`);
-        entry.state = 'done';
-      }
-      next = entries.length;
-      handed = [];
-      changed();
-    });
-  }
-
-  // Ends the queue after the files in progress: every file not yet started
-  // is let go, its row saying so.
+  // Ends the run: every file not yet started is let go, its row saying so,
+  // and the files in progress stop within a second, leaving nothing behind.
   function stop() {
-    if (!running || stopping) return;
-    stopping = true;
+    if (!run || run.phase !== 'converting') return;
+    run.phase = 'stopping';
     pool.stop();
-    for (; next < entries.length; next++) {
-      const entry = entries[next];
+    folders.cancel();
+    for (; run.next < run.entries.length; run.next++) {
+      const entry = run.entries[run.next];
       entry.state = 'done';
-      entry.row.stopped();
-      counts.stopped++;
-      bytesDone += entry.file.size;
+      entry.outcome = entry.row.stopped();
+      run.counts.stopped++;
+      run.done++;
     }
     changed();
+    if (run.flying.length === 0) finish(run);
   }
 
-  // Takes every row away, with its sound and its WAV's address. Only
-  // between runs: a file in progress keeps its row.
+  // Takes every row away (silenced, kept for an undo). Only between runs.
   function clear() {
-    if (running) return false;
-    for (const entry of entries) entry.row.remove();
-    for (const url of urls) URL.revokeObjectURL(url);
-    for (const stage of ['instance', 'read', 'run', 'peaks', 'output', 'row']) performance.clearMeasures(`kelvor ${stage}`);
+    if (run && run.phase !== 'ended') return 0;
+    dropCleared();
+    cleared = { entries, run, zipNames };
+    for (const entry of entries) entry.row.detach();
     entries = [];
-    next = 0;
-    handed = [];
-    reset();
+    run = null;
+    zipNames = new Set();
+    changed();
+    return cleared.entries.length;
+  }
+
+  // Puts back what Clear took, while nothing was added since.
+  function undo() {
+    if (!cleared || entries.length > 0) return false;
+    ({ entries, run, zipNames } = cleared);
+    cleared = null;
+    list.append(...entries.map((entry) => entry.row.element));
     changed();
     return true;
   }
 
-  function progress() {
-    const done = entries.filter((entry) => entry.state === 'done').length;
-    const current = handed[0];
-    return { running, stopping, total: entries.length, done, bytesDone, bytesTotal, skipped,
-      counts: { ...counts }, current: current ? current.path : null, zipFiles: wavs.length, listedFiles: loops.length, listProblems };
+  function dropCleared() {
+    if (!cleared) return;
+    for (const entry of cleared.entries) {
+      entry.row.dispose();
+      for (const url of entry.urls) URL.revokeObjectURL(url);
+    }
+    for (const stage of ['instance', 'read', 'run', 'peaks', 'output', 'row']) performance.clearMeasures(`kelvor ${stage}`);
+    cleared = null;
+    changed();
   }
 
-  return { add, stop, clear, progress, zipEntries: () => wavs.slice(), loopEntries: () => loops.slice() };
+  // The current or last run, and the list as a whole.
+  function progress() {
+    const r = run || newRun({ entries: [], skipped: 0 });
+    const sized = r.entries.every((entry) => entry.size !== undefined);
+    const bytesTotal = sized ? r.entries.reduce((sum, entry) => sum + entry.size, 0) : null;
+    const bytesDone = sized ? r.entries.reduce((sum, entry) => sum + (entry.state === 'done' ? entry.size
+      : entry.state === 'converting' ? entry.size * (entry.fraction || 0) : 0), 0) : null;
+    return {
+      phase: run ? r.phase : 'idle', stopped: !!r.stopped, total: r.entries.length, done: r.done, bytesDone, bytesTotal,
+      skipped: r.skipped, counts: { ...r.counts }, startedAt: r.startedAt, listProblems: r.listProblems,
+      converting: r.flying.filter((entry) => entry.state === 'converting').map((entry) => entry.path),
+      rows: entries.length, failedRows: entries.filter((entry) => entry.outcome === 'failed').length,
+      zipFiles: entries.reduce((sum, entry) => sum + entry.zip.length, 0),
+      listedFiles: entries.filter((entry) => entry.loop).length,
+      unsaved: entries.some((entry) => entry.zip.length > 0 && !entry.saved),
+      canUndo: !!cleared && entries.length === 0, cleared: cleared ? cleared.entries.length : 0,
+    };
+  }
+
+  return {
+    add, stop, clear, undo, progress,
+    zipEntries: () => entries.flatMap((entry) => entry.zip),
+    loopEntries: () => entries.filter((entry) => entry.loop).map((entry) => entry.loop),
+    // After a zip of every WAV was saved.
+    markSaved() { for (const entry of entries) entry.saved = true; },
+  };
 }
 
+// The file at `path` (relative, "/"-separated) in the folder `root`.
+async function readBack(root, path) {
+  const parts = path.split('/');
+  let folder = root;
+  for (const name of parts.slice(0, -1)) folder = await folder.getDirectoryHandle(name);
+  return (await folder.getFileHandle(parts.at(-1))).getFile();
+}

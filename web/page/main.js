@@ -9,7 +9,10 @@ import { count } from '../shared/text.js';
 import { createBatch } from './batch.js';
 import { fromDrop, fromFilePicker, fromFolderPicker } from './gather.js';
 import { read as readLoopCount } from './loop_count.js';
+import { createOutputFolder } from './output_folder.js';
 import { createPool } from './pool.js';
+import { createProgressLine } from './progress_line.js';
+import { askReplace, withdrawQuestion } from './replace_question.js';
 import { download, save } from './zip.js';
 
 const $ = (id) => document.getElementById(id);
@@ -42,6 +45,13 @@ const outputKinds = KINDS.map((kind) => {
 });
 const results = $('results');
 const resultsTitle = $('results-title');
+const resultControls = $('result-controls');
+const emptyState = $('empty-state');
+const undoLine = $('undo-line');
+const undoButton = $('undo');
+const failedFilter = $('failed-filter');
+const failedOnly = $('failed-only');
+const useDownloads = $('use-downloads');
 
 // The WebAssembly is compiled once, here, and each worker gets the
 // compiled module.
@@ -51,14 +61,18 @@ const pool = createPool({
   source: URL.createObjectURL(new Blob([$('worker-source').textContent], { type: 'text/javascript' })),
   module: compiled,
 });
-const batch = createBatch({ pool, list: results, changed: () => showProgress() });
+const folders = createOutputFolder({ ask: askReplace });
+const batch = createBatch({ pool, folders, list: results, changed: () => showProgress() });
+const progressLine = createProgressLine({ bar: progressBar, line: progress, announcer: $('announcer') });
 
-// The loop count is checked as it is typed, and flagged at the field.
+// The loop count is checked as it is typed, and flagged at the field while
+// it applies; the alert changes only when the problem does.
 function loopCountNow() {
   const read = readLoopCount(loopCount.value);
-  loopCount.setAttribute('aria-invalid', String(!!read.problem));
-  loopCountProblem.textContent = read.problem || '';
-  loopCountProblem.hidden = !read.problem;
+  const problem = loopCount.disabled ? '' : read.problem || '';
+  loopCount.setAttribute('aria-invalid', String(!!problem));
+  if (loopCountProblem.textContent !== problem) loopCountProblem.textContent = problem;
+  loopCountProblem.hidden = !problem;
   return read;
 }
 loopCount.addEventListener('input', loopCountNow);
@@ -72,6 +86,7 @@ function outputKindNow() {
   outputKindHelp.textContent = kind.help;
   loopCount.disabled = !kind.unrolls;
   shortFormat.disabled = !kind.unrolls;
+  loopCountNow();
   try {
     localStorage.setItem(KIND_KEY, kind.id);
   } catch { /* a browser that keeps nothing: the choice lasts this visit */ }
@@ -82,47 +97,48 @@ try {
 } catch { /* nothing remembered */ }
 for (const input of outputKinds) input.addEventListener('change', outputKindNow);
 
-// The output folder, where the browser lets the page write into one.
-let outputFolder = null;
+// The output folder, where the browser lets the page write into one, and
+// the way back to downloads.
+const DOWNLOADS_TEXT = outputName.textContent;
 if (typeof showDirectoryPicker === 'function') {
   outputChoice.hidden = false;
   chooseOutput.addEventListener('click', async () => {
     try {
-      outputFolder = await showDirectoryPicker({ id: 'kelvor-output', mode: 'readwrite' });
-      outputName.textContent = `WAVs are written into the folder "${outputFolder.name}".`;
+      folders.choose(await showDirectoryPicker({ id: 'kelvor-output', mode: 'readwrite' }));
+      outputName.textContent = `WAVs are written into the folder "${folders.chosen().name}".`;
+      useDownloads.hidden = false;
     } catch (error) {
       if (error.name !== 'AbortError') outputName.textContent = 'That folder cannot be used: ' + error.message;
     }
+  });
+  useDownloads.addEventListener('click', () => {
+    folders.forget();
+    outputName.textContent = DOWNLOADS_TEXT;
+    useDownloads.hidden = true;
+    chooseOutput.focus();
   });
 }
 
 // Files found join the list with the options of this moment; none joins
 // while the loop count is not one the command line reads as shown.
-let announced = null;  // a message that outlasts the next progress update
 async function take(found) {
   const read = loopCountNow();
   let files;
   try {
     files = await found;
   } catch (error) {
-    announce(`The files could not be read: ${error && error.message ? error.message : error}`);
+    progressLine.say(`The files could not be read: ${error && error.message ? error.message : error}`);
     return;
   }
   if (files.files.length === 0 && files.skipped === 0) return;
   const output = outputKind();
   if (read.problem && kindOf(output).unrolls) {
-    announce(`Nothing was converted: ${read.problem}`);
+    progressLine.say(`Nothing was converted: ${read.problem}`);
     loopCount.focus();
     return;
   }
-  announced = null;
-  const added = batch.add(files, { output, loopCount: read.value, shortFormat: shortFormat.checked, folder: outputFolder });
+  const added = batch.add(files, { output, loopCount: read.value, shortFormat: shortFormat.checked, folder: folders.chosen() });
   if (added.length > 0) bringIntoView(added[0].row.element);
-}
-
-function announce(text) {
-  announced = text;
-  progress.textContent = text;
 }
 
 // New rows are brought into view unless the user has scrolled to them.
@@ -132,60 +148,54 @@ function bringIntoView(row) {
   resultsTitle.scrollIntoView({ block: 'start', behavior: matchMedia('(prefers-reduced-motion: reduce)').matches ? 'auto' : 'smooth' });
 }
 
-// The progress: a <progress> and a line of text, brought up to date at
-// most four times a second (a batch of small files ends hundreds a
-// second), and at once when the list starts, stops or ends.
-const MB = 1e6;
-let shownAt = 0;
-let timer = 0;
-let last = { running: false, stopping: false };
-let startedAt = 0;
+// The controls follow the progress. A control that had the focus and is
+// now disabled or hidden hands it to the next useful one, never to the page.
+let zipping = false;
 function showProgress() {
   const p = batch.progress();
-  const turned = p.running !== last.running || p.stopping !== last.stopping;
-  if (p.running && !last.running) startedAt = performance.now();
-  last = p;
-  const wait = 250 - (performance.now() - shownAt);
-  if (!turned && wait > 0) {
-    if (!timer) timer = setTimeout(() => { timer = 0; showProgress(); }, wait);
-    return;
+  const before = document.activeElement;
+  const running = p.phase !== 'idle' && p.phase !== 'ended';
+  stopButton.disabled = p.phase !== 'converting';
+  clearButton.disabled = running || p.rows === 0;
+  downloadAll.disabled = running || p.zipFiles === 0;
+  loopsCsv.disabled = loopsJson.disabled = running || p.listedFiles === 0;
+  resultControls.hidden = p.rows === 0;
+  emptyState.hidden = p.rows > 0 || p.canUndo;
+  undoLine.hidden = !p.canUndo;
+  if (p.canUndo) $('undo-text').textContent = `Cleared ${count(p.cleared)} file${p.cleared === 1 ? '' : 's'}.`;
+  failedFilter.hidden = p.failedRows === 0;
+  if (p.failedRows === 0) failedOnly.checked = false;
+  $('failed-count').textContent = count(p.failedRows);
+  results.classList.toggle('failed-only', failedOnly.checked);
+  progressLine.update(p, batch.progress);
+  if (before && before !== document.body && !usable(before)) {
+    const next = [undoButton, clearButton, downloadAll, stopButton, loopsCsv, filePicker].find(usable);
+    if (next) next.focus();
   }
-  shownAt = performance.now();
-  stopButton.disabled = !p.running || p.stopping;
-  clearButton.disabled = p.running || p.total === 0;
-  downloadAll.disabled = p.running || p.zipFiles === 0;
-  loopsCsv.disabled = loopsJson.disabled = p.running || p.listedFiles === 0;
-  progressBar.max = Math.max(1, p.bytesTotal);
-  progressBar.value = p.bytesDone;
-  progressBar.hidden = p.total === 0;
-  if (announced && !p.running) return;
-  progress.textContent = progressText(p);
 }
 
-function progressText(p) {
-  const converted = p.counts.converted + p.counts.warned;
-  const finished = p.done - p.counts.stopped;
-  const skipped = p.skipped ? ` ${count(p.skipped)} other file${p.skipped === 1 ? '' : 's'} skipped.` : '';
-  if (p.stopping) return 'Stopping after the files in progress ...';
-  if (p.running) {
-    let text = `Converting ${Math.min(p.done + 1, p.total)} of ${p.total}` + (p.current ? `: ${p.current}` : '') +
-      ` (${(p.bytesDone / MB).toFixed(1)} of ${(p.bytesTotal / MB).toFixed(1)} MB done`;
-    const elapsed = (performance.now() - startedAt) / 1000;
-    if (p.bytesDone > 0 && elapsed > 1) text += `, about ${Math.ceil(elapsed / p.bytesDone * (p.bytesTotal - p.bytesDone))} s left`;
-    return text + ')';
-  }
-  if (p.total === 0) return '';
-  const warned = p.counts.warned ? ` (${p.counts.warned} with a warning)` : '';
-  const empty = p.counts.empty ? `, ${p.counts.empty} without a track` : '';
-  return (p.counts.stopped ? `Stopped after ${finished} of ${p.total} files` : `Done: ${finished} of ${p.total} files`) +
-    `, ${converted} converted${warned}, ${p.counts.failed} failed${empty}.` + skipped +
-    p.listProblems.map((problem) => ' ' + problem).join('');
-}
+const usable = (control) => control.isConnected && !control.disabled && !control.closest('[hidden]');
 
-stopButton.addEventListener('click', () => batch.stop());
+stopButton.addEventListener('click', () => {
+  withdrawQuestion();
+  batch.stop();
+});
 clearButton.addEventListener('click', () => {
-  announced = null;
   batch.clear();
+});
+undoButton.addEventListener('click', () => {
+  batch.undo();
+});
+failedOnly.addEventListener('change', showProgress);
+
+// Leaving the page while a run converts, or with WAVs that were neither
+// downloaded nor saved in a zip, asks first.
+addEventListener('beforeunload', (event) => {
+  const p = batch.progress();
+  if ((p.phase !== 'idle' && p.phase !== 'ended') || p.unsaved) {
+    event.preventDefault();
+    event.returnValue = '';
+  }
 });
 
 // The loop list of every file converted since the last Clear.
@@ -193,21 +203,26 @@ for (const [button, name] of [[loopsCsv, 'loops.csv'], [loopsJson, 'loops.json']
   button.addEventListener('click', () => download(loopListBlob(name, batch.loopEntries()), name));
 }
 
+// Making the zip keeps the button (and the focus); a second press waits.
 downloadAll.addEventListener('click', async () => {
+  if (zipping) return;
   const loops = batch.loopEntries().filter((entry) => !entry.folder);  // the files in the .zip
   const entries = [...batch.zipEntries(),
     ...(loops.length > 0 ? LOOP_LIST_NAMES.map((name) => ({ name, blob: loopListBlob(name, loops) })) : [])];
-  downloadAll.disabled = true;
-  announce('Making the .zip ...');
+  zipping = true;
+  downloadAll.setAttribute('aria-disabled', 'true');
+  progressLine.say('Making the .zip ...');
   try {
     const outcome = await save(entries, 'kelvor-wav.zip');
-    const count = batch.zipEntries().length;
-    announce(outcome === 'cancelled' ? 'No .zip was made.' : `The .zip holds ${count} WAV file${count === 1 ? '' : 's'}` +
+    const wavs = batch.zipEntries().length;
+    if (outcome !== 'cancelled') batch.markSaved();
+    progressLine.say(outcome === 'cancelled' ? 'No .zip was made.' : `The .zip holds ${wavs} WAV file${wavs === 1 ? '' : 's'}` +
       (loops.length > 0 ? ' and the loop list.' : '.'));
   } catch (error) {
-    announce('The .zip could not be made: ' + (error && error.message ? error.message : error));
+    progressLine.say('The .zip could not be made: ' + (error && error.message ? error.message : error));
   } finally {
-    downloadAll.disabled = false;
+    zipping = false;
+    downloadAll.removeAttribute('aria-disabled');
   }
 });
 
@@ -219,14 +234,22 @@ folderPicker.addEventListener('change', () => {
   take(Promise.resolve(fromFolderPicker(folderPicker.files)));
   folderPicker.value = '';
 });
+// Files dropped anywhere on the page are taken; the browser never leaves
+// the page to show a dropped file.
+const carriesFiles = (event) => event.dataTransfer && [...event.dataTransfer.types].includes('Files');
 for (const type of ['dragenter', 'dragover']) {
-  dropZone.addEventListener(type, (event) => {
+  document.addEventListener(type, (event) => {
+    if (!carriesFiles(event)) return;
     event.preventDefault();
+    event.dataTransfer.dropEffect = 'copy';
     dropZone.classList.add('over');
   });
 }
-dropZone.addEventListener('dragleave', () => dropZone.classList.remove('over'));
-dropZone.addEventListener('drop', (event) => {
+document.addEventListener('dragleave', (event) => {
+  if (!event.relatedTarget) dropZone.classList.remove('over');
+});
+document.addEventListener('drop', (event) => {
+  if (!carriesFiles(event)) return;
   event.preventDefault();
   dropZone.classList.remove('over');
   take(fromDrop(event.dataTransfer));

@@ -24,17 +24,19 @@ export function adopt(audio) {
   return sound;
 }
 
-// "Play loop" on `button`: a toggle (aria-pressed) that starts the sound
+// "Play loop" on `button`, named for the WAV `name` (its accessible name
+// holds what it shows): a toggle (aria-pressed) that starts the sound
 // that `start()` makes ({ context, source }, an AudioContext and its
 // looping source, not yet started) and stops and closes it when pressed
 // again, when another sound starts or when everything stops. `failed`
 // receives an error that kept the sound from starting.
-export function loopToggle(button, start, failed) {
+export function loopToggle(button, name, start, failed) {
   let attempt = 0;  // a press counts; an older attempt that ends late lets go of its sound
   let playing = null;
   const show = (on) => {
     button.setAttribute('aria-pressed', String(on));
     button.textContent = on ? 'Stop loop' : 'Play loop';
+    button.setAttribute('aria-label', `${button.textContent} of ${name}`);
   };
   const sound = {
     stop() {

@@ -1,12 +1,13 @@
-// One row of the results: everything shown for one file. Its status
-// (waiting, converting, converted, converted with a warning, no track,
-// failed, not converted), its path and the settings it was queued with; once
-// done, the track's facts as the converter's run found them, the waveform,
-// the players that work for it, the download or where it was written, and
+// One row of the results: everything shown for one file. Its name, then its
+// status as a badge (waiting, converting, converted, warning, no track,
+// failed, stopped), the settings it was queued with; once done, the track's
+// facts as the converter's run found them, the waveform, a player that works
+// for it (or why there is none), the download or where it was written, and
 // the command line's messages one click away. Its words are row_text.js's.
 import { kindOf } from '../shared/kinds.js';
+import { count, percent } from '../shared/text.js';
 import { loopSound, adopt, loopToggle, stopAll } from './players.js';
-import { FAILURES, STATUS, describe, describeRead, outputText, settingsText } from './row_text.js';
+import { FAILURES, STATUS, describe, describeRead, outputText, playerNote, settingsText, writeFailureText } from './row_text.js';
 import { createWaveform } from './waveform.js';
 
 function element(tag, className, text) {
@@ -16,11 +17,12 @@ function element(tag, className, text) {
   return e;
 }
 
-export function createRow(path, settings) {
+// `onSaved()` is called when one of the row's WAVs is downloaded.
+export function createRow(path, settings, { onSaved = () => {} } = {}) {
   const li = element('li', 'result waiting');
   const line = element('p', 'line');
   const status = element('span', 'status', STATUS.waiting);
-  line.append(status, ' ', element('span', 'name', path));
+  line.append(element('span', 'name', path), ' ', status);
   li.append(line, element('p', 'queued', settingsText(settings)));
   li.dataset.state = 'waiting';
   const sounds = [];
@@ -35,48 +37,61 @@ export function createRow(path, settings) {
     status.textContent = text || STATUS[kind];
   }
 
-  // The command line's messages and result code, one click away; open by
-  // themselves on a failed row.
+  // The command line's messages and result code (or the browser's own words
+  // for a failure of the browser), one click away; open by themselves on a
+  // failed run. The toggle names its file for a screen reader's list of them.
   function messages(printed, code, open) {
     const box = element('details', 'messages-box');
-    box.append(element('summary', null, 'Messages'), element('pre', 'messages', printed),
-      element('p', 'code', 'Result code: ' + code));
+    const summary = element('summary', null, 'Messages');
+    summary.append(element('span', 'visually-hidden', ` of ${path}`));
+    box.append(summary, element('pre', 'messages', printed), element('p', 'code', code));
     box.open = open;
     li.append(box);
   }
 
+  // A sentence of its own under the row's line.
+  const say = (className, text) => li.append(element('p', className, text));
+
   // The players that work for these WAVs, and why the others are missing.
-  // `once` is the sound heard once, which "Play loop" loops.
+  // `once` is the sound heard once under a plain header, which "Play loop"
+  // loops and which stands in for WAVs a browser cannot play.
   function players(actions, wavs, facts, shown, sources, once) {
     wavs.forEach((wav, i) => {
-      if (wav.playable && sources[i].url) actions.append(player(wav.name, sources[i].url), ' ');
+      if (wav.playable) actions.append(player(sources[i].name, sources[i].url), ' ');
     });
     if (wavs.some((wav) => !wav.playable)) {
-      actions.append(element('span', 'note', 'Browsers cannot play the short format block (-x); "Play loop" plays the sound.'), ' ');
+      const url = () => Promise.resolve(URL.createObjectURL(once));
+      actions.append(player('once', url, 'Play the sound once'), ' ');
     }
-    if (!shown.hasLoop) {
-      actions.append(element('span', 'note', 'No loop to play: the sound is heard once.'), ' ');
-      return;
-    }
-    const button = element('button', 'play-loop', 'Play loop');
+    const note = playerNote(wavs, shown);
+    if (note) actions.append(element('span', 'note', note), ' ');
+    if (!shown.hasLoop) return;
+    const button = element('button', 'play-loop');
     button.type = 'button';
-    button.setAttribute('aria-label', 'Play loop of ' + wavs[0].name);
     // The conversion stands; a sound that cannot start says so beside its button.
     const problem = element('span', 'note sound-problem');
-    sounds.push(loopToggle(button, () => loopSound(facts, once), (error) => {
+    sounds.push(loopToggle(button, sources[0].name, () => loopSound(facts, once), (error) => {
       problem.textContent = `"Play loop" could not start: ${error && error.message ? error.message : error}`;
     }));
     actions.append(button, ' ', problem, ' ');
   }
 
-  // "Play NAME", which becomes the WAV's player when pressed.
-  function player(name, url) {
-    const play = element('button', 'play', 'Play ' + name);
+  // "Play NAME", which becomes the WAV's player when pressed; `url()` is a
+  // promise of its address.
+  function player(name, url, label = 'Play ' + name) {
+    const play = element('button', 'play', label);
     play.type = 'button';
-    play.addEventListener('click', () => {
+    play.addEventListener('click', async () => {
+      let address;
+      try {
+        address = await url();
+      } catch (error) {
+        play.replaceWith(element('span', 'note', `${name} cannot be played: ${error && error.message ? error.message : error}`));
+        return;
+      }
       const audio = element('audio');
       audio.controls = true;
-      audio.src = url();
+      audio.src = address;
       audio.setAttribute('aria-label', 'Player of ' + name);
       sounds.push(adopt(audio));
       play.replaceWith(audio);
@@ -84,10 +99,6 @@ export function createRow(path, settings) {
       audio.play().catch(() => {});  // a browser may refuse to start it; its controls remain
     }, { once: true });
     return play;
-  }
-
-  function fail(text) {
-    setStatus('failed', text);
   }
 
   // The waveform in place of its text, once both the row and its peaks are here.
@@ -100,44 +111,60 @@ export function createRow(path, settings) {
   // A failed run: what was read, and that there is no WAV to play, size
   // or download.
   function failedRun(text, facts, printed, code, sentence) {
-    fail(text);
+    setStatus('failed');
+    say('problem-text', text);
     const read = describeRead(facts);
     if (read) line.append(' ', element('span', 'facts', read));
-    li.append(element('p', 'no-output', sentence));
-    messages(printed, code, code !== 0);
+    say('no-output', sentence);
+    messages(printed, code, true);
     return 'failed';
   }
 
-  // Fills the row from the worker's reply (protocol.js's `done` or
-  // `failed`). `sources` gives each WAV: { url() its address when it is a
-  // Blob, written: where in the output folder }. Returns the row's outcome:
-  // 'converted', 'warned', 'empty' or 'failed'.
+  // A failure of the browser's: plain words on the row, the browser's own in
+  // its messages.
+  function failed(text, detail) {
+    setStatus('failed');
+    say('problem-text', text);
+    if (detail) messages(`The browser said: ${detail}\n`, 'No result code: the converter did not finish.', false);
+    return 'failed';
+  }
+
+  // Fills the row from the worker's reply (protocol.js's `done`, `failed` or
+  // `stopped`). `sources` gives each WAV: { name (as written or in the
+  // zip), url() (a promise of its address), written (where in the output
+  // folder) }. Returns the row's outcome: 'converted', 'warned', 'empty',
+  // 'failed' or 'stopped'.
   function show(reply, sources) {
+    if (reply.type === 'stopped') return stopped('Stopped while it was converting: nothing of it was kept.');
     if (reply.type === 'failed') {
       li.dataset.code = reply.failure;
-      fail(FAILURES[reply.failure](reply.detail));
-      return 'failed';
+      return failed(FAILURES[reply.failure], reply.detail);
     }
     li.dataset.code = String(reply.status);
     const printed = new TextDecoder().decode(reply.printed);
+    const code = 'Result code: ' + reply.status;
     if (reply.status !== 0) {
       const error = /^error-.*$/m.exec(printed);
-      return failedRun(error ? error[0] : 'result code ' + reply.status, reply.facts, printed, reply.status,
-        'No WAV was made.');
+      return failedRun(error ? error[0] : 'result code ' + reply.status, reply.facts, printed, code, 'No WAV was made.');
     }
     if (reply.writeFailure) {
-      return failedRun(FAILURES.write(reply.writeFailure), reply.facts, printed, reply.status, 'No WAV was saved.');
+      const { name, message } = reply.writeFailure;
+      return failedRun(writeFailureText(name, settings.folder.name), reply.facts,
+        `${printed}\nThe browser said: ${name}: ${message}\n`, code, 'No WAV was saved: nothing of it is left in the folder.');
     }
     const shown = describe(reply.facts, settings.output);
     if (shown) line.append(' ', element('span', 'facts', shown.text));
     if (reply.wavs.length === 0) {
       setStatus('empty');
-      messages(printed, reply.status, false);
+      messages(printed, code, false);
       return 'empty';
     }
-    const warning = /^warning : .*$/m.exec(printed);
+    const warning = /^warning : (.*)$/m.exec(printed);
     const { wavs, facts } = reply;
-    line.append(' ', element('span', 'output', outputText(wavs, facts, settings.output)));
+    const output = element('span', 'output', outputText(wavs, sources, facts, settings.output));
+    output.title = wavs.map((wav, i) => `${sources[i].name}: ${count(wav.size)} bytes`).join(', ');
+    line.append(' ', output);
+    if (warning) say('warning-text', 'Warning: ' + warning[1]);
     if (shown) {
       const spot = element('p', 'wave-text', shown.summary);
       li.append(spot);
@@ -147,44 +174,66 @@ export function createRow(path, settings) {
     }
     const actions = element('p', 'actions');
     li.append(actions);
-    messages(printed, reply.status, false);
-    setStatus(warning ? 'warned' : 'converted', warning ? `converted, with a warning: ${warning[0].slice(10)}` : undefined);
+    messages(printed, code, false);
+    setStatus(warning ? 'warned' : 'converted');
     const note = kindOf(settings.output).note(facts, wavs);
     if (note) actions.append(element('span', 'note kept', note), ' ');
     if (shown) players(actions, wavs, facts, shown, sources, reply.once);
-    wavs.forEach((wav, i) => {
-      if (sources[i].written) actions.append(element('span', 'written', `Written to ${sources[i].written}`), ' ');
-      else actions.append(downloadLink(wav.name, sources[i].url), ' ');
+    sources.forEach((source) => {
+      if (source.written) actions.append(element('span', 'written', `Written to ${source.written}`), ' ');
+      else actions.append(downloadLink(source, onSaved), ' ');
     });
     return warning ? 'warned' : 'converted';
+  }
+
+  function stopped(text) {
+    setStatus('stopped');
+    if (text) say('note', text);
+    return 'stopped';
   }
 
   return {
     element: li,
     converting: () => setStatus('converting'),
-    stopped: () => setStatus('stopped'),
-    failed(text) {
-      fail(text);
-      return 'failed';
-    },
+    // The share of its WAVs written so far, while they are written.
+    writing: (written, total) => setStatus('converting', `writing ${percent(written, total)}`),
+    stopped,
+    failed,
     show,
     showPeaks(made) {
       peaks = made;
       drawWave();
     },
-    // Stops and lets go of the row's sounds, and takes the row away.
-    remove() {
+    // Silences the row and takes it out of the list, to be put back by an undo.
+    detach() {
+      for (const sound of sounds) sound.stop();
+      li.remove();
+    },
+    // Lets go of the row's sounds for good.
+    dispose() {
       stopAll(sounds);
       li.remove();
     },
   };
 }
 
-function downloadLink(name, url) {
-  const link = element('a', 'download', 'Download ' + name);
-  link.href = '#';  // until it is about to be followed
-  link.download = name;
-  const follow = () => { link.href = url(); };
-  for (const type of ['pointerenter', 'focus', 'click']) link.addEventListener(type, follow, { once: true });
+// A download link named as the file it downloads; its address is made when
+// it is about to be followed.
+function downloadLink(source, onSaved) {
+  const link = element('a', 'download', 'Download ' + source.name);
+  link.href = '#';
+  link.download = source.name;
+  let address = null;
+  const follow = async () => {
+    if (!address) address = await source.url();
+    link.href = address;
+  };
+  for (const type of ['pointerenter', 'focus']) link.addEventListener(type, follow, { once: true });
+  link.addEventListener('click', (event) => {
+    onSaved();
+    if (address) return;
+    event.preventDefault();  // the address is a promise: follow once it is made
+    follow().then(() => link.click());
+  });
   return link;
 }

@@ -2,7 +2,7 @@
 // facts as the converter's run found them, and the failures of the browser
 // in plain words. Every fact is the run's (web/core/track_facts.h).
 import { kindOf } from '../shared/kinds.js';
-import { count, seconds } from '../shared/text.js';
+import { count, duration, size } from '../shared/text.js';
 
 // What the row says of the settings it was queued with.
 export function settingsText(settings) {
@@ -30,11 +30,10 @@ export function describe(facts, output) {
   else if (!facts.has_loop) parts.push('no loop section');
   if (hasLoop) {
     parts.push(...loopParts(facts));
-    summary = `loop from ${seconds(facts.loop_start / rate)} to ${seconds(facts.data_bytes / rate)}, ` + (kind.unrolls
+    summary = `loop from ${duration(facts.loop_start / rate)} to ${duration(facts.data_bytes / rate)}, ` + (kind.unrolls
       ? `heard ${count(facts.loop_count)} time${facts.loop_count === 1 ? '' : 's'}` : 'kept');
   }
   if (kind.unrolls && facts.loop_count > 0) parts.push(`loop count ${count(facts.loop_count)}`);
-  if (rate > 0 && facts.header_result === 0) parts.push(`${seconds(facts.data_length / rate)} in all`);
   return { text: parts.join(' · '), summary, hasLoop };
 }
 
@@ -49,27 +48,48 @@ export function describeRead(facts) {
 }
 
 const format = (facts) => [`${facts.channels} ch`, `${count(facts.sample_rate)} Hz`, `${facts.sample_bits} bit`];
-const loopParts = (facts) => [`intro ${seconds(facts.loop_start / facts.byte_rate)}`,
-  `loop ${seconds((facts.data_bytes - facts.loop_start) / facts.byte_rate)}`];
+const loopParts = (facts) => [`intro ${duration(facts.loop_start / facts.byte_rate)}`,
+  `loop ${duration((facts.data_bytes - facts.loop_start) / facts.byte_rate)}`];
 
-// The WAVs a run made, with their sizes, and the length of an unrolled one.
-export function outputText(wavs, facts, output) {
-  const length = kindOf(output).unrolls && facts.byte_rate ? `, ${seconds(facts.data_length / facts.byte_rate)}` : '';
-  return wavs.map((wav) => `${wav.name}: ${count(wav.size)} bytes`).join(', ') + length;
+// The WAVs a run made, by the names they were given, with their sizes, and
+// the length of an unrolled one. The exact byte count is in the title.
+export function outputText(wavs, sources, facts, output) {
+  const length = kindOf(output).unrolls && facts.byte_rate && facts.header_result === 0
+    ? ` · ${duration(facts.data_length / facts.byte_rate)} in all` : '';
+  return wavs.map((wav, i) => `${sources[i].name} ${size(wav.size)}`).join(', ') + length;
+}
+
+// Why a row has no player of its own WAV, or which player stands in for it.
+export function playerNote(wavs, shown) {
+  const parts = [];
+  if (wavs.some((wav) => !wav.playable)) {
+    parts.push('Browsers cannot play the short format block (-x): "Play the sound once" plays the same samples under a standard header.');
+  }
+  if (!shown.hasLoop) parts.push('No loop to play: the sound is heard once.');
+  return parts.join(' ');
 }
 
 export const STATUS = {
-  waiting: 'waiting', converting: 'converting', converted: 'converted', warned: 'converted, with a warning',
-  empty: 'no track: nothing to convert', stopped: 'not converted: stopped',
+  waiting: 'waiting', converting: 'converting', converted: 'converted', warned: 'warning',
+  empty: 'no track', failed: 'failed', stopped: 'stopped',
 };
 
-// A failure of the browser rather than of the run, by protocol.js's names.
+// A failure of the browser rather than of the run, by protocol.js's names,
+// in plain words; the browser's own go to the row's messages.
 export const FAILURES = {
-  start: (detail) => 'The converter could not be started in this browser: ' + detail,
-  memory: () => 'This file is too large for the memory of this browser. Convert it with the kelvor command line.',
-  unreadable: () => 'This file could not be read: it was moved, changed or deleted since it was chosen, ' +
+  start: 'The converter could not be started in this browser.',
+  memory: 'This file is too large for the memory of this browser. Convert it with the kelvor command line.',
+  unreadable: 'This file could not be read: it was moved, changed or deleted since it was chosen, ' +
     'or it is too large for the memory of this browser.',
-  write: (detail) => 'The WAV could not be written to the output folder: ' + detail,
-  internal: (detail) => 'The conversion stopped unexpectedly: ' + detail,
-  lost: (detail) => 'The converter stopped before this file was done: ' + detail,
+  write: 'The WAV could not be written to the output folder.',
+  internal: 'The conversion stopped unexpectedly.',
+  lost: 'The converter stopped answering before this file was done.',
 };
+
+// Why the output folder refused a WAV, by the browser's error name.
+export function writeFailureText(name, folderName) {
+  if (name === 'QuotaExceededError') return `The folder "${folderName}" has no room for this WAV: the disk, or the browser's share of it, is full.`;
+  if (name === 'NotFoundError') return `The folder "${folderName}" is no longer there: it was moved or deleted.`;
+  if (name === 'NotAllowedError') return `The browser no longer lets this page write into "${folderName}". Choose the output folder again.`;
+  return `The WAV could not be written to the folder "${folderName}".`;
+}

@@ -2,14 +2,22 @@
 // where its loop lies, in frames and in seconds, for the engines and editors
 // that the WAVs go into. loops.csv for spreadsheets, loops.json for scripts.
 // Every number is the run's (web/core/track_facts.h): the reader's record and the
-// track in frames; seconds are frames over the sample rate. The loop end is
-// the frame after the loop's last, which is also the data's length.
+// track in frames; seconds are frames over the sample rate. `frames` are
+// those of the WAV listed (an unrolled one holds the loop `loop_count`
+// times); the loop is the first pass of the loop section, its end the frame
+// after the section's last. The CSV starts with a byte order mark, without
+// which spreadsheet programs read UTF-8 names as another encoding.
 import { write } from './folder_output.js';
 import { kindOf } from './kinds.js';
 
-const COLUMNS = ['path', 'output', 'wav', 'wav_2', 'rate', 'channels', 'bits', 'block_align', 'frames',
+const COLUMNS = ['path', 'output', 'wav', 'wav_2', 'rate', 'channels', 'bits', 'block_align', 'frames', 'loop_count',
   'loop_start_frame', 'loop_end_frame', 'loop_start_seconds', 'loop_end_seconds'];
-const JSON_FORMAT = 'kelvor loop list 1';
+const JSON_FORMAT = 'kelvor loop list 2';
+const BOM = '\ufeff';
+// The first lines of the lists earlier releases wrote, which the next list replaces.
+const OUR_HEADS = [COLUMNS.join(','), 'path,output,wav,wav_2,rate,channels,bits,block_align,frames,' +
+  'loop_start_frame,loop_end_frame,loop_start_seconds,loop_end_seconds'];
+const OUR_FORMATS = [JSON_FORMAT, 'kelvor loop list 1'];
 
 const seconds = (frame, rate) => (rate > 0 ? Number((frame / rate).toFixed(6)) : null);
 
@@ -18,8 +26,10 @@ function line({ path, outputs, output, facts }) {
   const loop = facts.has_loop ? { start_frame: facts.loop_start_frame, end_frame: facts.loop_end_frame,
     start_seconds: seconds(facts.loop_start_frame, facts.sample_rate),
     end_seconds: seconds(facts.loop_end_frame, facts.sample_rate) } : null;
+  const unrolled = kindOf(output).unrolls && facts.block_align > 0;
   return { path, output: kindOf(output).name, wavs: outputs, rate: facts.sample_rate, channels: facts.channels,
-    bits: facts.sample_bits, block_align: facts.block_align, frames: facts.frames, loop };
+    bits: facts.sample_bits, block_align: facts.block_align,
+    frames: unrolled ? Math.floor(facts.data_length / facts.block_align) : facts.frames, loop_count: facts.loop_count, loop };
 }
 
 export function json(entries) {
@@ -34,15 +44,17 @@ const cell = (value) => {
 
 export function csv(entries) {
   const rows = entries.map(line).map((l) => [l.path, l.output, l.wavs[0], l.wavs[1], l.rate, l.channels, l.bits,
-    l.block_align, l.frames, l.loop && l.loop.start_frame, l.loop && l.loop.end_frame,
+    l.block_align, l.frames, l.loop_count, l.loop && l.loop.start_frame, l.loop && l.loop.end_frame,
     l.loop && l.loop.start_seconds, l.loop && l.loop.end_seconds]);
-  return [COLUMNS, ...rows].map((row) => row.map(cell).join(',')).join('\r\n') + '\r\n';
+  return BOM + [COLUMNS, ...rows].map((row) => row.map(cell).join(',')).join('\r\n') + '\r\n';
 }
 
 // True when `text` (a file's first bytes) is a loop list of ours, which
 // the next one may replace.
 export function isLoopList(text) {
-  return text.startsWith(COLUMNS.join(',') + '\r\n') || text.includes(`"format": "${JSON_FORMAT}"`);
+  const first = text.replace(/^\ufeff/, '');
+  return OUR_HEADS.some((head) => first.startsWith(head + '\r\n')) ||
+    OUR_FORMATS.some((format) => text.includes(`"format": "${format}"`));
 }
 
 const FILES = { 'loops.csv': ['text/csv', csv], 'loops.json': ['application/json', json] };

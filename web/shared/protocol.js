@@ -8,18 +8,26 @@
 //              its name, `kind` the output kind's code (web/shared/kinds.js),
 //              `output` null for WAVs handed back as Blobs, else { folder
 //              (a FileSystemDirectoryHandle), subfolders } to write them into
-//   stop       lets go of every job not yet started
+//   names      the answer to a job's `names`: for each WAV { name, existed },
+//              the name to write it under and whether a file of that name is
+//              there already; null when the job is to stop instead
+//   stop       lets go of every job not yet started, and stops the one in
+//              progress, removing what it wrote
 //
-// From a worker, for each job: `started` when its conversion starts, then
-// exactly one of
+// From a worker: `alive` every second, whatever it does (a worker that falls
+// silent is lost). For each job: `started` when its conversion starts; for a
+// job with an output folder, `names` (the WAVs' names as the run made them)
+// before anything is written, and `progress` (bytes `written` of `total`) a
+// few times a second while it writes; then exactly one of
 //   done       the run's messages (`printed`, bytes), result (`status`) and
 //              facts (web/core/run_json.h); for a run that made WAVs, `wavs`
 //              ({ name, size, playable, and `blob`, or `written`: its path in
 //              the output folder }), `once` (the sound once under a plain
-//              header, a Blob, for players), and `writeFailure` when the
-//              folder refused a WAV; `timing`, the milliseconds of each
-//              stage so far
+//              header, a Blob, for players), and `writeFailure` ({ name,
+//              message }) when the folder refused a WAV, nothing of it left
+//              there; `timing`, the milliseconds of each stage so far
 //   discarded  a stop came before it started
+//   stopped    a stop came while it was converting; nothing it wrote is left
 //   failed     no run could be made: `failure` is 'start', 'memory',
 //              'unreadable', 'write' or 'internal' (and, made by the pool,
 //              'lost' for a worker that died or fell silent), `detail` the
@@ -32,13 +40,18 @@
 export const toWorker = {
   module: (module) => ({ type: 'module', module }),
   job: (id, { file, args, kind, output }) => ({ type: 'job', id, file, args, kind, output }),
+  names: (id, names) => ({ type: 'names', id, names }),
   stop: () => ({ type: 'stop' }),
 };
 
 export const fromWorker = {
+  alive: () => ({ type: 'alive' }),
   started: (id) => ({ type: 'started', id }),
+  names: (id, names) => ({ type: 'names', id, names }),
+  progress: (id, written, total) => ({ type: 'progress', id, written, total }),
   done: (id, reply) => ({ type: 'done', id, ...reply }),
   discarded: (id) => ({ type: 'discarded', id }),
+  stopped: (id) => ({ type: 'stopped', id }),
   peaks: (id, peaks, ms) => ({ type: 'peaks', id, peaks, ms }),
   failed: (id, failure, detail) => ({ type: 'failed', id, failure, detail }),
 };

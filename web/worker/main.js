@@ -10,9 +10,12 @@
 // byte it prints is sent back as printed, with its result and its facts, and
 // each WAV is made from its plan as a Blob of the converter's bytes and
 // slices of the dropped file (web/shared/plan_blob.js), which is handed back
-// or piped into the chosen folder. The file's bytes, read once for the
-// reader and the waveform, are let go when the reply is sent.
-import { firstBytes, folderFor, write } from '../shared/folder_output.js';
+// or piped into the chosen folder under the names the page gives (which
+// never replace a file of the user's without consent). A stop ends the file
+// in progress at its next step, or in the middle of its write, and leaves
+// nothing of it in the folder. The file's bytes, read once for the reader
+// and the waveform, are let go when the reply is sent.
+import { firstBytes, folderFor, writeAll } from '../shared/folder_output.js';
 import { sourcePeaks } from '../shared/peaks.js';
 import { wavBlob } from '../shared/plan_blob.js';
 import { fromWorker } from '../shared/protocol.js';
@@ -39,6 +42,11 @@ async function prepareOutput(kelvor, args, output, kind) {
   }
   return folder;
 }
+
+// Rejects when `signal` aborts: a stop does not wait for a slow read.
+const aborted = (signal) => new Promise((_, reject) => {
+  signal.addEventListener('abort', () => reject(signal.reason), { once: true });
+});
 
 // Records in `timing` the milliseconds since the last lap, under the lap's name.
 function stopwatch(timing) {
@@ -88,21 +96,24 @@ function keep(ready, bytes) {
 // folder its WAVs go into, if any, and `peaks()`, which works out the
 // waveform's peaks from the file's bytes once the reply is sent. The file's
 // bytes join `held`, to be let go once the file is done.
-async function convert({ file, reading, args, output, kind }, held, timing) {
+async function convert({ file, reading, args, output, kind }, held, timing, signal) {
   const lap = stopwatch(timing);
   const ready = await instance();
+  signal.throwIfAborted();
   const { kelvor, sink } = ready;
   lap('instance');
   let input;
   try {
-    input = new Uint8Array(await reading);
+    input = new Uint8Array(await Promise.race([reading, aborted(signal)]));
   } catch (error) {
-    throw isOutOfMemory(error) ? error : new UnreadableFile(error);
+    throw signal.aborted || isOutOfMemory(error) ? error : new UnreadableFile(error);
   }
   held.push(input.buffer);
+  signal.throwIfAborted();
   kelvor.FS.writeFile(file.name, input, { canOwn: true });  // MEMFS keeps the array: no copy
   const folder = output ? await prepareOutput(kelvor, args, output, kind) : null;
   lap('read');
+  signal.throwIfAborted();
   const { status, run } = planRun(kelvor, args, kind, sink);
   lap('run');
   const reply = { printed: new Uint8Array(sink.printed), status, facts: run.facts, wavs: [], once: null };
@@ -122,24 +133,56 @@ async function convert({ file, reading, args, output, kind }, held, timing) {
   return { reply, folder, peaks };
 }
 
-// Pipes each WAV into the output folder, where one was chosen; the page
-// then keeps no WAV. The run succeeded: the row fails all the same when a
-// WAV cannot be written, and keeps the run's messages.
-async function deliver({ reply, folder }, subfolders, timing) {
+// Pipes each WAV into the output folder, where one was chosen, under the
+// names the page gives for them; the page then keeps no WAV. The run
+// succeeded: the row fails all the same when a WAV cannot be written, and
+// keeps the run's messages. Progress is sent at most four times a second.
+const PROGRESS_EVERY_MS = 250;
+async function deliver(id, { reply, folder }, subfolders, timing, signal) {
   if (!folder || reply.wavs.length === 0) return reply;
   const lap = stopwatch(timing);
+  const names = await askNames(id, reply.wavs.map((wav) => wav.name));
+  if (!names) {  // the page stopped the batch while it chose the names
+    inProgress.stop.abort();
+    signal.throwIfAborted();
+  }
+  const wavs = reply.wavs.map((wav, i) => ({ ...names[i], blob: wav.blob }));
+  const total = reply.wavs.reduce((sum, wav) => sum + wav.size, 0);
+  let sentAt = 0;
+  const onBytes = (written) => {
+    const now = performance.now();
+    if (now - sentAt < PROGRESS_EVERY_MS) return;
+    sentAt = now;
+    self.postMessage(fromWorker.progress(id, written, total));
+  };
   try {
-    for (const wav of reply.wavs) {
-      await write(folder, wav.name, wav.blob);
+    await writeAll(folder, wavs, { signal, onBytes });
+    reply.wavs.forEach((wav, i) => {
+      wav.name = names[i].name;
       wav.written = [...subfolders, wav.name].join('/');
       delete wav.blob;
-    }
+    });
   } catch (error) {
-    if (!isWriteFailure(error)) throw error;
-    reply.writeFailure = `${error.name}: ${error.message}`;
+    if (signal.aborted || !isWriteFailure(error)) throw error;
+    reply.writeFailure = { name: error.name, message: error.message };
   }
   lap('output');
   return reply;
+}
+
+// The page's answer to a job's names: null when the job is to stop.
+const namesDue = new Map();  // job id -> resolve
+function askNames(id, names) {
+  return new Promise((resolve) => {
+    namesDue.set(id, resolve);
+    self.postMessage(fromWorker.names(id, names));
+  });
+}
+
+function answerNames(id, names) {
+  const resolve = namesDue.get(id);
+  namesDue.delete(id);
+  if (resolve) resolve(names);
 }
 
 // A browser that cannot hold the file throws a RangeError rather than
@@ -180,20 +223,26 @@ function failed(id, error) {
     wrapped ? error.message : error && error.name ? `${error.name}: ${error.message}` : String(error));
 }
 
+let inProgress = null;  // { id, stop: AbortController } of the job converting
+
 async function run({ id, file, reading, args, output, kind }) {
   const held = [];
   const timing = {};
+  const stop = new AbortController();
+  inProgress = { id, stop };
   self.postMessage(fromWorker.started(id));
   try {
-    const converted = await convert({ file, reading, args, output, kind }, held, timing);
-    const reply = await deliver(converted, output && output.subfolders, timing);
+    const converted = await convert({ file, reading, args, output, kind }, held, timing, stop.signal);
+    const reply = await deliver(id, converted, output && output.subfolders, timing, stop.signal);
+    stop.signal.throwIfAborted();
     self.postMessage(fromWorker.done(id, { ...reply, timing }), [reply.printed.buffer]);
     const started = performance.now();
     const peaks = converted.peaks();
     if (reply.wavs.length > 0) self.postMessage(fromWorker.peaks(id, peaks, performance.now() - started));
   } catch (error) {
-    self.postMessage(failed(id, error));
+    self.postMessage(stop.signal.aborted ? fromWorker.stopped(id) : failed(id, error));
   } finally {
+    inProgress = null;
     release(held);  // at once: a batch of large files never holds several at a time
   }
 }
@@ -213,6 +262,12 @@ self.onmessage = ({ data }) => {
     moduleArrived(data.module);
   } else if (data.type === 'stop') {
     for (const job of queue.splice(0)) self.postMessage(fromWorker.discarded(job.id));
+    if (inProgress) {
+      inProgress.stop.abort();
+      answerNames(inProgress.id, null);
+    }
+  } else if (data.type === 'names') {
+    answerNames(data.id, data.names);
   } else if (data.type === 'job') {
     // The file is read at once, so that the next files are read while one converts.
     const reading = data.file.arrayBuffer();
@@ -221,3 +276,8 @@ self.onmessage = ({ data }) => {
     convertQueue();
   }
 };
+
+// The pool takes a worker that falls silent for lost: this says it lives,
+// between any two steps of a file.
+self.postMessage(fromWorker.alive());
+setInterval(() => self.postMessage(fromWorker.alive()), 1000);
