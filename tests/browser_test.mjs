@@ -103,15 +103,16 @@ async function convertBatch(page, paths) {
   assert.match(await finished(page, '#files', paths), new RegExp(`^Done: ${paths.length} of ${paths.length} files`));
 }
 
-// The next read of a file in each worker waits `delay` ms, or fails as
-// Chromium fails an allocation when the file is named `fail`; restoreReads
+// The next read of a file in each worker (of the file named `only`, if
+// given) waits `delay` ms, or fails as Chromium fails an allocation when the
+// file is named `fail`; restoreReads
 // puts reading back as it was.
 async function onNextRead(page, how) {
   for (const worker of page.workers()) {
-    await worker.evaluate(({ delay, fail }) => {
+    await worker.evaluate(({ delay, fail, only }) => {
       const original = self.originalArrayBuffer = Blob.prototype.arrayBuffer;
       Blob.prototype.arrayBuffer = function () {
-        if (fail && this.name !== fail) return original.call(this);
+        if ((fail || only) && this.name !== (fail || only)) return original.call(this);
         Blob.prototype.arrayBuffer = original;
         if (fail) return Promise.reject(new RangeError('Array buffer allocation failed'));
         return new Promise((done) => setTimeout(done, delay)).then(() => original.call(this));
@@ -205,6 +206,10 @@ test('a batch shows the command line\'s messages and gives its bytes', async () 
   const entries = unzipSync(new Uint8Array(zip.bytes));
   assert.deepEqual(Object.keys(entries).sort(), [...expectedWavs.map((w) => w.name), 'loops.csv', 'loops.json'].sort());
   for (const w of expectedWavs) assert.ok(Buffer.from(entries[w.name]).equals(w.bytes), `${w.name} in the zip`);
+  // The loop list gives the frames of each WAV it lists and the loop count they hold.
+  const listed = JSON.parse(Buffer.from(entries['loops.json']).toString()).files[0];
+  assert.deepEqual([listed.frames, listed.loop_count, listed.loop.start_frame], [110250, 2, 22050]);
+  assert.equal(Buffer.from(entries['loops.csv']).subarray(0, 3).toString('hex'), 'efbbbf', 'a byte order mark');
 
   await page.getByRole('button', { name: 'Play example.wav' }).click();
   const duration = await page.locator('#results > li').first().locator('audio').evaluate((audio) =>
@@ -358,6 +363,21 @@ test('a loop count the command line would refuse or read otherwise is flagged, a
     assert.equal(await page.locator('#results > li').count(), 0, value);
     assert.equal(await page.evaluate(() => document.activeElement.id), 'loop-count', value);
   }
+  // The alert is set once for a problem, not again when files are refused with it.
+  await page.evaluate(() => {
+    window.alerts = 0;
+    new MutationObserver(() => window.alerts++).observe(document.getElementById('loop-count-problem'),
+      { childList: true, characterData: true, subtree: true });
+  });
+  await page.setInputFiles('#files', [paths[0]]);
+  await page.waitForFunction(() => /^Nothing was converted/.test(document.getElementById('progress').textContent));
+  assert.equal(await page.evaluate(() => window.alerts), 0);
+  // A loop count that does not apply is not flagged.
+  await page.getByLabel('Loop points kept').check();
+  assert.equal(await field.getAttribute('aria-invalid'), 'false');
+  assert.ok(await page.locator('#loop-count-problem').isHidden());
+  await page.getByLabel('Loop unrolled').check();
+  assert.equal(await field.getAttribute('aria-invalid'), 'true');
   await field.fill('007');
   assert.equal(await field.getAttribute('aria-invalid'), 'false');
   assert.ok(await page.locator('#loop-count-problem').isHidden());
@@ -559,12 +579,111 @@ test('the progress: a <progress>, and text that changes a few times a second at 
     window.changes = [];
     new MutationObserver(() => window.changes.push(performance.now()))
       .observe(document.getElementById('progress'), { childList: true, characterData: true, subtree: true });
+    window.told = [];
+    const announcer = document.getElementById('announcer');
+    new MutationObserver(() => window.told.push(announcer.textContent))
+      .observe(announcer, { childList: true, characterData: true, subtree: true });
   });
   await convertBatch(page, readdirSync(folder).map((f) => join(folder, f)));
   const changes = await page.evaluate(() => window.changes);
   const busiest = Math.max(...changes.map((t) => changes.filter((u) => u >= t && u < t + 1000).length));
   assert.ok(busiest <= 6, `${busiest} changes in one second`);
   assert.equal(await page.locator('progress').evaluate((bar) => bar.value === bar.max), true);
+  assert.deepEqual(await page.evaluate(() => window.told), ['Converting 40 files.',
+    'Done: 40 of 40 files, 40 converted (40 with a warning), 0 failed.'], 'one announcement when it starts, one when it ends');
+});
+
+test('one file slow: the others\' rows are done as their worker answers, and the line names the file converting', async () => {
+  await clear(page);
+  await onNextRead(page, { delay: 2500, only: 'example.zq' });
+  await page.setInputFiles('#files', [paths[0], paths[1], paths[3]]);
+  await page.waitForFunction(() => [...document.querySelectorAll('#results > li')].slice(1).every((li) => /converted|warned/.test(li.dataset.state)));
+  assert.equal((await rows(page))[0].state, 'converting');
+  await page.waitForFunction(() => /^Converting example\.zq: 2 of 3 files done, \d+ %$/.test(document.getElementById('progress').textContent));
+  await page.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  await restoreReads(page);
+});
+
+test('a worker that closes itself is noticed in seconds; its file fails in plain words, and the page goes on', async () => {
+  await clear(page);
+  for (const worker of page.workers()) await worker.evaluate(() => { setTimeout(() => self.close()); });
+  const added = Date.now();
+  await page.setInputFiles('#files', [paths[0], paths[3]]);
+  await page.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent), null, { timeout: 20000 });
+  assert.ok(Date.now() - added < 9000, `noticed after ${Date.now() - added} ms`);
+  for (const row of await rows(page)) {
+    assert.equal(row.problem, 'The converter stopped answering before this file was done.');
+    assert.match(row.messages, /^The browser said: it gave no sign of life for 5 s/);
+  }
+  await convertBatch(page, [paths[0]]);
+  assert.equal((await rows(page))[0].state, 'converted');
+});
+
+test('Clear can be undone; the focus moves on from a button that is no longer usable, never to the page', async () => {
+  await convertBatch(page, [paths[0], paths[2]]);
+  const focused = () => page.evaluate(() => document.activeElement.id || document.activeElement.tagName);
+  await page.evaluate(() => { window.showSaveFilePicker = undefined; });
+  await page.getByRole('button', { name: 'Download all' }).focus();
+  await download(page, page.getByRole('button', { name: 'Download all' }));
+  assert.equal(await focused(), 'download-all');
+  await page.getByRole('button', { name: 'Clear' }).click();
+  assert.equal(await page.locator('#results > li').count(), 0);
+  assert.equal(await focused(), 'undo');
+  assert.equal(await page.locator('#undo-line').innerText(), 'Cleared 2 files. Undo');
+  await page.keyboard.press('Enter');
+  assert.deepEqual((await rows(page)).map((r) => r.state), ['converted', 'failed']);
+  assert.equal(await focused(), 'clear');
+  // A failure among many is one click away: the failed rows alone.
+  const filter = page.getByLabel(/Show failed only/);
+  assert.equal(await filter.evaluate((box) => box.labels[0].textContent.replace(/\s+/g, ' ').trim()), 'Show failed only (1)');
+  await filter.check();
+  assert.deepEqual(await page.locator('#results > li').evaluateAll((all) => all.map((li) => li.checkVisibility())), [false, true]);
+  await filter.uncheck();
+  // Rows read name first, then a badge; the messages' toggle names its file.
+  const first = page.locator('#results > li').first();
+  assert.deepEqual(await first.locator('.line > span').evaluateAll((all) => all.slice(0, 2).map((e) => e.className)), ['name', 'status']);
+  assert.equal(await first.locator('summary').textContent(), 'Messages of example.zq');
+  // Added files drop what was cleared: nothing left to undo.
+  await page.getByRole('button', { name: 'Clear' }).click();
+  await convertBatch(page, [paths[3]]);
+  assert.equal(await page.locator('#undo-line').isHidden(), true);
+});
+
+test('leaving asks first while WAVs are unsaved; files dropped anywhere are taken, never opened', async () => {
+  await clear(page);
+  const leaving = () => page.evaluate(() => !window.dispatchEvent(new Event('beforeunload', { cancelable: true })));
+  assert.equal(await leaving(), false, 'nothing to lose');
+  await convertBatch(page, [paths[3]]);
+  assert.equal(await leaving(), true, 'a WAV not yet downloaded');
+  await download(page, page.locator('#results a[download]'));
+  assert.equal(await leaving(), false);
+  const dropped = await page.evaluate(async (bytes) => {
+    const data = new DataTransfer();
+    data.items.add(new File([new Uint8Array(bytes)], 'dropped.zq'));
+    const over = new DragEvent('dragover', { dataTransfer: data, bubbles: true, cancelable: true });
+    const drop = new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true });
+    const target = document.querySelector('footer');
+    return [!target.dispatchEvent(over), !target.dispatchEvent(drop)];
+  }, [...files['音楽.zq']]);
+  assert.deepEqual(dropped, [true, true], 'the browser does not open the file');
+  await page.waitForFunction(() => document.querySelectorAll('#results > li').length === 2 && /^Done/.test(document.getElementById('progress').textContent));
+  assert.equal((await rows(page))[1].name, 'dropped.zq');
+});
+
+test('adding 200 files at once never holds the page for 100 ms', async () => {
+  const folder = join(work, 'two-hundred');
+  mkdirSync(folder, { recursive: true });
+  for (let i = 0; i < 200; i++) copyFileSync(paths[1], join(folder, `t${String(i).padStart(3, '0')}.zq`));
+  await clear(page);
+  await page.evaluate(() => {
+    window.longest = 0;
+    new PerformanceObserver((list) => {
+      for (const entry of list.getEntries()) window.longest = Math.max(window.longest, entry.duration);
+    }).observe({ type: 'longtask' });
+  });
+  assert.match(await finished(page, '#folder', folder), /^Done: 200 of 200 files/);
+  const longest = await page.evaluate(() => window.longest);
+  assert.ok(longest < 100, `a task of ${longest} ms`);
 });
 
 test('axe-core finds no violation, light and dark, idle and after a failed row', async () => {
@@ -885,6 +1004,124 @@ test('each kind into the output folder, with the loop list beside the WAVs; a li
   assert.equal((await privateFile('kinds/loops.csv')).toString(), 'my own notes');
   assert.match(await served.locator('#progress').textContent(), /"kinds\/loops\.csv" is not a loop list of kelvor's: it was left as it was\./);
   await served.getByLabel('Loop unrolled').check();
+});
+
+// A folder of the private file system, made empty, chosen as the output folder.
+async function chooseFolder(name, own = {}) {
+  await served.evaluate(async ({ name, own }) => {
+    const root = await navigator.storage.getDirectory();
+    await root.removeEntry(name, { recursive: true }).catch(() => {});
+    const folder = await root.getDirectoryHandle(name, { create: true });
+    for (const [file, text] of Object.entries(own)) {
+      const stream = await (await folder.getFileHandle(file, { create: true })).createWritable();
+      await stream.write(text);
+      await stream.close();
+    }
+    window.showDirectoryPicker = async () => folder;
+  }, { name, own });
+  await served.getByRole('button', { name: 'Choose output folder' }).click();
+  await served.getByText(`WAVs are written into the folder "${name}".`).waitFor();
+}
+
+const folderNames = (name) => served.evaluate(async (folderName) => {
+  const folder = await (await navigator.storage.getDirectory()).getDirectoryHandle(folderName);
+  const names = [];
+  for await (const key of folder.keys()) names.push(key);
+  return names.sort();
+}, name);
+
+test('the output folder keeps the user\'s files: keep both by default, asked once; a file added twice gets its own name', async () => {
+  await clear(served);
+  await chooseFolder('mine', { 'example.wav': 'RIFFuser-own-recording', '音楽.wav': 'the user\'s too' });
+  await served.evaluate(() => {
+    window.questions = 0;
+    const showModal = HTMLDialogElement.prototype.showModal;
+    HTMLDialogElement.prototype.showModal = function () { window.questions++; return showModal.call(this); };
+  });
+  await served.setInputFiles('#files', [paths[0], paths[3], paths[0]]);
+  const question = served.getByRole('dialog');
+  await question.waitFor();
+  assert.equal(await served.evaluate(() => document.activeElement.textContent), 'Keep both', 'the default has the focus');
+  await served.keyboard.press('Enter');
+  await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  assert.equal(await served.evaluate(() => window.questions), 1);
+  assert.deepEqual(await folderNames('mine'), ['example (2).wav', 'example (3).wav', 'example.wav', 'loops.csv', 'loops.json',
+    '音楽 (2).wav', '音楽.wav']);
+  assert.equal((await privateFile('mine/example.wav')).toString(), 'RIFFuser-own-recording');
+  const native = nativeRun(paths[0], 'example.zq', ['example.zq', '-l2']).wav;
+  for (const name of ['example (2).wav', 'example (3).wav']) assert.ok((await privateFile(`mine/${name}`)).equals(native), name);
+  const written = await served.locator('#results .written').allTextContents();
+  assert.deepEqual(written.sort(), ['Written to mine/example (2).wav', 'Written to mine/example (3).wav', 'Written to mine/音楽 (2).wav']);
+  const list = JSON.parse(await privateFile('mine/loops.json'));
+  assert.deepEqual(list.files.map((f) => f.wavs[0]).sort(), ['example (2).wav', 'example (3).wav', '音楽 (2).wav']);
+  // A row written into the folder plays the WAV read back from there.
+  const row = served.locator('#results > li').first();
+  await row.getByRole('button', { name: /^Play example \(\d\)\.wav$/ }).click();
+  const seconds = await row.locator('audio').evaluate((audio) => new Promise((done) => (audio.readyState >= 1
+    ? done(audio.duration) : audio.addEventListener('loadedmetadata', () => done(audio.duration)))));
+  assert.ok(Math.abs(seconds - 2.5) < 0.001, `plays ${seconds} s`);
+});
+
+test('a folder without room: the row says so in plain words and nothing of the WAV is left', async () => {
+  await clear(served);
+  await chooseFolder('full');
+  const cdp = await served.context().newCDPSession(served);
+  const origin = new URL(servedPage).origin;
+  const used = await served.evaluate(async () => (await navigator.storage.estimate()).usage);
+  await cdp.send('Storage.overrideQuotaForOrigin', { origin, quotaSize: used + 1000000 });
+  try {
+    await served.getByLabel('Loop count').fill('30');  // a 5 MB WAV
+    await served.setInputFiles('#files', [paths[0]]);
+    await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  } finally {
+    await cdp.send('Storage.overrideQuotaForOrigin', { origin });
+    await served.getByLabel('Loop count').fill('2');
+  }
+  const [row] = await rows(served);
+  assert.equal(row.problem, 'The folder "full" has no room for this WAV: the disk, or the browser\'s share of it, is full.');
+  assert.match(row.messages, /The browser said: QuotaExceededError/);
+  assert.match(await served.locator('#results > li').first().innerText(), /No WAV was saved: nothing of it is left in the folder\./);
+  assert.deepEqual(await folderNames('full'), []);
+});
+
+test('progress moves inside a file being written; Stop ends it within a second and removes what it wrote', async () => {
+  await clear(served);
+  await chooseFolder('slow', { 'keep.txt': 'the user\'s' });
+  // Each worker's writes go slowly: a chunk of 64 KiB every 50 ms.
+  for (const worker of served.workers()) {
+    await worker.evaluate(() => {
+      const stream = Blob.prototype.stream;
+      Blob.prototype.stream = function () {
+        const reader = stream.call(this).getReader();
+        let held = new Uint8Array(0);
+        return new ReadableStream({
+          async pull(controller) {
+            await new Promise((done) => setTimeout(done, 50));
+            if (held.length === 0) {
+              const { done, value } = await reader.read();
+              if (done) return controller.close();
+              held = value;
+            }
+            controller.enqueue(held.slice(0, 65536));
+            held = held.subarray(65536);
+          },
+        }, { highWaterMark: 0 });
+      };
+    });
+  }
+  await served.getByLabel('Loop count').fill('30');
+  await served.setInputFiles('#files', [paths[0]]);
+  await served.waitForFunction(() => /^writing [1-9]/.test(document.querySelector('#results .status').textContent));
+  await served.waitForFunction(() => /^Converting example\.zq: 0 of 1 file done, [1-9]\d? %/.test(document.getElementById('progress').textContent));
+  assert.ok(await served.locator('progress').evaluate((bar) => bar.value > 0 && bar.value < bar.max), 'the bar moved');
+  const pressed = Date.now();
+  await served.getByRole('button', { name: 'Stop' }).click();
+  await served.waitForFunction(() => /^Stopped/.test(document.getElementById('progress').textContent));
+  assert.ok(Date.now() - pressed < 1500, `stopped after ${Date.now() - pressed} ms`);
+  assert.equal((await rows(served))[0].state, 'stopped');
+  assert.deepEqual(await folderNames('slow'), ['keep.txt']);
+  await served.getByLabel('Loop count').fill('2');
+  await served.reload();  // the workers' writes as they were
 });
 
 test('nothing leaves the page', () => {

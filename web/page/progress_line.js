@@ -1,9 +1,11 @@
-// The progress of the current or last run: a <progress>, a line of text
+// The progress of the current or last run: a <progress> and a share in
+// the line, both by the bytes of its files, a file being written counted
+// by the share of its WAVs written; a line of text
 // brought up to date at most four times a second (a run of small files ends
 // hundreds a second), and a separate live region for screen readers, which
 // hears one sentence when a run starts, stops or ends, and how far it is at
 // most every ten seconds in between.
-import { count, size } from '../shared/text.js';
+import { count, percent } from '../shared/text.js';
 
 const SHOW_EVERY_MS = 250;
 const TELL_EVERY_MS = 10000;
@@ -73,7 +75,7 @@ export function progressText(p, now) {
     let text = (p.converting.length > 0 ? `Converting ${p.converting.join(', ')}` : 'Starting') +
       `: ${count(p.done)} of ${count(p.total)} file${p.total === 1 ? '' : 's'} done`;
     if (p.bytesTotal) {
-      text += `, ${size(p.bytesDone)} of ${size(p.bytesTotal)}`;
+      text += `, ${percent(p.bytesDone, p.bytesTotal)}`;
       const elapsed = (now - p.startedAt) / 1000;
       if (p.bytesDone > 0 && elapsed > 1) text += `, about ${Math.ceil(elapsed / p.bytesDone * (p.bytesTotal - p.bytesDone))} s left`;
     }
