@@ -229,7 +229,7 @@ test('a loop heard 30 times gives the command line\'s messages and bytes', async
   await page.getByLabel('Loop count').fill('2');
 });
 
-test('rows show the reader\'s facts, the loop on the waveform, and open the messages of a failure', async () => {
+test('rows show the reader\'s facts, the loop on the waveform, and a failure\'s own line', async () => {
   await page.getByLabel('Loop count').fill('3');
   await convertBatch(page, paths);
   const shown = await rows(page);
@@ -240,7 +240,7 @@ test('rows show the reader\'s facts, the loop on the waveform, and open the mess
   assert.equal(await page.locator('#results > li .output').first().textContent(), 'example.wav 617.4 kB · 3.500 s in all');
   assert.equal(example.messagesOpen, false);
   assert.deepEqual([broken.status, broken.problem], ['failed', 'error-22 : read error(analyze)']);
-  assert.equal(broken.messagesOpen, true);
+  assert.equal(broken.messagesOpen, false, 'the row shows the line that matters; the messages are a click away');
   // A failed row says what was read and that no WAV was made: no length, size, player or download.
   const cut = shown.at(-1);
   assert.equal(cut.problem, 'error-22 : read error(analyze)');
@@ -630,6 +630,7 @@ test('Clear can be undone; the focus moves on from a button that is no longer us
   assert.equal(await page.locator('#results > li').count(), 0);
   assert.equal(await focused(), 'undo');
   assert.equal(await page.locator('#undo-line').innerText(), 'Cleared 2 files. Undo');
+  assert.equal(await page.locator('#result-controls').isHidden(), true, 'no buttons without rows');
   await page.keyboard.press('Enter');
   assert.deepEqual((await rows(page)).map((r) => r.state), ['converted', 'failed']);
   assert.equal(await focused(), 'clear');
@@ -651,6 +652,8 @@ test('Clear can be undone; the focus moves on from a button that is no longer us
 
 test('leaving asks first while WAVs are unsaved; files dropped anywhere are taken, never opened', async () => {
   await clear(page);
+  assert.equal(await page.locator('#empty-state').isVisible(), true, 'the empty list says what to do');
+  assert.equal(await page.locator('#result-controls').isHidden(), true);
   const leaving = () => page.evaluate(() => !window.dispatchEvent(new Event('beforeunload', { cancelable: true })));
   assert.equal(await leaving(), false, 'nothing to lose');
   await convertBatch(page, [paths[3]]);
@@ -777,6 +780,8 @@ test('on a phone the new rows are brought into view, and stay compact', async ()
   const lines = await page.locator('#results > li .line').evaluate((line) => Math.round(line.getBoundingClientRect().height /
     parseFloat(getComputedStyle(line).lineHeight)));
   assert.ok(lines <= 4, `the first line of a row takes ${lines} lines`);
+  const height = await page.locator('#results > li').evaluate((li) => li.getBoundingClientRect().height);
+  assert.ok(height < 260, `a converted row is ${height} px tall`);
   await page.setViewportSize({ width: 1280, height: 900 });
 });
 
@@ -1060,6 +1065,12 @@ test('the output folder keeps the user\'s files: keep both by default, asked onc
   const seconds = await row.locator('audio').evaluate((audio) => new Promise((done) => (audio.readyState >= 1
     ? done(audio.duration) : audio.addEventListener('loadedmetadata', () => done(audio.duration)))));
   assert.ok(Math.abs(seconds - 2.5) < 0.001, `plays ${seconds} s`);
+  // The way back to downloads.
+  await served.getByRole('button', { name: 'Use downloads instead' }).click();
+  assert.equal(await served.evaluate(() => document.activeElement.id), 'choose-output');
+  await served.setInputFiles('#files', [paths[3]]);
+  await served.waitForFunction(() => document.querySelectorAll('#results a[download]').length === 1);
+  assert.equal(await served.locator('#results > li').last().locator('.queued').textContent(), 'loop unrolled · loop count 2 · as a download');
 });
 
 test('a folder without room: the row says so in plain words and nothing of the WAV is left', async () => {

@@ -160,7 +160,7 @@ function showProgress() {
   downloadAll.disabled = running || p.zipFiles === 0;
   loopsCsv.disabled = loopsJson.disabled = running || p.listedFiles === 0;
   resultControls.hidden = p.rows === 0;
-  emptyState.hidden = p.rows > 0 || p.canUndo;
+  emptyState.hidden = p.rows > 0;
   undoLine.hidden = !p.canUndo;
   if (p.canUndo) $('undo-text').textContent = `Cleared ${count(p.cleared)} file${p.cleared === 1 ? '' : 's'}.`;
   failedFilter.hidden = p.failedRows === 0;

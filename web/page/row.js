@@ -38,14 +38,14 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
   }
 
   // The command line's messages and result code (or the browser's own words
-  // for a failure of the browser), one click away; open by themselves on a
-  // failed run. The toggle names its file for a screen reader's list of them.
-  function messages(printed, code, open) {
+  // for a failure of the browser), one click away: a failed row shows the
+  // line that matters. The toggle names its file for a screen reader's list
+  // of them.
+  function messages(printed, code) {
     const box = element('details', 'messages-box');
     const summary = element('summary', null, 'Messages');
     summary.append(element('span', 'visually-hidden', ` of ${path}`));
     box.append(summary, element('pre', 'messages', printed), element('p', 'code', code));
-    box.open = open;
     li.append(box);
   }
 
@@ -116,7 +116,7 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
     const read = describeRead(facts);
     if (read) line.append(' ', element('span', 'facts', read));
     say('no-output', sentence);
-    messages(printed, code, true);
+    messages(printed, code);
     return 'failed';
   }
 
@@ -125,7 +125,7 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
   function failed(text, detail) {
     setStatus('failed');
     say('problem-text', text);
-    if (detail) messages(`The browser said: ${detail}\n`, 'No result code: the converter did not finish.', false);
+    if (detail) messages(`The browser said: ${detail}\n`, 'No result code: the converter did not finish.');
     return 'failed';
   }
 
@@ -156,7 +156,7 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
     if (shown) line.append(' ', element('span', 'facts', shown.text));
     if (reply.wavs.length === 0) {
       setStatus('empty');
-      messages(printed, code, false);
+      messages(printed, code);
       return 'empty';
     }
     const warning = /^warning : (.*)$/m.exec(printed);
@@ -174,7 +174,7 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
     }
     const actions = element('p', 'actions');
     li.append(actions);
-    messages(printed, code, false);
+    messages(printed, code);
     setStatus(warning ? 'warned' : 'converted');
     const note = kindOf(settings.output).note(facts, wavs);
     if (note) actions.append(element('span', 'note kept', note), ' ');
