@@ -89,7 +89,10 @@ export function createPool({ source, module, count = 2, largeFile = 16 * MiB }) 
     slot.jobs = [];
     slot.queuedBytes = 0;
     if (held) held.resolve(stopping ? fromWorker.stopped(held.id) : fromWorker.failed(held.id, 'lost', detail));
-    for (const job of rest) post(slot, job);
+    for (const job of rest) {
+      if (stopping) job.resolve(fromWorker.discarded(job.id));
+      else post(slot, job);
+    }
   }
 
   function post(slot, job) {
