@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "container/analyze.h"
 #include "wave/kept_loop.h"
+#include "wave/marked_loop.h"
 #include "wave/wav_body.h"
 #include "wave/wavheader.h"
 
@@ -32,10 +33,14 @@ int check_name(const OpenFile& src, const Settings* s, const std::string& name) 
 // been opened and analysed: the destination's name, and a header that the
 // track needs and that can be written. A refused run never creates or
 // empties a file.
-int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s) {
+int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s, const LoopEnd* marked) {
   int result = check_name(src, s, s->dst_name);
   if (result != 0 || t->trk_mark == 0) return result;  // no track: nothing will be written
-  return check_header(t, loop_count_heard(t, s));
+  result = check_header(t, loop_count_heard(t, s));
+  if (result != 0 || marked == nullptr) return result;
+  Settings heard = *s;
+  heard.loop_count = loop_count_heard(t, s);
+  return check_marked(t, &heard, *marked);
 }
 
 // Creates or empties the destination `name`: 0 or -12.
@@ -81,7 +86,8 @@ int add_planned(OutputPlan* plan, const std::string& name, const WavPlan& wav) {
 void plan_sound_once(FILE* src, const TrackInfo* t, const Settings* s, OutputPlan* plan) {
   KeptPlan whole{};
   loop_frames(t, &whole.frames);
-  const WavPiece once{0, t->data_bytes, false, ""};
+  const uint32_t align = whole.frames.block_align;
+  const WavPiece once{0, align == 0 ? t->data_bytes : whole.frames.frames * align, false, ""};
   plan_kept_wav(t, &whole, &once, s, source_length(src), true, &plan->sound_once);
 }
 
@@ -101,7 +107,7 @@ int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name
 
 // The writing half planned: as write_wave, but the header and the body are
 // told in the plan rather than written.
-int plan_wave(FILE* src, const TrackInfo* t, Settings* s, OutputPlan* plan) {
+int plan_wave(FILE* src, const TrackInfo* t, Settings* s, OutputPlan* plan, const LoopEnd* marked) {
   if (t->trk_mark == 0) return 0;
   if (loop_count_heard(t, s) != s->loop_count) {
     std::printf("warning : no loop info, reset loopcount to 1.\n");
@@ -109,7 +115,11 @@ int plan_wave(FILE* src, const TrackInfo* t, Settings* s, OutputPlan* plan) {
   }
   // The header's refusals (-32, -33) came before the destination was made.
   WavPlan wav{};
-  plan_unrolled_wav(t, s, source_length(src), buffer_available(s), &wav);
+  if (marked != nullptr) {
+    plan_marked_wav(t, s, *marked, source_length(src), buffer_available(s), &wav);
+  } else {
+    plan_unrolled_wav(t, s, source_length(src), buffer_available(s), &wav);
+  }
   const int result = add_planned(plan, s->dst_name, wav);
   if (result == 0) plan_sound_once(src, t, s, plan);
   return result;
@@ -136,12 +146,13 @@ std::string kept_output_name(const std::string& dst, const char* suffix) {
   return (wav ? dst.substr(0, n - 4) : dst) + suffix + ".wav";
 }
 
-int write_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s) {
+int write_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s, const LoopEnd* marked) {
   if (t->trk_mark == 0) return 0;  // no track: the destination stays empty
   if (loop_count_heard(t, s) != s->loop_count) {
     std::printf("warning : no loop info, reset loopcount to 1.\n");
     s->loop_count = 1;
   }
+  if (marked != nullptr) return write_marked_wav(src, dst, t, s, *marked);
   int result = wavheader(dst, t, s);
   if (result == 0) result = write_wav_body(src, dst, t, s);
   return result;
@@ -152,19 +163,21 @@ int convert_with(Settings* s, const FileOps& ops) {
   return convert_with(s, ops, &track);
 }
 
-int convert_with(Settings* s, const FileOps& ops, TrackInfo* t, OutputPlan* plan) {
+int convert_with(Settings* s, const FileOps& ops, TrackInfo* t, OutputPlan* plan, const LoopEnd* marked) {
   OpenFile src(ops);
   OpenFile dst(ops);
   int result = open_source(&src, s, t);
   if (result == -11) return result;
-  if (result == 0) result = check_destination(src, t, s);
+  if (result == 0) result = check_destination(src, t, s, marked);
   if (result == 0) result = create_destination(&dst, s->dst_name);
-  if (result == 0) result = plan != nullptr ? plan_wave(src.get(), t, s, plan) : write_wave(src.get(), dst.get(), t, s);
+  if (result == 0) {
+    result = plan != nullptr ? plan_wave(src.get(), t, s, plan, marked) : write_wave(src.get(), dst.get(), t, s, marked);
+  }
   src.close();
   return close_destination(&dst, result);
 }
 
-int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart, OutputPlan* plan) {
+int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart, LoopEnd end, OutputPlan* plan) {
   OpenFile src(ops);
   int result = open_source(&src, s, t);
   if (result == 0) result = check_name(src, s, s->dst_name);
@@ -174,7 +187,7 @@ int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart, Outp
     return close_destination(&dst, create_destination(&dst, s->dst_name));
   }
   KeptPlan kept{};
-  result = plan_kept_loop(t, apart, &kept);
+  result = plan_kept_loop(t, apart, end, &kept);
   std::string names[2];
   for (int i = 0; result == 0 && i < kept.count; ++i) {
     names[i] = kept_output_name(s->dst_name, kept.pieces[i].suffix);

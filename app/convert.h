@@ -8,6 +8,7 @@
 
 #include "app/file_ops.h"
 #include "base/records.h"
+#include "wave/kept_loop.h"
 #include "wave/wav_plan.h"
 
 // The WAVs a run would write, planned rather than written (wave/wav_plan.h):
@@ -32,15 +33,21 @@ int convert_with(Settings* settings, const FileOps& ops);
 // The same, leaving in `track` what the reader found. With a `plan`, the
 // WAV is planned rather than written: the run prints the same messages and
 // returns the same code, meets the same failures of the source, and leaves
-// the destination created and empty (its writes are the plan's).
-int convert_with(Settings* settings, const FileOps& ops, TrackInfo* track, OutputPlan* plan = nullptr);
+// the destination created and empty (its writes are the plan's). With
+// `marked`, the WAV is followed by a smpl chunk (wave/kept_loop.h) marking
+// the loop's first pass, its end as `*marked` has it, which the RIFF length
+// counts: the same bytes up to the end of the data but that length.
+int convert_with(Settings* settings, const FileOps& ops, TrackInfo* track, OutputPlan* plan = nullptr,
+                 const LoopEnd* marked = nullptr);
 
 // The same with the loop kept rather than unrolled: the sound once with its
 // loop points in a smpl chunk, or (`apart`) the intro and the loop section as
 // "NAME - intro.wav" and "NAME - loop.wav" (see wave/kept_loop.h). The loop
 // count and -x play no part. Every name is checked before any file is made.
-// With a `plan`, planned rather than written, as convert_with.
-int convert_kept(Settings* settings, const FileOps& ops, TrackInfo* track, bool apart, OutputPlan* plan = nullptr);
+// A smpl chunk's loop ends as `end` has it. With a `plan`, planned rather
+// than written, as convert_with.
+int convert_kept(Settings* settings, const FileOps& ops, TrackInfo* track, bool apart, LoopEnd end = LoopEnd::kLastFrame,
+                 OutputPlan* plan = nullptr);
 
 // The name of a kept loop's WAV: the destination's, with `suffix` (" -
 // intro", " - loop" or nothing) before its ".wav".
@@ -56,5 +63,5 @@ int32_t loop_count_heard(const TrackInfo* track, const Settings* settings);
 
 // The writing half, on an analysed source and an open, empty destination:
 // nothing for a container without a track; otherwise the no-loop-info rule,
-// the header and the body.
-int write_wave(FILE* src, FILE* dst, const TrackInfo* track, Settings* settings);
+// the header and the body (and, `marked`, the smpl chunk).
+int write_wave(FILE* src, FILE* dst, const TrackInfo* track, Settings* settings, const LoopEnd* marked = nullptr);

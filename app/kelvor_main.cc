@@ -3,7 +3,7 @@
 #include "app/cmdline.h"
 #include "app/convert.h"
 
-int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind, OutputPlan* plan) {
+int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind, OutputPlan* plan, LoopEnd end) {
   print_banner();
   if (argc < 2) {
     print_usage();
@@ -15,11 +15,13 @@ int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind 
   print_settings(settings);
   RunReport unread;
   RunReport* r = report != nullptr ? report : &unread;
-  if (kind == OutputKind::kUnrolled) {
-    result = convert_with(&settings, system_file_ops(), &r->track, plan);
+  r->loop_end = end;
+  if (kind == OutputKind::kUnrolled || kind == OutputKind::kUnrolledMarked) {
+    const LoopEnd* marked = kind == OutputKind::kUnrolledMarked ? &end : nullptr;
+    result = convert_with(&settings, system_file_ops(), &r->track, plan, marked);
     r->loop_count = settings.loop_count;
   } else {
-    result = convert_kept(&settings, system_file_ops(), &r->track, kind == OutputKind::kIntroAndLoop, plan);
+    result = convert_kept(&settings, system_file_ops(), &r->track, kind == OutputKind::kIntroAndLoop, end, plan);
     r->loop_count = 1;
   }
   return result;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/records.h"
+#include "wave/kept_loop.h"
 
 struct OutputPlan;  // app/convert.h
 
@@ -13,21 +14,24 @@ struct OutputPlan;  // app/convert.h
 struct RunReport {
   TrackInfo track{};
   int32_t loop_count = 0;
+  LoopEnd loop_end = LoopEnd::kLastFrame;  // of the smpl chunks the run wrote, if any
 };
 
 // What a run writes: the command line's WAV, the loop unrolled; or, for the
-// page, the loop kept (app/convert.h, convert_kept). The page's table of
+// page, the loop kept (app/convert.h, convert_kept), or the command line's
+// WAV with the loop's first pass marked in a smpl chunk. The page's table of
 // kinds (web/shared/kinds.js) gives each its number.
-enum class OutputKind { kUnrolled = 0, kLoopPointsKept = 1, kIntroAndLoop = 2 };
-inline constexpr int kOutputKinds = 3;
+enum class OutputKind { kUnrolled = 0, kLoopPointsKept = 1, kIntroAndLoop = 2, kUnrolledMarked = 3 };
+inline constexpr int kOutputKinds = 4;
 
 // Returns the result code that becomes the exit status: 0, -1 for the usage,
 // or the first failure's negative number. `argv` holds the arguments as
 // bytes (UTF-8 on Windows), the program name first.
 int kelvor_main(int argc, const char* const* argv);
 
-// The same run, filling `report` (which may be null), writing `kind`. A run
-// that keeps the loop reports a loop count of 1: each WAV holds the sound
-// once. With a `plan`, the WAVs are planned rather than written (app/convert.h).
+// The same run, filling `report` (which may be null), writing `kind`, a
+// smpl chunk's loop ending as `end` has it. A run that keeps the loop
+// reports a loop count of 1: each WAV holds the sound once. With a `plan`,
+// the WAVs are planned rather than written (app/convert.h).
 int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind = OutputKind::kUnrolled,
-               OutputPlan* plan = nullptr);
+               OutputPlan* plan = nullptr, LoopEnd end = LoopEnd::kLastFrame);

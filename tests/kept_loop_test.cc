@@ -45,7 +45,7 @@ Bytes read_file(const std::string& path) {
 }
 
 Outcome run(const Bytes& source, OutputKind kind, const char* option = "-l2",
-            const std::map<std::string, Bytes>& present = {}) {
+            const std::map<std::string, Bytes>& present = {}, LoopEnd end = LoopEnd::kLastFrame) {
   char dir[] = "/tmp/kelvor-kept-XXXXXX";
   Outcome o{1, {}};
   if (::mkdtemp(dir) == nullptr) return o;
@@ -61,7 +61,7 @@ Outcome run(const Bytes& source, OutputKind kind, const char* option = "-l2",
   const char* argv[] = {"kelvor", src.c_str(), dst.c_str(), option};
   {
     CaptureStdout quiet;
-    o.result = kelvor_run(4, argv, nullptr, kind);
+    o.result = kelvor_run(4, argv, nullptr, kind, nullptr, end);
   }
   for (const char* name : {"out.wav", "out - intro.wav", "out - loop.wav"}) {
     struct stat st;
@@ -99,6 +99,10 @@ Wav parse(const Bytes& b) {
   const uint32_t n = load_le32(&b[40]);
   w.data = slice(b, 44, 44 + n);
   const size_t after = 44 + n + (n & 1);
+  EXPECT_GE(b.size(), after) << "an odd data chunk without its pad byte";
+  if ((n & 1) != 0 && b.size() > 44 + n) {
+    EXPECT_EQ(b[44 + n], 0u);
+  }
   if (after + 8 <= b.size()) {
     EXPECT_EQ(std::string(b.begin() + after, b.begin() + after + 4), "smpl");
     w.has_smpl = true;
@@ -218,8 +222,96 @@ TEST(KeptLoop, RefusalsMakeNoFile) {
   huge.data_bytes = 0xFFFFFFF0u, huge.loop_start = 4;
   KeptPlan plan{};
   CaptureStdout out;
-  EXPECT_EQ(plan_kept_loop(&huge, false, &plan), -33);
+  EXPECT_EQ(plan_kept_loop(&huge, false, LoopEnd::kLastFrame, &plan), -33);
   EXPECT_EQ(out.text(), "error-33 : wav file too large(plan_kept_loop)\n");
+}
+
+// The track in frames: whole frames only, and where a loop start that is
+// not on a frame went. Stereo 24-bit frames are 6 bytes: 16 bytes of data
+// hold 2 of them and 4 bytes more.
+TEST(KeptLoop, TheTrackInWholeFrames) {
+  struct Case {
+    const char* name;
+    uint16_t channels, frame_bits;
+    uint32_t data_bytes, loop_mark, loop_start;
+    LoopFrames expected;  // block align, frames, dropped, has loop, start, end, moved, in the dropped part
+  };
+  const Case cases[] = {
+      {"frames that fill the data", 2, 16, 16, 1, 4, {4, 4, 0, 1, 1, 4, 0, 0}},
+      {"a partial frame at the end", 2, 24, 16, 1, 0, {6, 2, 4, 1, 0, 2, 0, 0}},
+      {"a loop start inside a frame", 2, 24, 16, 1, 4, {6, 2, 4, 1, 0, 2, 1, 0}},
+      {"a one-frame loop", 2, 24, 16, 1, 6, {6, 2, 4, 1, 1, 2, 0, 0}},
+      {"a loop start on the partial frame", 2, 24, 16, 1, 12, {6, 2, 4, 0, 0, 0, 0, 1}},
+      {"a loop start inside the partial frame", 2, 24, 16, 1, 14, {6, 2, 4, 0, 0, 0, 1, 1}},
+      {"a loop start at the end of the data", 2, 16, 16, 1, 16, {4, 4, 0, 0, 0, 0, 0, 0}},
+      {"no loop information", 2, 24, 16, 0, 0, {6, 2, 4, 0, 0, 0, 0, 0}},
+      {"frames of 0 bytes", 2, 0, 16, 1, 4, {0, 0, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrackInfo t{};
+    t.trk_mark = 1, t.channels = c.channels, t.frame_bits = c.frame_bits, t.sample_bits = c.frame_bits;
+    t.data_bytes = c.data_bytes, t.loop_mark = c.loop_mark, t.loop_start = c.loop_start;
+    LoopFrames f{};
+    loop_frames(&t, &f);
+    const LoopFrames& e = c.expected;
+    EXPECT_EQ(std::vector<uint32_t>({f.block_align, f.frames, f.dropped_bytes, f.has_loop, f.loop_start, f.loop_end,
+                                     f.start_moved, f.start_dropped}),
+              std::vector<uint32_t>({e.block_align, e.frames, e.dropped_bytes, e.has_loop, e.loop_start, e.loop_end,
+                                     e.start_moved, e.start_dropped}));
+  }
+}
+
+// Kept WAVs of whole frames that readers count as the track's: the partial
+// frame left out, an odd chunk padded, a sample's slot as its bits, and the
+// loop's end for each convention.
+TEST(KeptLoop, WhatReadersCountIsTheTracksFrames) {
+  TrkFields stereo24;  // 16 bytes: 2 frames and 4 bytes more
+  stereo24.frame_bits = stereo24.sample_bits = 24, stereo24.units = 4;
+  const Bytes data = data_of(stereo24);
+  const Wav kept = parse(run(container(stereo24, true, 1), OutputKind::kLoopPointsKept).files.at("out.wav"));
+  EXPECT_EQ(kept.data, slice(data, 0, 12));
+  EXPECT_EQ(std::vector<uint32_t>({kept.smpl[kStart], kept.smpl[kEnd]}), std::vector<uint32_t>({0, 1}));
+  const Wav godot = parse(run(container(stereo24, true, 1), OutputKind::kLoopPointsKept, "-l2", {},
+                              LoopEnd::kPastLast).files.at("out.wav"));
+  EXPECT_EQ(std::vector<uint32_t>({godot.smpl[kStart], godot.smpl[kEnd]}), std::vector<uint32_t>({0, 2}));
+  // A loop in the partial frame at the end: nothing to loop, one WAV of the whole frames.
+  const Outcome dropped = run(container(stereo24, true, 3), OutputKind::kIntroAndLoop);
+  ASSERT_EQ(dropped.files.size(), 1u);
+  EXPECT_EQ(parse(dropped.files.at("out.wav")).data, slice(data, 0, 12));
+
+  TrkFields mono24;  // 3-byte frames: a loop from byte 4 starts inside frame 1, kept from it
+  mono24.channels = 1, mono24.frame_bits = mono24.sample_bits = 24, mono24.units = 3;
+  const Outcome apart = run(container(mono24, true, 1), OutputKind::kIntroAndLoop);
+  const Wav intro = parse(apart.files.at("out - intro.wav")), loop = parse(apart.files.at("out - loop.wav"));
+  EXPECT_EQ(intro.data, slice(data_of(mono24), 0, 3));
+  EXPECT_EQ(loop.data, slice(data_of(mono24), 3, 12));
+  EXPECT_EQ(apart.files.at("out - intro.wav").size(), 44u + 3u + 1u) << "the pad byte, counted";
+
+  TrkFields slots;  // 24-bit samples in 32-bit slots
+  slots.frame_bits = 32, slots.sample_bits = 24, slots.units = 4;
+  EXPECT_EQ(parse(run(container(slots, true, 1), OutputKind::kLoopPointsKept).files.at("out.wav")).bits, 32u);
+  const Bytes command_line = run(container(slots, true, 1), OutputKind::kUnrolled).files.at("out.wav");
+  EXPECT_EQ(load_le16(&command_line[34]), 24u) << "the command line's header is its own";
+}
+
+// The loop unrolled with its first pass marked: the command line's WAV up to
+// the end of its data but for the RIFF length, which counts the smpl chunk.
+TEST(KeptLoop, MarkedIsTheCommandLinesWavWithItsLoopMarked) {
+  TrkFields f;
+  f.units = 6;
+  for (LoopEnd end : {LoopEnd::kLastFrame, LoopEnd::kPastLast}) {
+    const Bytes plain = run(container(f, true, 2), OutputKind::kUnrolled, "-l3").files.at("out.wav");
+    const Bytes marked = run(container(f, true, 2), OutputKind::kUnrolledMarked, "-l3", {}, end).files.at("out.wav");
+    ASSERT_EQ(marked.size(), plain.size() + kSmplChunkBytes);
+    EXPECT_EQ(slice(marked, 8, plain.size()), slice(plain, 8, plain.size()));
+    const Wav w = parse(marked);
+    EXPECT_EQ(w.data, slice(plain, 44, plain.size()));
+    EXPECT_EQ(std::vector<uint32_t>({w.smpl[kStart], w.smpl[kEnd]}),
+              std::vector<uint32_t>({2, end == LoopEnd::kPastLast ? 6u : 5u})) << "the first pass";
+  }
+  EXPECT_EQ(run(container(f, false, 0), OutputKind::kUnrolledMarked, "-l3").files.at("out.wav"),
+            run(container(f, false, 0), OutputKind::kUnrolled, "-l3").files.at("out.wav")) << "no loop, no chunk";
 }
 
 #ifdef KELVOR_SNDFILE_INFO

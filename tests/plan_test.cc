@@ -67,13 +67,14 @@ struct RunOutcome {
   std::map<std::string, Bytes> files;
 };
 
-RunOutcome run(const RunFolder& folder, const std::vector<std::string>& options, OutputKind kind, OutputPlan* plan) {
+RunOutcome run(const RunFolder& folder, const std::vector<std::string>& options, OutputKind kind, OutputPlan* plan,
+               LoopEnd end = LoopEnd::kLastFrame) {
   const std::string src = folder.file("in.zq"), dst = folder.file("out.wav");
   std::vector<const char*> argv = {"kelvor", src.c_str(), dst.c_str()};
   for (const std::string& o : options) argv.push_back(o.c_str());
   CaptureStdout cap;
   RunReport report;
-  const int code = kelvor_run(static_cast<int>(argv.size()), argv.data(), &report, kind, plan);
+  const int code = kelvor_run(static_cast<int>(argv.size()), argv.data(), &report, kind, plan, end);
   return RunOutcome{code, cap.text(), folder.take_outputs()};
 }
 
@@ -97,10 +98,10 @@ Bytes carried_out(const WavPlan& plan, const std::string& source) {
 // Both runs on the folder's source: the same messages and code, the same
 // files, and the plan's bytes those of the written files.
 void expect_plan_is_the_writer(const RunFolder& folder, const std::vector<std::string>& options, OutputKind kind,
-                               const std::string& what) {
-  const RunOutcome written = run(folder, options, kind, nullptr);
+                               const std::string& what, LoopEnd end = LoopEnd::kLastFrame) {
+  const RunOutcome written = run(folder, options, kind, nullptr, end);
   OutputPlan plan;
-  const RunOutcome planned = run(folder, options, kind, &plan);
+  const RunOutcome planned = run(folder, options, kind, &plan, end);
   ASSERT_EQ(planned.printed, written.printed) << what;
   ASSERT_EQ(planned.code, written.code) << what;
   // The planning run makes the same files, and leaves them empty.
@@ -123,12 +124,17 @@ void expect_plan_is_the_writer(const RunFolder& folder, const std::vector<std::s
     }
   }
   // A run that succeeds plans the sound once for players: a plain header,
-  // the sample data once.
+  // the sample data once in whole frames, padded to an even length.
   if (written.code == 0 && plan.count > 0) {
     const Bytes once = carried_out(plan.sound_once, folder.file("in.zq"));
     EXPECT_EQ(plan.sound_once.full_format, 1u) << what;
-    EXPECT_EQ(load_le32(once.data() + 40), once.size() - 44u) << what;
-    EXPECT_EQ(plan.sound_once.tail_bytes, 0u) << what;
+    const uint32_t data = load_le32(once.data() + 40);
+    EXPECT_EQ(data + (data & 1u), once.size() - 44u) << what;
+    EXPECT_EQ(plan.sound_once.tail_bytes, data & 1u) << what;
+    const uint32_t align = load_le16(once.data() + 32);
+    if (align > 0) {
+      EXPECT_EQ(data % align, 0u) << what;
+    }
   }
 }
 
@@ -174,13 +180,15 @@ std::vector<std::string> random_options(std::mt19937& rng) {
 
 TEST(Plan, CarriedOutItIsTheWritersOutputOnAnySource) {
   std::mt19937 rng(20261210);
-  const OutputKind kinds[] = {OutputKind::kUnrolled, OutputKind::kLoopPointsKept, OutputKind::kIntroAndLoop};
+  const OutputKind kinds[] = {OutputKind::kUnrolled, OutputKind::kLoopPointsKept, OutputKind::kIntroAndLoop,
+                              OutputKind::kUnrolledMarked};
   for (int round = 0; round < 400; ++round) {
     const RunFolder folder(random_container(rng));
     const std::vector<std::string> options = random_options(rng);
+    const LoopEnd end = round % 2 == 0 ? LoopEnd::kLastFrame : LoopEnd::kPastLast;
     for (OutputKind kind : kinds) {
       expect_plan_is_the_writer(folder, options, kind,
-                                "round " + std::to_string(round) + ", kind " + std::to_string(static_cast<int>(kind)));
+                                "round " + std::to_string(round) + ", kind " + std::to_string(static_cast<int>(kind)), end);
       if (HasFatalFailure()) return;
     }
   }
@@ -191,12 +199,13 @@ TEST(Plan, CarriedOutItIsTheWritersOutputOnAnySource) {
 // (-43 for the unrolled WAV and for the loop apart; the loop points kept
 // need no seek), and data from 2^31 (-42 for all).
 TEST(Plan, SeeksAtThePositionLimit) {
-  const OutputKind kinds[] = {OutputKind::kUnrolled, OutputKind::kLoopPointsKept, OutputKind::kIntroAndLoop};
-  for (const auto& [offset, codes] : {std::pair{0x7FFFFFF8u - 8u, std::array{-43, 0, -43}},
-                                      std::pair{0x80000000u - 8u, std::array{-42, -42, -42}}}) {
+  const OutputKind kinds[] = {OutputKind::kUnrolled, OutputKind::kLoopPointsKept, OutputKind::kIntroAndLoop,
+                              OutputKind::kUnrolledMarked};
+  for (const auto& [offset, codes] : {std::pair{0x7FFFFFF8u - 8u, std::array{-43, 0, -43, -43}},
+                                      std::pair{0x80000000u - 8u, std::array{-42, -42, -42, -42}}}) {
     const RunFolder folder(ZqBuilder().header(84).trk(TrkFields{1, 0, offset, 4, 44100}).data(16).slp(1, 3).bytes());
     ASSERT_EQ(::truncate(folder.file("in.zq").c_str(), 0x80000040), 0);
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < 4; ++k) {
       expect_plan_is_the_writer(folder, {"-l2"}, kinds[k], "data at " + std::to_string(offset + 8));
       EXPECT_EQ(run(folder, {"-l2"}, kinds[k], nullptr).code, codes[k]) << k;
     }
@@ -223,7 +232,7 @@ TEST(Plan, WithoutACopyBufferOnlyTheHeader) {
   KeptPlan kept{};
   {
     CaptureStdout quiet;
-    ASSERT_EQ(plan_kept_loop(&t, false, &kept), 0);
+    ASSERT_EQ(plan_kept_loop(&t, false, LoopEnd::kLastFrame, &kept), 0);
   }
   WavPlan once{};
   plan_kept_wav(&t, &kept, &kept.pieces[0], &s, source.size(), false, &once);

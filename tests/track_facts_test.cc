@@ -111,7 +111,9 @@ TEST(RunJson, FactsByNameAndEveryPlan) {
   const std::string json = json_of("-l2", OutputKind::kUnrolled, &result);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(json.rfind("{\"facts\":{\"total_size\":76,\"trk_offset\":8,\"trk_mark\":1,\"data_offset\":36,", 0), 0u) << json;
-  EXPECT_NE(json.find("\"header_result\":0,\"frames\":2,\"has_loop\":1,\"loop_start_frame\":1,\"loop_end_frame\":2}"),
+  EXPECT_NE(json.find("\"header_result\":0,\"frames\":2,\"has_loop\":1,\"loop_start_frame\":1,\"loop_end_frame\":2,"
+                      "\"dropped_bytes\":0,\"loop_start_moved\":0,\"loop_start_dropped\":0,\"kept_bits\":16,"
+                      "\"smpl_loop_end\":1,\"loop_end_past_last\":0}"),
             std::string::npos) << json;
   EXPECT_NE(json.find("\"name\":\"" + std::string(dir) + "/a \\\"b\\\"\\u0009.wav\",\"playable\":true,\"bytes\":56,"
                       "\"head\":[82,73,70,70,48,0,0,0,"), std::string::npos) << json;

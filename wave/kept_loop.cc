@@ -21,11 +21,16 @@ int header_failed() {
 
 }  // namespace
 
-void encode_smpl(const TrackInfo* t, const LoopFrames& f, uint8_t out[kSmplChunkBytes]) {
+uint32_t smpl_loop_end(const LoopFrames& f, LoopEnd end) {
+  if (f.has_loop == 0) return 0;
+  return end == LoopEnd::kPastLast ? f.loop_end : f.loop_end - 1u;
+}
+
+void encode_smpl(const TrackInfo* t, const LoopFrames& f, LoopEnd end, uint8_t out[kSmplChunkBytes]) {
   // The sample period in nanoseconds, rounded; 0 for a rate of 0.
   const uint32_t period = t->sample_rate == 0 ? 0u : static_cast<uint32_t>((2000000000ull / t->sample_rate + 1) / 2);
   const uint32_t fields[] = {kSmplChunkBytes - 8u, 0, 0, period, kMidiUnityNote, 0, 0, 0, 1, 0,
-                             0, 0, f.loop_start, f.loop_end - 1u, 0, 0};
+                             0, 0, f.loop_start, smpl_loop_end(f, end), 0, 0};
   static_assert(4 + sizeof fields == kSmplChunkBytes);
   out[0] = 's';
   out[1] = 'm';
@@ -34,17 +39,13 @@ void encode_smpl(const TrackInfo* t, const LoopFrames& f, uint8_t out[kSmplChunk
   for (size_t i = 0; i < sizeof fields / sizeof fields[0]; ++i) store_le32(out + 4 + 4 * i, fields[i]);
 }
 
-uint32_t kept_trailer_bytes(const WavPiece& piece) {
-  return piece.smpl ? (piece.bytes & 1u) /* a chunk starts on an even offset */ + kSmplChunkBytes : 0u;
-}
+uint32_t trailer_bytes(uint32_t data_bytes, bool smpl) { return (data_bytes & 1u) + (smpl ? kSmplChunkBytes : 0u); }
 
-uint32_t kept_trailer(const WavPiece& piece, const LoopFrames& f, const TrackInfo* t, uint8_t out[kKeptTrailerMost]) {
-  const uint32_t n = kept_trailer_bytes(piece);
-  if (n == 0) return 0;
-  const uint32_t pad = n - kSmplChunkBytes;
+uint32_t trailer(uint32_t data_bytes, const KeptPlan* smpl, const TrackInfo* t, uint8_t out[kKeptTrailerMost]) {
+  const uint32_t pad = data_bytes & 1u;
   if (pad != 0) out[0] = 0;
-  encode_smpl(t, f, out + pad);
-  return n;
+  if (smpl != nullptr) encode_smpl(t, smpl->frames, smpl->end, out + pad);
+  return trailer_bytes(data_bytes, smpl != nullptr);
 }
 
 WavHeaderFields kept_header(const TrackInfo* t, const WavPiece& piece) {
@@ -53,15 +54,26 @@ WavHeaderFields kept_header(const TrackInfo* t, const WavPiece& piece) {
 
 void loop_frames(const TrackInfo* t, LoopFrames* out) {
   const uint32_t align = header_block_align(t);
-  *out = LoopFrames{align, 0, 0, 0, 0};
+  *out = LoopFrames{};
+  out->block_align = align;
   if (align == 0) return;
   out->frames = t->data_bytes / align;
+  out->dropped_bytes = t->data_bytes - out->frames * align;
+  if (!loop_within_data(t)) return;
   const uint32_t start = t->loop_start / align;
-  if (loop_within_data(t) && start < out->frames) *out = LoopFrames{align, out->frames, 1, start, out->frames};
+  out->start_moved = t->loop_start % align != 0 ? 1u : 0u;
+  if (start >= out->frames) {  // inside the partial frame that is left out
+    out->start_dropped = 1;
+    return;
+  }
+  out->has_loop = 1;
+  out->loop_start = start;
+  out->loop_end = out->frames;
 }
 
-int plan_kept_loop(const TrackInfo* t, bool apart, KeptPlan* plan) {
+int plan_kept_loop(const TrackInfo* t, bool apart, LoopEnd end, KeptPlan* plan) {
   loop_frames(t, &plan->frames);
+  plan->end = end;
   if (t->loop_mark != 0 && t->loop_start > t->data_bytes) {
     std::printf("error-32 : loop start is beyond the data(plan_kept_loop)\n");
     return -32;
@@ -71,17 +83,21 @@ int plan_kept_loop(const TrackInfo* t, bool apart, KeptPlan* plan) {
     return -34;
   }
   const bool keep = plan->frames.has_loop != 0;
-  const uint32_t at = plan->frames.loop_start * plan->frames.block_align;  // the loop on a whole frame
+  const uint32_t align = plan->frames.block_align;
+  // Whole frames only: a reader counts frames by the block align, and a
+  // partial one at the end is noise to it. Frames of 0 bytes cannot be cut.
+  const uint32_t whole = align == 0 ? t->data_bytes : plan->frames.frames * align;
+  const uint32_t at = plan->frames.loop_start * align;  // the loop on a whole frame
   if (!keep) {
     plan->count = 1;
-    plan->pieces[0] = WavPiece{0, t->data_bytes, false, ""};
+    plan->pieces[0] = WavPiece{0, whole, false, ""};
   } else if (!apart) {
     plan->count = 1;
-    plan->pieces[0] = WavPiece{0, t->data_bytes, true, ""};
+    plan->pieces[0] = WavPiece{0, whole, true, ""};
   } else {
     plan->count = 0;
     if (at > 0) plan->pieces[plan->count++] = WavPiece{0, at, false, " - intro"};
-    plan->pieces[plan->count++] = WavPiece{at, t->data_bytes - at, false, " - loop"};
+    plan->pieces[plan->count++] = WavPiece{at, whole - at, false, " - loop"};
   }
   for (int i = 0; i < plan->count; ++i) {
     const WavPiece& p = plan->pieces[i];
@@ -108,9 +124,9 @@ int write_kept_wav(FILE* src, FILE* dst, const TrackInfo* t, const KeptPlan* pla
   }
   if (result == 0) result = transfar(src, dst, piece->bytes, buffer.get(), s);
   if (result != 0) return result;
-  uint8_t trailer[kKeptTrailerMost];
-  const uint32_t trailer_bytes = kept_trailer(*piece, plan->frames, t, trailer);
-  if (trailer_bytes > 0 && !write_item(dst, trailer, trailer_bytes)) return header_failed();
+  uint8_t after[kKeptTrailerMost];
+  const uint32_t after_bytes = kept_trailer(*piece, plan, t, after);
+  if (after_bytes > 0 && !write_item(dst, after, after_bytes)) return header_failed();
   if (!flush_stream(dst)) return print_error(-52);
   return 0;
 }

@@ -74,6 +74,17 @@ void plan_unrolled_wav(const TrackInfo* t, const Settings* s, uint64_t source_by
   add_extent(out, loop_at, t->data_bytes - t->loop_start, repeats);
 }
 
+void plan_marked_wav(const TrackInfo* t, const Settings* s, LoopEnd end, uint64_t source_bytes, bool buffer_ok,
+                     WavPlan* out) {
+  plan_unrolled_wav(t, s, source_bytes, buffer_ok, out);
+  KeptPlan marks{};
+  marked_loop(t, end, &marks);
+  WavHeaderFields h{};
+  marked_header(t, s, &marks, &h);
+  encode_header(t, h, out->head);  // the same header but the RIFF length
+  if (out->result == 0 && marks.frames.has_loop != 0) out->tail_bytes = trailer(h.data_length, &marks, t, out->tail);
+}
+
 void plan_kept_wav(const TrackInfo* t, const KeptPlan* plan, const WavPiece* piece, const Settings* s,
                    uint64_t source_bytes, bool buffer_ok, WavPlan* out) {
   start(out, t, kept_header(t, *piece));
@@ -83,5 +94,5 @@ void plan_kept_wav(const TrackInfo* t, const KeptPlan* plan, const WavPiece* pie
                       source_bytes)) {
     return;
   }
-  out->tail_bytes = kept_trailer(*piece, plan->frames, t, out->tail);
+  out->tail_bytes = kept_trailer(*piece, plan, t, out->tail);
 }

@@ -14,6 +14,7 @@
 
 #include "base/records.h"
 #include "wave/kept_loop.h"
+#include "wave/marked_loop.h"
 #include "wave/wavheader.h"
 
 struct SourceExtent {
@@ -40,6 +41,10 @@ struct WavPlan {
 // could be had.
 void plan_unrolled_wav(const TrackInfo* track, const Settings* settings, uint64_t source_bytes, bool buffer_ok,
                        WavPlan* out);
+
+// The command line's WAV with its loop marked (write_marked_wav), likewise.
+void plan_marked_wav(const TrackInfo* track, const Settings* settings, LoopEnd end, uint64_t source_bytes,
+                     bool buffer_ok, WavPlan* out);
 
 // One WAV of a kept loop (write_kept_wav), likewise.
 void plan_kept_wav(const TrackInfo* track, const KeptPlan* plan, const WavPiece* piece, const Settings* settings,

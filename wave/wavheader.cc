@@ -35,7 +35,7 @@ uint32_t encode_header(const TrackInfo* t, const WavHeaderFields& h, uint8_t out
   at += 32;
   if (full_fmt) {
     store_le16(at, h.block_align);
-    store_le16(at + 2, t->sample_bits);
+    store_le16(at + 2, h.sample_bits);
     at += 4;
   }
   put_tag_at(at, "data");
@@ -46,11 +46,19 @@ uint32_t encode_header(const TrackInfo* t, const WavHeaderFields& h, uint8_t out
 WavHeaderFields derive_plain_header(const TrackInfo* t, uint32_t data_bytes, uint32_t trailer_bytes) {
   WavHeaderFields h{};
   h.block_align = header_block_align(t);
+  h.sample_bits = slot_sample_bits(t);
   h.byte_rate = uint32_t{h.block_align} * t->sample_rate;  // wraps mod 2^32, as the header's
   h.fmt_length = 16;
   h.data_length = data_bytes;
   h.riff_length = 4u /* "WAVE" */ + 8u + 16u /* fmt chunk */ + 8u /* data chunk header */ + data_bytes + trailer_bytes;
   return h;
+}
+
+uint16_t slot_sample_bits(const TrackInfo* t) {
+  const uint32_t align = header_block_align(t);
+  if (t->channels == 0 || align == 0 || align % t->channels != 0) return t->sample_bits;
+  const uint32_t slot = align / t->channels * 8u;
+  return slot <= 0xFFFFu ? static_cast<uint16_t>(slot) : t->sample_bits;
 }
 
 uint16_t header_block_align(const TrackInfo* t) {
@@ -99,6 +107,7 @@ int derive_header(const TrackInfo* t, const Settings* s, WavHeaderFields* out) {
   out->riff_length = out->data_length + 4u /* "WAVE" */ + 8u /* fmt chunk header */ +
                      out->fmt_length + 8u /* data chunk header */;
   out->block_align = header_block_align(t);
+  out->sample_bits = t->sample_bits;  // the container's, as the command line writes it
   out->byte_rate = uint32_t{out->block_align} * t->sample_rate;  // wraps mod 2^32
   return 0;
 }

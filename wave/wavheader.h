@@ -23,6 +23,7 @@ struct WavHeaderFields {
   uint32_t fmt_length;   // 16, or 12 for the short format block
   uint32_t byte_rate;    // block align x sample rate, mod 2^32
   uint16_t block_align;  // low 16 bits of (signed frame bits x channels) / 8
+  uint16_t sample_bits;  // the bits per sample field
   uint32_t data_length;  // data + loop section x (loop count - 1)
 };
 
@@ -40,9 +41,17 @@ int derive_header(const TrackInfo* track, const Settings* settings, WavHeaderFie
 // line. A conversion asks this before it touches the destination.
 int check_header(const TrackInfo* track, int32_t loop_count);
 
+// The bits per sample of a header that readers take at its word: the width
+// of a sample's slot in a frame (block align / channels x 8) where the
+// container's bits per sample is another (24-bit samples in 32-bit slots,
+// which readers otherwise count as 24-bit frames and so misread), else the
+// container's own. Equal to the container's whenever the two agree.
+uint16_t slot_sample_bits(const TrackInfo* track);
+
 // The fields of a header with the full format block for `data_bytes` of
 // sample data written once, followed by `trailer_bytes` of other chunks (a
-// pad byte, a smpl chunk) that the RIFF length counts.
+// pad byte, a smpl chunk) that the RIFF length counts, its bits per sample
+// the slot's (slot_sample_bits).
 WavHeaderFields derive_plain_header(const TrackInfo* track, uint32_t data_bytes, uint32_t trailer_bytes);
 
 // The bytes of a header of the fields `h` (the format block short when its

@@ -90,7 +90,23 @@ bool documented(int r) {
 }
 
 // Checks the destination of a successful run against the input bytes.
-void check_output(const uint8_t* src, size_t size, const Settings& s, const TrackInfo& t, int r) {
+// The end frame a smpl chunk gives for `frames` under `end`.
+uint32_t end_frame(const LoopFrames& frames, LoopEnd end) {
+  return end == LoopEnd::kPastLast ? frames.loop_end : frames.loop_end - 1;
+}
+
+// Checks that a smpl chunk at `at` of `out` marks the loop `frames`.
+void check_smpl(const std::vector<uint8_t>& out, size_t at, const LoopFrames& frames, LoopEnd end, int r) {
+  if (out.size() != at + kSmplChunkBytes || std::memcmp(&out[at], "smpl", 4) != 0 ||
+      load_le32(&out[at + 52]) != frames.loop_start || load_le32(&out[at + 56]) != end_frame(frames, end)) {
+    fail("the smpl chunk's loop is not the track's", r);
+  }
+}
+
+// With `marked`, the WAV goes on after its data with a pad byte to an even
+// length and the smpl chunk of the loop's first pass, which the RIFF length
+// counts, when the track has a loop.
+void check_output(const uint8_t* src, size_t size, const Settings& s, const TrackInfo& t, const LoopEnd* marked, int r) {
   std::vector<uint8_t> out = contents(files().dst);
   if (t.trk_mark == 0) {
     if (!out.empty()) fail("a container without a track wrote something", r);
@@ -99,6 +115,14 @@ void check_output(const uint8_t* src, size_t size, const Settings& s, const Trac
   const size_t header = s.omit_fmt_tail ? 40 : 44;
   if (out.size() < header) fail("short header", r);
   uint32_t announced = load_le32(&out[header - 4]);
+  LoopFrames frames{};
+  loop_frames(&t, &frames);
+  if (marked != nullptr && frames.has_loop) {
+    const size_t after = header + announced + (announced & 1u);
+    check_smpl(out, after, frames, *marked, r);
+    out.resize(header + announced);  // the rest is the command line's WAV but the RIFF length
+    store_le32(&out[4], static_cast<uint32_t>(out.size() - 8));
+  }
   if (out.size() != header + announced) fail("length differs from the announced data length", r);
   if (load_le32(&out[4]) != out.size() - 8) fail("RIFF length is not the file length - 8", r);
   uint64_t start = static_cast<uint32_t>(t.trk_offset + t.data_offset);  // the data position wraps mod 2^32
@@ -113,26 +137,30 @@ void check_output(const uint8_t* src, size_t size, const Settings& s, const Trac
   }
 }
 
-// Checks one WAV of a kept loop: a 44-byte header, `expected` as its data,
-// then, with `smpl`, a pad to an even length and the loop in frames.
-void check_kept_wav(const std::vector<uint8_t>& out, const std::vector<uint8_t>& expected, const LoopFrames* smpl,
-                    int r) {
+// Checks one WAV of a kept loop: a 44-byte header whose bits per sample
+// fill the frame's slots, `expected` as its data, a pad to an even length,
+// then, with `smpl`, the loop in frames.
+void check_kept_wav(const TrackInfo& t, const std::vector<uint8_t>& out, const std::vector<uint8_t>& expected,
+                    const LoopFrames* smpl, LoopEnd end, int r) {
   if (out.size() < 44 || load_le32(&out[16]) != 16u) fail("a kept loop's WAV without its full header", r);
   if (load_le32(&out[4]) != out.size() - 8) fail("a kept loop's RIFF length is not the file length - 8", r);
+  const uint32_t align = load_le16(&out[32]);
+  const bool slots = t.channels != 0 && align != 0 && align % t.channels == 0;
+  if (load_le16(&out[34]) != (slots ? align / t.channels * 8 : t.sample_bits)) fail("a kept loop's bits per sample", r);
   if (load_le32(&out[40]) != expected.size() || out.size() < 44 + expected.size() ||
       !std::equal(expected.begin(), expected.end(), out.begin() + 44)) {
     fail("a kept loop's data differs from the source's", r);
   }
-  const size_t after = 44 + expected.size() + (smpl ? expected.size() & 1 : 0);
-  if (out.size() != after + (smpl ? kSmplChunkBytes : 0)) fail("a kept loop's WAV has the wrong chunks", r);
-  if (smpl && (std::memcmp(&out[after], "smpl", 4) != 0 || load_le32(&out[after + 52]) != smpl->loop_start ||
-               load_le32(&out[after + 56]) != smpl->loop_end - 1)) {
-    fail("the smpl chunk's loop is not the track's", r);
+  const size_t after = 44 + expected.size() + (expected.size() & 1);
+  if (expected.size() & 1 && (out.size() <= 44 + expected.size() || out[44 + expected.size()] != 0)) {
+    fail("an odd data chunk without its pad byte", r);
   }
+  if (smpl) return check_smpl(out, after, *smpl, end, r);
+  if (out.size() != after) fail("a kept loop's WAV has the wrong chunks", r);
 }
 
-// Checks the WAVs of a successful run that kept the loop.
-void check_kept(const uint8_t* src, size_t size, bool apart, const TrackInfo& t, int r) {
+// Checks the WAVs of a successful run that kept the loop: whole frames only.
+void check_kept(const uint8_t* src, size_t size, bool apart, LoopEnd end, const TrackInfo& t, int r) {
   const std::vector<uint8_t> dst = contents(files().dst), intro = contents(files().intro), loop = contents(files().loop);
   if (t.trk_mark == 0) {
     if (!dst.empty()) fail("a container without a track wrote something", r);
@@ -141,14 +169,15 @@ void check_kept(const uint8_t* src, size_t size, bool apart, const TrackInfo& t,
   uint64_t start = static_cast<uint32_t>(t.trk_offset + t.data_offset);
   if (t.data_bytes > 0 && start + t.data_bytes > size) fail("success although the data lies outside the file", r);
   const uint8_t* data = t.data_bytes > 0 ? src + start : src;
-  const std::vector<uint8_t> all(data, data + t.data_bytes);
   LoopFrames frames{};
   loop_frames(&t, &frames);
-  if (!frames.has_loop) return check_kept_wav(dst, all, nullptr, r);
-  if (!apart) return check_kept_wav(dst, all, &frames, r);
+  const size_t whole = frames.block_align == 0 ? t.data_bytes : size_t{t.data_bytes} / frames.block_align * frames.block_align;
+  const std::vector<uint8_t> all(data, data + whole);
+  if (!frames.has_loop) return check_kept_wav(t, dst, all, nullptr, end, r);
+  if (!apart) return check_kept_wav(t, dst, all, &frames, end, r);
   const size_t at = size_t{frames.loop_start} * frames.block_align;
-  if (at > 0) check_kept_wav(intro, std::vector<uint8_t>(all.begin(), all.begin() + at), nullptr, r);
-  check_kept_wav(loop, std::vector<uint8_t>(all.begin() + at, all.end()), nullptr, r);
+  if (at > 0) check_kept_wav(t, intro, std::vector<uint8_t>(all.begin(), all.begin() + at), nullptr, end, r);
+  check_kept_wav(t, loop, std::vector<uint8_t>(all.begin() + at, all.end()), nullptr, end, r);
 }
 
 // The bytes of a plan carried out on the source `source` of `source_bytes`
@@ -170,9 +199,16 @@ uint64_t carry_out(const WavPlan* plan, const uint8_t* source, uint64_t source_b
   return n;
 }
 
+// A run of the output `kind` (0 the loop unrolled, 1 its points kept, 2
+// the intro and the loop apart, 3 the loop unrolled and marked).
+int run_kind(Settings* s, const FileOps& ops, TrackInfo* track, int kind, LoopEnd end, OutputPlan* plan) {
+  if (kind == 0 || kind == 3) return convert_with(s, ops, track, plan, kind == 3 ? &end : nullptr);
+  return convert_kept(s, ops, track, kind == 2, end, plan);
+}
+
 // The run again, planned: the same text and result, and each planned WAV
 // carried out on the input is the file the writing run left under its name.
-void check_plan(const uint8_t* src, size_t size, Settings s, int kind, const std::string& text, int r) {
+void check_plan(const uint8_t* src, size_t size, Settings s, int kind, LoopEnd end, const std::string& text, int r) {
   Files& f = files();
   const std::vector<uint8_t> written[] = {contents(f.dst), contents(f.intro), contents(f.loop)};
   std::fflush(stdout);
@@ -180,7 +216,7 @@ void check_plan(const uint8_t* src, size_t size, Settings s, int kind, const std
   const FileOps ops{open_memfd, close_file, nullptr, kStreamBufferBytes};
   TrackInfo track{};
   OutputPlan plan;
-  const int planned = kind == 0 ? convert_with(&s, ops, &track, &plan) : convert_kept(&s, ops, &track, kind == 2, &plan);
+  const int planned = run_kind(&s, ops, &track, kind, end, &plan);
   std::fflush(stdout);
   const std::vector<uint8_t> printed = contents(f.out);
   if (planned != r) fail("the planned run's result differs", planned);
@@ -211,12 +247,14 @@ int error_lines(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Files& f = files();
   Settings s;
-  int kind = 0;  // 0 the loop unrolled, 1 its points kept, 2 the intro and the loop apart
+  int kind = 0;  // as run_kind has it
+  LoopEnd end = LoopEnd::kLastFrame;
   if (size >= 4) {
     s.loop_count = 1 + (data[0] % 8);
     s.buffer_size = 1 + static_cast<int32_t>((data[1] | (data[2] << 8)) % 4096);
     s.omit_fmt_tail = data[3] & 1;
-    kind = ((data[3] >> 1) & 3) % 3;
+    kind = (data[3] >> 1) & 3;
+    end = (data[3] & 8) != 0 ? LoopEnd::kPastLast : LoopEnd::kLastFrame;
     data += 4;
     size -= 4;
   }
@@ -231,7 +269,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const FileOps ops{open_memfd, close_file, nullptr, kStreamBufferBytes};
   TrackInfo track{};
   const Settings asked = s;  // the run may lower the loop count
-  int r = kind == 0 ? convert_with(&s, ops) : convert_kept(&s, ops, &track, kind == 2);
+  int r = run_kind(&s, ops, &track, kind, end, nullptr);
   std::fflush(stdout);
   std::vector<uint8_t> printed = contents(f.out);
   std::string text(printed.begin(), printed.end());
@@ -247,8 +285,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (refused_before_writing && (contents(f.dst) != earlier || contents(f.intro) != earlier || contents(f.loop) != earlier)) {
     fail("a refused run touched a destination", r);
   }
-  if (kind != 0 && r == 0) {
-    check_kept(data, size, kind == 2, track, r);
+  if ((kind == 1 || kind == 2) && r == 0) {
+    check_kept(data, size, kind == 2, end, track, r);
   } else if (r == 0) {
     // The reader again, on its own stream, tells where the data lies.
     TrackInfo t{};
@@ -257,8 +295,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int walk = analyze(again, &t, &s);
     std::fclose(again);
     if (walk != 0) fail("the walk did not repeat", walk);
-    check_output(data, size, s, t, r);
+    check_output(data, size, s, t, kind == 3 ? &end : nullptr, r);
   }
-  check_plan(data, size, asked, kind, text, r);
+  check_plan(data, size, asked, kind, end, text, r);
   return 0;
 }

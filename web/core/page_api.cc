@@ -40,20 +40,22 @@ extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_output_names(const char* src, int kin
 
 // One run of the command line, `argv` holding `argc` arguments, the program
 // name first, exactly as main would get them, for the output `kind` (0 the
-// loop unrolled, 1 the loop points kept, 2 the intro and the loop apart:
-// app/kelvor_main.h), its WAVs planned rather than written: it prints what
-// the command line prints and returns main's result, or -2 for a kind it
-// does not know. The run's facts and plans go as JSON (web/core/run_json.h)
+// loop unrolled, 1 the loop points kept, 2 the intro and the loop apart, 3
+// the loop unrolled with its loop points marked: app/kelvor_main.h), a smpl
+// chunk's loop ending as `loop_end` says (0 at the last frame, 1 after it:
+// wave/kept_loop.h), its WAVs planned rather than written: it prints what
+// the command line prints and returns main's result, or -2 for a kind or an
+// end it does not know. The run's facts and plans go as JSON (web/core/run_json.h)
 // into `json`, which holds `size` bytes; `*json_length` is the JSON's
 // length, which, when it is `size` or more, did not fit: the run is then to
 // be made again with room for it. Every byte the run printed has reached
 // standard output when it returns.
-extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_plan(int argc, const char* const* argv, int kind, char* json, int size,
-                                                     int* json_length) {
-  if (kind < 0 || kind >= kOutputKinds) return -2;
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_plan(int argc, const char* const* argv, int kind, int loop_end,
+                                                     char* json, int size, int* json_length) {
+  if (kind < 0 || kind >= kOutputKinds || loop_end < 0 || loop_end > 1) return -2;
   RunReport report;
   OutputPlan plan;
-  const int result = kelvor_run(argc, argv, &report, static_cast<OutputKind>(kind), &plan);
+  const int result = kelvor_run(argc, argv, &report, static_cast<OutputKind>(kind), &plan, static_cast<LoopEnd>(loop_end));
   std::fflush(stdout);
   const std::string text = run_json(report, plan, result);
   *json_length = static_cast<int>(text.size());

@@ -10,7 +10,9 @@ const char* const kFactNames[kRunFacts] = {
     "loop_count",
     "block_align", "byte_rate",   "data_length",
     "header_result",
-    "frames",      "has_loop",    "loop_start_frame", "loop_end_frame"};
+    "frames",      "has_loop",    "loop_start_frame", "loop_end_frame",
+    "dropped_bytes", "loop_start_moved", "loop_start_dropped", "kept_bits",
+    "smpl_loop_end", "loop_end_past_last"};
 
 void run_facts(const RunReport& report, uint32_t out[kRunFacts]) {
   const TrackInfo& t = report.track;
@@ -29,6 +31,8 @@ void run_facts(const RunReport& report, uint32_t out[kRunFacts]) {
       refused == 0 ? header.byte_rate : 0u,
       refused == 0 ? header.data_length : 0u,
       static_cast<uint32_t>(refused),
-      frames.frames, frames.has_loop, frames.loop_start, frames.loop_end};
+      frames.frames, frames.has_loop, frames.loop_start, frames.loop_end,
+      frames.dropped_bytes, frames.start_moved, frames.start_dropped, slot_sample_bits(&t),
+      smpl_loop_end(frames, report.loop_end), report.loop_end == LoopEnd::kPastLast ? 1u : 0u};
   for (int i = 0; i < kRunFacts; ++i) out[i] = facts[i];
 }

@@ -17,7 +17,13 @@
 //   16    header_result: 0 when that header can be written, else its
 //         refusal (-32 or -33, as a 32-bit pattern), 13-15 then being 0;
 //   17-20 frames, has_loop, loop_start_frame, loop_end_frame: the track in
-//         sample frames (wave/kept_loop.h).
-inline constexpr int kRunFacts = 21;
+//         sample frames (wave/kept_loop.h);
+//   21-23 dropped_bytes, loop_start_moved, loop_start_dropped: the partial
+//         frame a kept WAV leaves out, and whether the loop start was
+//         rounded down to a frame or lay in that partial frame;
+//   24    kept_bits: the bits per sample a kept WAV's header says;
+//   25-26 smpl_loop_end, loop_end_past_last: the end frame a smpl chunk
+//         of the run gives, and 1 when it is the frame after the loop's last.
+inline constexpr int kRunFacts = 27;
 extern const char* const kFactNames[kRunFacts];
 void run_facts(const RunReport& report, uint32_t out[kRunFacts]);

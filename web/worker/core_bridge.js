@@ -62,14 +62,14 @@ const JSON_FIRST_BYTES = 64 * 1024;
 // plans that web/core/run_json.h describes. A run whose JSON does not fit
 // is made again with room for it: a run changes nothing but empty
 // destination files, which it makes again.
-export function planRun(kelvor, args, kind, sink) {
+export function planRun(kelvor, args, kind, sink, loopEnd = 0) {
   for (let room = JSON_FIRST_BYTES; ;) {
     const block = kelvor._malloc(room + 4);
     if (!block) throw new RangeError('no memory for the run\'s plan');
     try {
       sink.printed = [];
       const status = withArguments(kelvor, args,
-        (argc, argv) => kelvor._kelvor_page_plan(argc, argv, kind, block, room, block + room));
+        (argc, argv) => kelvor._kelvor_page_plan(argc, argv, kind, loopEnd, block, room, block + room));
       const length = kelvor.getValue(block + room, 'i32');
       if (length < room) return { status, run: JSON.parse(kelvor.UTF8ToString(block, length)) };
       room = length + 1;
