@@ -16,7 +16,7 @@ test('each kind has its texts and the code of the converter\'s kind of the same 
   assert.deepEqual(KINDS.map((kind) => kind.code), codes);
   for (const kind of KINDS) {
     for (const field of ['id', 'label', 'name', 'help']) assert.ok(kind[field].length > 0, `${kind.id}: ${field}`);
-    assert.equal(typeof kind.unrolls, 'boolean');
+    for (const flag of ['unrolls', 'shortFormat', 'smpl', 'keeps']) assert.equal(typeof kind[flag], 'boolean', `${kind.id}: ${flag}`);
   }
   assert.equal(new Set(KINDS.map((kind) => kind.id)).size, KINDS.length);
   assert.equal(kindOf('gone').id, 'unrolled', 'an old visit\'s choice that no longer exists');
@@ -28,14 +28,24 @@ test('the command line of a file: its name never taken for an option, the loop c
   assert.deepEqual(commandLine('-x.zq', settings), ['./-x.zq', '-l3', '-x']);
   assert.deepEqual(commandLine('-l9.zq', { ...settings, shortFormat: false }), ['./-l9.zq', '-l3']);
   for (const output of ['kept', 'apart']) assert.deepEqual(commandLine('b.zq', { ...settings, output }), ['b.zq', '-l1']);
+  assert.deepEqual(commandLine('b.zq', { ...settings, output: 'marked' }), ['b.zq', '-l3'], 'marked: the loop count, never -x');
 });
 
 test('what a kept kind says of its WAVs', () => {
-  const loop = { has_loop: 1, loop_start_frame: 22050, loop_end_frame: 66150 };
-  assert.equal(kindOf('kept').note(loop, [{}]), 'The loop is kept in the WAV\'s smpl chunk: frames 22,050 to 66,149.');
+  const loop = { has_loop: 1, loop_start_frame: 22050, loop_end_frame: 66150, smpl_loop_end: 66149, loop_end_past_last: 0 };
+  assert.equal(kindOf('kept').note(loop, [{}]), 'The loop is kept in the WAV\'s smpl chunk: frames 22,050 to 66,149, its last.');
+  assert.equal(kindOf('kept').note({ ...loop, smpl_loop_end: 66150, loop_end_past_last: 1 }, [{}]),
+    'The loop is kept in the WAV\'s smpl chunk: from frame 22,050, its end 66,150, one past its last frame, as Godot reads it.');
+  assert.equal(kindOf('marked').note(loop, [{}]), 'The loop\'s first pass is marked in the WAV\'s smpl chunk: frames 22,050 to 66,149, its last.');
+  assert.equal(kindOf('marked').note({ has_loop: 0 }, [{}]), 'No loop to mark: the WAV has no smpl chunk.');
   assert.equal(kindOf('kept').note({ has_loop: 0 }, [{}]), 'No loop to keep: the WAV has no smpl chunk.');
   assert.equal(kindOf('apart').note(loop, [{}, {}]), null);
   assert.equal(kindOf('apart').note(loop, [{}]), 'The loop starts at the beginning: there is no intro.');
   assert.equal(kindOf('apart').note({ has_loop: 0 }, [{}]), 'No loop to keep: one WAV, the sound once.');
   assert.equal(kindOf('unrolled').note(loop, [{}]), null);
+  // Each WAV's role.
+  assert.deepEqual(kindOf('apart').roles(loop, [{}, {}]), ['intro', 'loop']);
+  assert.deepEqual(kindOf('apart').roles(loop, [{}]), ['loop'], 'a loop from the first frame');
+  assert.deepEqual(kindOf('apart').roles({ has_loop: 0 }, [{}]), ['whole']);
+  assert.deepEqual(['unrolled', 'kept', 'marked'].map((id) => kindOf(id).roles(loop, [{}])[0]), ['unrolled', 'whole', 'unrolled']);
 });

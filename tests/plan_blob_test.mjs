@@ -14,7 +14,7 @@ import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { test } from 'node:test';
 
-import { KINDS } from '../web/shared/kinds.js';
+import { KINDS, kindOf } from '../web/shared/kinds.js';
 import { wavBlob } from '../web/shared/plan_blob.js';
 import { newInstance, planRun } from '../web/worker/core_bridge.js';
 
@@ -62,10 +62,10 @@ kelvor.FS.mkdir('/work');
 kelvor.FS.chdir('/work');
 
 // The page's run of `args` on `source`: its plan carried out.
-async function pageRun(source, args, kind) {
+async function pageRun(source, args, kind, loopEnd = 0) {
   for (const entry of kelvor.FS.readdir('/work')) if (entry !== '.' && entry !== '..') kelvor.FS.unlink(entry);
   kelvor.FS.writeFile('in.zq', source);
-  const { status, run } = planRun(kelvor, ['in.zq', ...args], kind.code, sink);
+  const { status, run } = planRun(kelvor, ['in.zq', ...args], kind.code, sink, loopEnd);
   const wavs = {};
   for (const wav of run.wavs) {
     const blob = wavBlob(wav, new Blob([source]), new Uint8Array(source));
@@ -76,11 +76,14 @@ async function pageRun(source, args, kind) {
 }
 
 // The unrolled WAV: every byte the native command line writes for `args`,
-// whole or cut short, and its messages and code. The kept kinds (which the
-// command line does not make; the converter's own tests hold their plans to
-// their writer): the sound in each WAV's data chunk is the native data
-// heard once, and a smpl chunk after it holds the run's loop.
+// whole or cut short, and its messages and code; marked, the same bytes but
+// the RIFF length, and after the data the smpl chunk of the loop's first
+// pass. The kept kinds (which the command line does not make; the
+// converter's own tests hold their plans to their writer): the sound in each
+// WAV's data chunk is the native data heard once in whole frames, and a smpl
+// chunk after it holds the run's loop.
 async function expectNative(source, args, what) {
+  await expectMarked(source, args, what);
   const expected = nativeRun(source, args);
   const got = await pageRun(source, args, KINDS[0]);
   assert.equal(got.printed, expected.printed, what);
@@ -93,8 +96,8 @@ async function expectNative(source, args, what) {
   assert.equal(Object.keys(got.wavs).length, Object.values(expected.files).filter((b) => b.length > 0).length, what);
   const once = nativeRun(source, ['-l1']);
   if (once.status !== 0 || !once.files['in.wav'].length) return;
-  const data = once.files['in.wav'].subarray(44);
-  for (const kind of KINDS.slice(1)) {
+  const whole = (facts) => (facts.block_align > 0 ? facts.frames * facts.block_align : facts.data_bytes);
+  for (const kind of KINDS.filter((k) => k.keeps)) {
     const kept = await pageRun(source, ['-l1'], kind);
     if (kept.run.facts.loop_mark && kept.run.facts.loop_start > kept.run.facts.data_bytes) {  // refused, loop count or not
       assert.equal(kept.printed, once.printed + 'error-32 : loop start is beyond the data(plan_kept_loop)\n', what);
@@ -105,7 +108,8 @@ async function expectNative(source, args, what) {
     assert.equal(kept.status, 0, `${what}, ${kind.id}`);
     const wavs = kept.run.wavs.map((wav) => kept.wavs[wav.name]);
     const sound = Buffer.concat(wavs.map((wav) => wav.subarray(44, 44 + wav.readUInt32LE(40))));
-    assert.ok(sound.equals(data), `${what}, ${kind.id}: the sound once`);
+    const data = once.files['in.wav'].subarray(44, 44 + whole(kept.run.facts));
+    assert.ok(sound.equals(data), `${what}, ${kind.id}: the sound once in whole frames`);
     for (const wav of wavs) {
       assert.equal(wav.readUInt32LE(4), wav.length - 8, `${what}, ${kind.id}: the RIFF length`);
       const after = 44 + wav.readUInt32LE(40) + (wav.readUInt32LE(40) & 1);
@@ -114,8 +118,34 @@ async function expectNative(source, args, what) {
         assert.deepEqual([wav.readUInt32LE(after + 52), wav.readUInt32LE(after + 56)],
           [kept.run.facts.loop_start_frame, kept.run.facts.loop_end_frame - 1], `${what}: the loop kept`);
       } else {
-        assert.equal(wav.length, 44 + wav.readUInt32LE(40), `${what}, ${kind.id}: nothing after the data`);
+        assert.equal(wav.length, after, `${what}, ${kind.id}: nothing after the data but a pad byte`);
       }
+    }
+  }
+}
+
+async function expectMarked(source, args, what) {
+  const expected = nativeRun(source, args);
+  for (const loopEnd of [0, 1]) {
+    const got = await pageRun(source, args.filter((a) => a !== '-x'), kindOf('marked'), loopEnd);
+    const plain = args.includes('-x') ? nativeRun(source, args.filter((a) => a !== '-x')) : expected;
+    assert.equal(got.printed, plain.printed, what);
+    assert.equal(got.status, plain.status, what);
+    for (const [name, bytes] of Object.entries(plain.files)) {
+      if (bytes.length === 0) continue;
+      const wav = got.wavs[name];
+      assert.ok(wav.subarray(0, 4).equals(bytes.subarray(0, 4)) && wav.subarray(8, bytes.length).equals(bytes.subarray(8)),
+        `${what}: marked, the native bytes but the RIFF length`);
+      const { facts } = got.run;
+      if (got.status !== 0 || !facts.has_loop) {
+        assert.equal(wav.length, bytes.length, `${what}: marked, nothing more`);
+        continue;
+      }
+      const after = bytes.length + (facts.data_length & 1);
+      assert.equal(wav.readUInt32LE(4), wav.length - 8, `${what}: marked, the RIFF length`);
+      assert.equal(wav.toString('latin1', after, after + 4), 'smpl', `${what}: marked, the smpl chunk`);
+      assert.deepEqual([wav.readUInt32LE(after + 52), wav.readUInt32LE(after + 56)],
+        [facts.loop_start_frame, facts.loop_end_frame - 1 + loopEnd], `${what}: marked, the first pass`);
     }
   }
 }

@@ -5,20 +5,23 @@
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
-import { describe, describeRead, outputText, playerNote, settingsText, writeFailureText } from '../web/page/row_text.js';
+import { describe, describeRead, layoutNotes, outputText, playerNote, settingsText, writeFailureText } from '../web/page/row_text.js';
 import { duration, numbered, percent, size } from '../web/shared/text.js';
 
 // The example (2 channels, 16 bits, 44,100 Hz, 1.5 s with the loop from
 // 0.5 s) as a run at loop count 3 reports it.
 const example = { trk_mark: 1, channels: 2, sample_rate: 44100, sample_bits: 16, data_bytes: 264600, loop_mark: 1,
   loop_start: 88200, loop_count: 3, block_align: 4, byte_rate: 176400, data_length: 617400, header_result: 0,
-  frames: 66150, has_loop: 1, loop_start_frame: 22050, loop_end_frame: 66150 };
+  frames: 66150, has_loop: 1, loop_start_frame: 22050, loop_end_frame: 66150, dropped_bytes: 0, loop_start_moved: 0,
+  loop_start_dropped: 0, kept_bits: 16, smpl_loop_end: 66149, loop_end_past_last: 0 };
 
 test('the settings a file was queued with', () => {
   assert.equal(settingsText({ output: 'unrolled', loopCount: 3, shortFormat: true, folder: null }),
     'loop unrolled · loop count 3 · short format block (-x) · as a download');
   assert.equal(settingsText({ output: 'kept', loopCount: 3, shortFormat: true, folder: { name: 'out' } }),
-    'loop points kept · into "out"');
+    'loop points kept · loop end as RIFF has it · into "out"');
+  assert.equal(settingsText({ output: 'marked', loopCount: 3, shortFormat: true, loopEnd: 'godot', folder: null }),
+    'loop unrolled and marked · loop count 3 · loop end for Godot · as a download');
 });
 
 test('a converted file: its format, its loop, the loop count and the length for the kind', () => {
@@ -75,4 +78,22 @@ test('a refused write in plain words, by the browser\'s error', () => {
   assert.match(writeFailureText('QuotaExceededError', 'out'), /^The folder "out" has no room for this WAV/);
   assert.match(writeFailureText('NotFoundError', 'out'), /is no longer there/);
   assert.equal(writeFailureText('InvalidStateError', 'out'), 'The WAV could not be written to the folder "out".');
+});
+
+test('how a row says its WAVs hold the track where that is not simply the data', () => {
+  const odd = { ...example, sample_bits: 24, kept_bits: 24, block_align: 6, frames: 2, dropped_bytes: 4, loop_start: 4,
+    loop_start_frame: 0, loop_start_moved: 1, loop_start_dropped: 0 };
+  assert.deepEqual(layoutNotes(odd, { output: 'kept' }), [
+    'The last 4 bytes of the data, less than a frame, were left out: the WAV holds 2 whole frames.',
+    'The container\'s loop start, byte 4 of the data, lies inside frame 0: the loop is kept from that frame\'s start, ' +
+      '4 bytes before where the unrolled WAV repeats it.']);
+  assert.deepEqual(layoutNotes(odd, { output: 'unrolled' }), [], 'the command line\'s WAV holds the data as it is');
+  assert.match(layoutNotes({ ...odd, has_loop: 0, loop_start_dropped: 1 }, { output: 'apart' })[1], /no loop to keep/);
+  const slots = { ...example, sample_bits: 24, kept_bits: 32 };
+  assert.match(layoutNotes(slots, { output: 'kept' })[0], /^Its 24-bit samples are kept in their 32-bit slots/);
+  assert.match(layoutNotes(slots, { output: 'unrolled' })[0], /ffmpeg, sox, Python's wave and Godot misread it/);
+  const six = { ...example, channels: 6, kept_bits: 16 };
+  assert.deepEqual(layoutNotes(six, { output: 'kept', loopEnd: 'godot' }),
+    ['Godot imports mono and stereo WAVs only: this one has 6 channels.']);
+  assert.deepEqual(layoutNotes(six, { output: 'kept', loopEnd: 'riff' }), []);
 });

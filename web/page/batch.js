@@ -9,7 +9,7 @@
 // list, writes the loop list into each output folder when a run ends, and
 // stops a run on request, the files in progress included. Clear takes the
 // rows away until the next file is added, and can be undone until then.
-import { commandLine, kindOf } from '../shared/kinds.js';
+import { commandLine, kindOf, loopEndOf } from '../shared/kinds.js';
 import { writeInto } from '../shared/loop_list.js';
 import { numbered } from '../shared/text.js';
 import { createRow } from './row.js';
@@ -105,7 +105,7 @@ export function createBatch({ pool, folders, list, changed }) {
     const subfolders = path.split('/').slice(0, -1);
     const { folder } = settings;
     const job = { file, args: commandLine(file.name, settings), kind: kindOf(settings.output).code,
-      output: folder ? { folder, subfolders } : null };
+      loopEnd: loopEndOf(settings.loopEnd).code, output: folder ? { folder, subfolders } : null };
     const thisRun = run;
     entry.state = 'handed';
     thisRun.flying.push(entry);
@@ -203,7 +203,7 @@ export function createBatch({ pool, folders, list, changed }) {
   function remember(entry, reply, sources) {
     entry.zip = sources.filter((source) => source.blob).map((source) => ({ name: source.path, blob: source.blob }));
     entry.loop = { path: entry.path, outputs: sources.map((source) => source.path), output: entry.settings.output,
-      folder: entry.settings.folder, facts: reply.facts };
+      loopEnd: entry.settings.loopEnd, folder: entry.settings.folder, facts: reply.facts };
   }
 
   // Each output folder gets the loop list of the files written into it,

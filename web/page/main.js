@@ -3,7 +3,7 @@
 // join the list (batch.js) with the options in force at that moment; the
 // list hands them to the worker pool (pool.js) and fills their rows
 // (row.js).
-import { DEFAULT_KIND, KINDS, kindOf } from '../shared/kinds.js';
+import { DEFAULT_KIND, KINDS, LOOP_ENDS, kindOf, loopEndOf } from '../shared/kinds.js';
 import { NAMES as LOOP_LIST_NAMES, blob as loopListBlob } from '../shared/loop_list.js';
 import { count } from '../shared/text.js';
 import { createBatch } from './batch.js';
@@ -33,16 +33,21 @@ const downloadAll = $('download-all');
 const loopsCsv = $('loops-csv');
 const loopsJson = $('loops-json');
 const outputKindHelp = $('output-kind-help');
-const outputKinds = KINDS.map((kind) => {
-  const input = document.createElement('input');
-  Object.assign(input, { type: 'radio', id: `output-${kind.id}`, name: 'output-kind', value: kind.id,
-    checked: kind.id === DEFAULT_KIND });
-  input.setAttribute('aria-describedby', 'output-kind-help');
-  const label = document.createElement('label');
-  label.append(input, ' ' + kind.label);
-  $('output-kinds').append(label, ' ');
-  return input;
-});
+// One radio button for each entry of a table, in `place`.
+function choices(table, name, place, help, first) {
+  return table.map((entry) => {
+    const input = document.createElement('input');
+    Object.assign(input, { type: 'radio', id: `${name}-${entry.id}`, name, value: entry.id, checked: entry.id === first });
+    input.setAttribute('aria-describedby', help);
+    const label = document.createElement('label');
+    label.append(input, ' ' + entry.label);
+    $(place).append(label, ' ');
+    return input;
+  });
+}
+const outputKinds = choices(KINDS, 'output', 'output-kinds', 'output-kind-help', DEFAULT_KIND);
+const loopEnds = choices(LOOP_ENDS, 'loop-end', 'loop-ends', 'loop-end-help', LOOP_ENDS[0].id);
+const loopEndHelp = $('loop-end-help');
 const results = $('results');
 const resultsTitle = $('results-title');
 const resultControls = $('result-controls');
@@ -77,25 +82,33 @@ function loopCountNow() {
 }
 loopCount.addEventListener('input', loopCountNow);
 
-// The output kind, remembered between visits. The loop count and -x
-// belong to the kinds that unroll the loop alone.
+// The output kind and the loop end, remembered between visits. The loop
+// count belongs to the kinds that unroll the loop, -x to the command line's
+// own, the loop end to those that mark the loop in a smpl chunk.
 const KIND_KEY = 'kelvor-output';
+const LOOP_END_KEY = 'kelvor-loop-end';
 const outputKind = () => outputKinds.find((input) => input.checked).value;
+const loopEnd = () => loopEnds.find((input) => input.checked).value;
 function outputKindNow() {
   const kind = kindOf(outputKind());
   outputKindHelp.textContent = kind.help;
   loopCount.disabled = !kind.unrolls;
-  shortFormat.disabled = !kind.unrolls;
+  shortFormat.disabled = !kind.shortFormat;
+  $('loop-end').disabled = !kind.smpl;
+  loopEndHelp.textContent = kind.smpl ? loopEndOf(loopEnd()).help : 'only for the kinds with loop points in a smpl chunk';
   loopCountNow();
   try {
     localStorage.setItem(KIND_KEY, kind.id);
+    localStorage.setItem(LOOP_END_KEY, loopEnd());
   } catch { /* a browser that keeps nothing: the choice lasts this visit */ }
 }
-try {
-  const remembered = outputKinds.find((input) => input.value === localStorage.getItem(KIND_KEY));
-  if (remembered) remembered.checked = true;
-} catch { /* nothing remembered */ }
-for (const input of outputKinds) input.addEventListener('change', outputKindNow);
+for (const [inputs, key] of [[outputKinds, KIND_KEY], [loopEnds, LOOP_END_KEY]]) {
+  try {
+    const remembered = inputs.find((input) => input.value === localStorage.getItem(key));
+    if (remembered) remembered.checked = true;
+  } catch { /* nothing remembered */ }
+  for (const input of inputs) input.addEventListener('change', outputKindNow);
+}
 
 // The output folder, where the browser lets the page write into one, and
 // the way back to downloads.
@@ -137,7 +150,8 @@ async function take(found) {
     loopCount.focus();
     return;
   }
-  const added = batch.add(files, { output, loopCount: read.value, shortFormat: shortFormat.checked, folder: folders.chosen() });
+  const added = batch.add(files, { output, loopCount: read.value, shortFormat: shortFormat.checked, loopEnd: loopEnd(),
+    folder: folders.chosen() });
   if (added.length > 0) bringIntoView(added[0].row.element);
 }
 

@@ -7,7 +7,8 @@
 import { kindOf } from '../shared/kinds.js';
 import { count, percent } from '../shared/text.js';
 import { loopSound, adopt, loopToggle, stopAll } from './players.js';
-import { FAILURES, STATUS, describe, describeRead, outputText, playerNote, settingsText, writeFailureText } from './row_text.js';
+import { FAILURES, STATUS, describe, describeRead, layoutNotes, outputText, playerNote, settingsText,
+  writeFailureText } from './row_text.js';
 import { createWaveform } from './waveform.js';
 
 function element(tag, className, text) {
@@ -165,6 +166,7 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
     output.title = wavs.map((wav, i) => `${sources[i].name}: ${count(wav.size)} bytes`).join(', ');
     line.append(' ', output);
     if (warning) say('warning-text', 'Warning: ' + warning[1]);
+    for (const text of layoutNotes(facts, settings)) say('note layout', text);
     if (shown) {
       const spot = element('p', 'wave-text', shown.summary);
       li.append(spot);

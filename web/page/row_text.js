@@ -1,7 +1,7 @@
 // What a row says, as text: the settings a file was queued with, the track's
 // facts as the converter's run found them, and the failures of the browser
 // in plain words. Every fact is the run's (web/core/track_facts.h).
-import { kindOf } from '../shared/kinds.js';
+import { kindOf, loopEndOf } from '../shared/kinds.js';
 import { count, duration, size } from '../shared/text.js';
 
 // What the row says of the settings it was queued with.
@@ -9,7 +9,8 @@ export function settingsText(settings) {
   const kind = kindOf(settings.output);
   const parts = [kind.name];
   if (kind.unrolls) parts.push(`loop count ${settings.loopCount}`);
-  if (kind.unrolls && settings.shortFormat) parts.push('short format block (-x)');
+  if (kind.shortFormat && settings.shortFormat) parts.push('short format block (-x)');
+  if (kind.smpl) parts.push(loopEndOf(settings.loopEnd).name);
   parts.push(settings.folder ? `into "${settings.folder.name}"` : 'as a download');
   return parts.join(' · ');
 }
@@ -92,4 +93,39 @@ export function writeFailureText(name, folderName) {
   if (name === 'NotFoundError') return `The folder "${folderName}" is no longer there: it was moved or deleted.`;
   if (name === 'NotAllowedError') return `The browser no longer lets this page write into "${folderName}". Choose the output folder again.`;
   return `The WAV could not be written to the folder "${folderName}".`;
+}
+
+const bytes = (n) => `${count(n)} byte${n === 1 ? '' : 's'}`;
+
+// What a converted row says of how its WAVs hold the track, where that is
+// not simply the data: a partial frame left out, a loop start moved to a
+// frame, samples kept in wider slots, a header that common readers misread,
+// a layout the chosen engine cannot import. One sentence each.
+export function layoutNotes(facts, settings) {
+  const kind = kindOf(settings.output);
+  const notes = [];
+  if (kind.keeps && facts.dropped_bytes > 0) {
+    notes.push(`The last ${bytes(facts.dropped_bytes)} of the data, less than a frame, were left out: the WAV holds ` +
+      `${count(facts.frames)} whole frames.`);
+  }
+  if ((kind.keeps || kind.smpl) && facts.loop_start_dropped) {
+    notes.push('The container\'s loop starts inside that partial frame at the end, which a WAV of whole frames ' +
+      'leaves out: there is no loop to keep.');
+  } else if ((kind.keeps || kind.smpl) && facts.has_loop && facts.loop_start_moved) {
+    notes.push(`The container's loop start, byte ${count(facts.loop_start)} of the data, lies inside frame ` +
+      `${count(facts.loop_start_frame)}: the loop is kept from that frame's start, ` +
+      `${bytes(facts.loop_start % facts.block_align)} before where the unrolled WAV repeats it.`);
+  }
+  if (facts.kept_bits !== facts.sample_bits) {
+    notes.push(kind.keeps
+      ? `Its ${facts.sample_bits}-bit samples are kept in their ${facts.kept_bits}-bit slots: the WAV says ` +
+        `${facts.kept_bits} bits per sample, so that every reader counts its frames right.`
+      : `This WAV's header gives ${facts.sample_bits} bits per sample in ${facts.kept_bits}-bit slots, as the command ` +
+        'line writes it: ffmpeg, sox, Python\'s wave and Godot misread it. "Loop points kept" or "Intro and loop apart" ' +
+        'make a WAV they read.');
+  }
+  if (kind.smpl && loopEndOf(settings.loopEnd).id === 'godot' && facts.channels > 2) {
+    notes.push(`Godot imports mono and stereo WAVs only: this one has ${count(facts.channels)} channels.`);
+  }
+  return notes;
 }

@@ -5,7 +5,8 @@
 // To a worker:
 //   module     the compiled WebAssembly, sent first
 //   job        a file to convert: `args` as the command line gets them after
-//              its name, `kind` the output kind's code (web/shared/kinds.js),
+//              its name, `kind` the output kind's code and `loopEnd` the
+//              loop end's (web/shared/kinds.js),
 //              `output` null for WAVs handed back as Blobs, else { folder
 //              (a FileSystemDirectoryHandle), subfolders } to write them into
 //   names      the answer to a job's `names`: for each WAV { name, existed },
@@ -39,7 +40,7 @@
 
 export const toWorker = {
   module: (module) => ({ type: 'module', module }),
-  job: (id, { file, args, kind, output }) => ({ type: 'job', id, file, args, kind, output }),
+  job: (id, { file, args, kind, loopEnd, output }) => ({ type: 'job', id, file, args, kind, loopEnd, output }),
   names: (id, names) => ({ type: 'names', id, names }),
   stop: () => ({ type: 'stop' }),
 };

@@ -96,7 +96,7 @@ function keep(ready, bytes) {
 // folder its WAVs go into, if any, and `peaks()`, which works out the
 // waveform's peaks from the file's bytes once the reply is sent. The file's
 // bytes join `held`, to be let go once the file is done.
-async function convert({ file, reading, args, output, kind }, held, timing, signal) {
+async function convert({ file, reading, args, output, kind, loopEnd }, held, timing, signal) {
   const lap = stopwatch(timing);
   const ready = await instance();
   signal.throwIfAborted();
@@ -114,7 +114,7 @@ async function convert({ file, reading, args, output, kind }, held, timing, sign
   const folder = output ? await prepareOutput(kelvor, args, output, kind) : null;
   lap('read');
   signal.throwIfAborted();
-  const { status, run } = planRun(kelvor, args, kind, sink);
+  const { status, run } = planRun(kelvor, args, kind, sink, loopEnd);
   lap('run');
   const reply = { printed: new Uint8Array(sink.printed), status, facts: run.facts, wavs: [], once: null };
   // A container without a track makes an empty file, which is no WAV.
@@ -225,14 +225,14 @@ function failed(id, error) {
 
 let inProgress = null;  // { id, stop: AbortController } of the job converting
 
-async function run({ id, file, reading, args, output, kind }) {
+async function run({ id, file, reading, args, output, kind, loopEnd }) {
   const held = [];
   const timing = {};
   const stop = new AbortController();
   inProgress = { id, stop };
   self.postMessage(fromWorker.started(id));
   try {
-    const converted = await convert({ file, reading, args, output, kind }, held, timing, stop.signal);
+    const converted = await convert({ file, reading, args, output, kind, loopEnd }, held, timing, stop.signal);
     const reply = await deliver(id, converted, output && output.subfolders, timing, stop.signal);
     stop.signal.throwIfAborted();
     self.postMessage(fromWorker.done(id, { ...reply, timing }), [reply.printed.buffer]);
