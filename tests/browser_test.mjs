@@ -208,7 +208,7 @@ test('a batch shows the command line\'s messages and gives its bytes', async () 
   for (const w of expectedWavs) assert.ok(Buffer.from(entries[w.name]).equals(w.bytes), `${w.name} in the zip`);
   // The loop list gives the frames of each WAV it lists and the loop count they hold.
   const listed = JSON.parse(Buffer.from(entries['loops.json']).toString()).files[0];
-  assert.deepEqual([listed.frames, listed.loop_count, listed.loop.start_frame], [110250, 2, 22050]);
+  assert.deepEqual([listed.wavs[0].frames, listed.loop_count, listed.loop.start_frame], [110250, 2, 22050]);
   assert.equal(Buffer.from(entries['loops.csv']).subarray(0, 3).toString('hex'), 'efbbbf', 'a byte order mark');
 
   await page.getByRole('button', { name: 'Play example.wav' }).click();
@@ -376,7 +376,7 @@ test('a loop count the command line would refuse or read otherwise is flagged, a
   await page.getByLabel('Loop points kept').check();
   assert.equal(await field.getAttribute('aria-invalid'), 'false');
   assert.ok(await page.locator('#loop-count-problem').isHidden());
-  await page.getByLabel('Loop unrolled').check();
+  await page.getByLabel('Loop unrolled', { exact: true }).check();
   assert.equal(await field.getAttribute('aria-invalid'), 'true');
   await field.fill('007');
   assert.equal(await field.getAttribute('aria-invalid'), 'false');
@@ -471,7 +471,7 @@ test('loops kept: the sound once with a smpl chunk, the intro and the loop apart
   assert.equal(await page.getByLabel('Loop count').isDisabled(), true, 'the loop count is the unrolled loop\'s');
   await convertBatch(page, [paths[0], paths[1]]);
   let [example, noLoop] = await rows(page);
-  assert.equal(example.queued, 'loop points kept · as a download');
+  assert.equal(example.queued, 'loop points kept · loop end as RIFF has it · as a download');
   assert.equal(example.facts, '2 ch · 44,100 Hz · 16 bit · intro 0.500 s · loop 1.000 s');
   assert.equal(example.messages, nativeRun(paths[0], 'example.zq', ['example.zq', '-l1']).stdout);
   const kept = (await download(page, page.locator('#results > li').first().locator('a[download]'))).bytes;
@@ -480,7 +480,7 @@ test('loops kept: the sound once with a smpl chunk, the intro and the loop apart
   assert.equal(kept.toString('latin1', smpl, smpl + 4), 'smpl');
   assert.deepEqual([kept.readUInt32LE(smpl + 52), kept.readUInt32LE(smpl + 56)], [22050, 66149]);
   assert.equal(await page.locator('#results > li').first().locator('.note.kept').textContent(),
-    'The loop is kept in the WAV\'s smpl chunk: frames 22,050 to 66,149.');
+    'The loop is kept in the WAV\'s smpl chunk: frames 22,050 to 66,149, its last.');
   assert.equal(noLoop.state, 'converted');
   assert.equal(await page.locator('#results > li').nth(1).locator('.note.kept').textContent(),
     'No loop to keep: the WAV has no smpl chunk.');
@@ -529,20 +529,22 @@ test('loops kept: the sound once with a smpl chunk, the intro and the loop apart
   // The loop list of the batch, the numbers the run found.
   const list = JSON.parse((await download(page, page.getByRole('button', { name: 'loops.json' }))).bytes);
   assert.deepEqual(list.files, [
-    { path: 'example.zq', output: 'intro and loop apart', wavs: ['example - intro.wav', 'example - loop.wav'], rate: 44100,
-      channels: 2, bits: 16, block_align: 4, frames: 66150, loop_count: 1,
-      loop: { start_frame: 22050, end_frame: 66150, start_seconds: 0.5, end_seconds: 1.5 } },
-    { path: 'no-loop.zq', output: 'intro and loop apart', wavs: ['no-loop.wav'], rate: 44100, channels: 2, bits: 16,
-      block_align: 4, frames: 16, loop_count: 1, loop: null }]);
+    { path: 'example.zq', output: 'intro and loop apart', loop_end_for: null,
+      wavs: [{ name: 'example - intro.wav', role: 'intro', frames: 22050 }, { name: 'example - loop.wav', role: 'loop', frames: 44100 }],
+      rate: 44100, channels: 2, bits: 16, kept_bits: 16, block_align: 4, sound_frames: 66150, dropped_bytes: 0, loop_count: 1,
+      loop: { start_byte: 88200, start_frame: 22050, end_frame_exclusive: 66150, smpl_end_frame: null, start_seconds: 0.5,
+        end_seconds: 1.5 } },
+    { path: 'no-loop.zq', output: 'intro and loop apart', loop_end_for: null, wavs: [{ name: 'no-loop.wav', role: 'whole', frames: 16 }],
+      rate: 44100, channels: 2, bits: 16, kept_bits: 16, block_align: 4, sound_frames: 16, dropped_bytes: 0, loop_count: 1, loop: null }]);
   const csv = (await download(page, page.getByRole('button', { name: 'loops.csv' }))).bytes.toString('utf8');
-  assert.equal(csv, '\ufeffpath,output,wav,wav_2,rate,channels,bits,block_align,frames,loop_count,loop_start_frame,' +
-    'loop_end_frame,loop_start_seconds,loop_end_seconds\r\n' +
-    'example.zq,intro and loop apart,example - intro.wav,example - loop.wav,44100,2,16,4,66150,1,22050,66150,0.5,1.5\r\n' +
-    'no-loop.zq,intro and loop apart,no-loop.wav,,44100,2,16,4,16,1,,,,\r\n');
+  assert.equal(csv.split('\r\n').slice(1).join('\r\n'),
+    'example.zq,intro and loop apart,,example - intro.wav,intro,22050,example - loop.wav,loop,44100,44100,2,16,16,4,66150,0,1,' +
+    '88200,22050,66150,,0.5,1.5\r\n' +
+    'no-loop.zq,intro and loop apart,,no-loop.wav,whole,16,,,,44100,2,16,16,4,16,0,1,,,,,,\r\n');
   // The choice outlasts the visit.
   await page.reload();
   assert.equal(await page.getByLabel('Intro and loop apart').isChecked(), true);
-  await page.getByLabel('Loop unrolled').check();
+  await page.getByLabel('Loop unrolled', { exact: true }).check();
   assert.equal(await page.getByLabel('Loop count').isDisabled(), false);
 });
 
@@ -996,19 +998,19 @@ test('each kind into the output folder, with the loop list beside the WAVs; a li
     [...document.querySelectorAll('#results > li')].every((li) => li.dataset.state === 'converted'));
   await served.waitForFunction(() => /left as it was/.test(document.getElementById('progress').textContent));
   assert.deepEqual((await rows(served)).map((r) => r.queued), ['intro and loop apart · into "kinds"',
-    'intro and loop apart · into "kinds"', 'loop points kept · into "kinds"']);
+    'intro and loop apart · into "kinds"', 'loop points kept · loop end as RIFF has it · into "kinds"']);
   const once = dataOf(nativeRun(paths[3], '音楽.zq', ['音楽.zq', '-l1']).wav);
   const [intro, loop] = [await privateFile('kinds/音楽 - intro.wav'), await privateFile('kinds/音楽 - loop.wav')];
   assert.ok(Buffer.concat([dataOf(intro), dataOf(loop)]).equals(once));
   assert.equal(dataOf(intro).length, 8);
   assert.ok(dataOf(await privateFile('kinds/no-loop.wav')).equals(dataOf(nativeRun(paths[1], 'no-loop.zq', ['no-loop.zq', '-l1']).wav)));
   const list = JSON.parse(await privateFile('kinds/loops.json'));
-  assert.deepEqual(list.files.map((f) => [f.path, f.wavs, f.loop && f.loop.start_frame]),
+  assert.deepEqual(list.files.map((f) => [f.path, f.wavs.map((w) => w.name), f.loop && f.loop.start_frame]),
     [['example.zq', ['example - intro.wav', 'example - loop.wav'], 22050], ['音楽.zq', ['音楽 - intro.wav', '音楽 - loop.wav'], 2],
      ['no-loop.zq', ['no-loop.wav'], null]]);
   assert.equal((await privateFile('kinds/loops.csv')).toString(), 'my own notes');
   assert.match(await served.locator('#progress').textContent(), /"kinds\/loops\.csv" is not a loop list of kelvor's: it was left as it was\./);
-  await served.getByLabel('Loop unrolled').check();
+  await served.getByLabel('Loop unrolled', { exact: true }).check();
 });
 
 // A folder of the private file system, made empty, chosen as the output folder.
@@ -1058,7 +1060,7 @@ test('the output folder keeps the user\'s files: keep both by default, asked onc
   const written = await served.locator('#results .written').allTextContents();
   assert.deepEqual(written.sort(), ['Written to mine/example (2).wav', 'Written to mine/example (3).wav', 'Written to mine/音楽 (2).wav']);
   const list = JSON.parse(await privateFile('mine/loops.json'));
-  assert.deepEqual(list.files.map((f) => f.wavs[0]).sort(), ['example (2).wav', 'example (3).wav', '音楽 (2).wav']);
+  assert.deepEqual(list.files.map((f) => f.wavs[0].name).sort(), ['example (2).wav', 'example (3).wav', '音楽 (2).wav']);
   // A row written into the folder plays the WAV read back from there.
   const row = served.locator('#results > li').first();
   await row.getByRole('button', { name: /^Play example \(\d\)\.wav$/ }).click();
