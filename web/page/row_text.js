@@ -121,7 +121,7 @@ export function layoutNotes(facts, settings) {
       ? `Its ${facts.sample_bits}-bit samples are kept in their ${facts.kept_bits}-bit slots: the WAV says ` +
         `${facts.kept_bits} bits per sample, so that every reader counts its frames right.`
       : `This WAV's header gives ${facts.sample_bits} bits per sample in ${facts.kept_bits}-bit slots, as the command ` +
-        'line writes it: ffmpeg, sox, Python\'s wave and Godot misread it. "Loop points kept" or "Intro and loop apart" ' +
+        'line writes it: libsndfile, ffmpeg, sox, Python\'s wave and Godot misread it. "Loop points kept" or "Intro and loop apart" ' +
         'make a WAV they read.');
   }
   if (kind.smpl && loopEndOf(settings.loopEnd).id === 'godot' && facts.channels > 2) {
