@@ -548,6 +548,34 @@ test('loops kept: the sound once with a smpl chunk, the intro and the loop apart
   assert.equal(await page.getByLabel('Loop count').isDisabled(), false);
 });
 
+test('the loop unrolled and marked, for Godot: the command line\'s WAV with its first pass in a smpl chunk', async () => {
+  const godot = page.getByLabel('Godot');
+  assert.equal(await godot.isDisabled(), true, 'no smpl chunk in the unrolled WAV: its loop end does not apply');
+  await page.getByLabel('Loop unrolled, loop points marked').check();
+  assert.equal(await godot.isDisabled(), false);
+  assert.equal(await page.getByLabel('Short format block (-x)').isDisabled(), true);
+  await godot.check();
+  assert.match(await page.locator('#loop-end-help').textContent(), /one frame past its last, which Godot plays exactly/);
+  await page.getByLabel('Loop count').fill('3');
+  await convertBatch(page, [paths[0]]);
+  const [row] = await rows(page);
+  assert.equal(row.queued, 'loop unrolled and marked · loop count 3 · loop end for Godot · as a download');
+  assert.equal(await page.locator('#results .note.kept').textContent(),
+    'The loop\'s first pass is marked in the WAV\'s smpl chunk: from frame 22,050, its end 66,150, one past its last frame, as Godot reads it.');
+  const native = nativeRun(paths[0], 'example.zq', ['example.zq', '-l3']).wav;
+  const marked = (await download(page, page.locator('#results a[download]'))).bytes;
+  assert.ok(marked.subarray(8, native.length).equals(native.subarray(8)), 'the command line\'s bytes after the RIFF length');
+  assert.equal(marked.readUInt32LE(4), marked.length - 8);
+  assert.deepEqual([marked.toString('latin1', native.length, native.length + 4), marked.readUInt32LE(native.length + 52),
+    marked.readUInt32LE(native.length + 56)], ['smpl', 22050, 66150]);
+  // The choice of loop end outlasts the visit, as the kind does.
+  await page.reload();
+  assert.equal(await page.getByLabel('Godot').isChecked(), true);
+  await page.getByLabel('Samplers, FMOD, Unreal, Wwise, libsndfile').check();
+  await page.getByLabel('Loop unrolled', { exact: true }).check();
+  await page.getByLabel('Loop count').fill('2');
+});
+
 test('a million repetitions: no long task, a small waveform, the run\'s own facts', async () => {
   await clear(page);
   await page.evaluate(() => {
