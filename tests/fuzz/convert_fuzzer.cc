@@ -166,12 +166,13 @@ void check_kept(const uint8_t* src, size_t size, bool apart, LoopEnd end, const 
     if (!dst.empty()) fail("a container without a track wrote something", r);
     return;
   }
-  uint64_t start = static_cast<uint32_t>(t.trk_offset + t.data_offset);
-  if (t.data_bytes > 0 && start + t.data_bytes > size) fail("success although the data lies outside the file", r);
-  const uint8_t* data = t.data_bytes > 0 ? src + start : src;
   LoopFrames frames{};
   loop_frames(&t, &frames);
   const size_t whole = frames.block_align == 0 ? t.data_bytes : size_t{t.data_bytes} / frames.block_align * frames.block_align;
+  // Only the whole frames are read: a source cut inside the partial frame after them converts.
+  uint64_t start = static_cast<uint32_t>(t.trk_offset + t.data_offset);
+  if (whole > 0 && start + whole > size) fail("success although the data lies outside the file", r);
+  const uint8_t* data = whole > 0 ? src + start : src;
   const std::vector<uint8_t> all(data, data + whole);
   if (!frames.has_loop) return check_kept_wav(t, dst, all, nullptr, end, r);
   if (!apart) return check_kept_wav(t, dst, all, &frames, end, r);
