@@ -866,6 +866,10 @@ test('a folder of 10,000 other files and 4 containers, two of one WAV name', asy
   const zip = unzipSync(new Uint8Array((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes));
   assert.deepEqual(Object.keys(zip).sort(), ['crowd/a.wav', 'crowd/c (2).wav', 'crowd/c.wav', 'crowd/deep/b.wav',
     'loops.csv', 'loops.json']);
+  // Each row's link is named as the file it gives, the second c.wav as in the zip.
+  const links = await page.locator('#results a[download]').evaluateAll((all) => all.map((a) => [a.textContent, a.download]));
+  assert.deepEqual(links.map(([text]) => text).sort(), ['Download a.wav', 'Download b.wav', 'Download c (2).wav', 'Download c.wav']);
+  assert.ok(links.every(([text, name]) => text === `Download ${name}`));
 });
 
 test('Stop ends the run within a second, the files in progress too; files added later start a run of their own', async () => {
