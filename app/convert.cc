@@ -86,8 +86,7 @@ int add_planned(OutputPlan* plan, const std::string& name, const WavPlan& wav) {
 void plan_sound_once(FILE* src, const TrackInfo* t, const Settings* s, OutputPlan* plan) {
   KeptPlan whole{};
   loop_frames(t, &whole.frames);
-  const uint32_t align = whole.frames.block_align;
-  const WavPiece once{0, align == 0 ? t->data_bytes : whole.frames.frames * align, false, ""};
+  const WavPiece once{0, t->data_bytes - whole.frames.dropped_bytes, false, ""};
   plan_kept_wav(t, &whole, &once, s, source_length(src), true, &plan->sound_once);
 }
 

@@ -144,6 +144,16 @@ async function fullPageShot(page, path) {
   await page.setViewportSize(view);
 }
 
+// From now on the page records its longest task in window.longest.
+async function watchLongTasks(page) {
+  await page.evaluate(() => {
+    window.longest = 0;
+    new PerformanceObserver((list) => {
+      for (const entry of list.getEntries()) window.longest = Math.max(window.longest, entry.duration);
+    }).observe({ type: 'longtask' });
+  });
+}
+
 // WCAG's contrast ratio of two colours given as #rrggbb.
 function contrast(a, b) {
   const luminance = (hex) => [1, 3, 5].map((i) => parseInt(hex.slice(i, i + 2), 16) / 255)
@@ -578,12 +588,7 @@ test('the loop unrolled and marked, for Godot: the command line\'s WAV with its 
 
 test('a million repetitions: no long task, a small waveform, the run\'s own facts', async () => {
   await clear(page);
-  await page.evaluate(() => {
-    window.longest = 0;
-    new PerformanceObserver((list) => {
-      for (const entry of list.getEntries()) window.longest = Math.max(window.longest, entry.duration);
-    }).observe({ type: 'longtask' });
-  });
+  await watchLongTasks(page);
   await page.getByLabel('Loop count').fill('1000000');
   const short = join(work, 'short-loop.zq');
   writeFileSync(short, container({ data: Buffer.from([1, 2, 3, 4, 5, 6, 7, 8]), loopUnits: 1 }));
@@ -708,12 +713,7 @@ test('adding 200 files at once never holds the page for 100 ms', async () => {
   mkdirSync(folder, { recursive: true });
   for (let i = 0; i < 200; i++) copyFileSync(paths[1], join(folder, `t${String(i).padStart(3, '0')}.zq`));
   await clear(page);
-  await page.evaluate(() => {
-    window.longest = 0;
-    new PerformanceObserver((list) => {
-      for (const entry of list.getEntries()) window.longest = Math.max(window.longest, entry.duration);
-    }).observe({ type: 'longtask' });
-  });
+  await watchLongTasks(page);
   assert.match(await finished(page, '#folder', folder), /^Done: 200 of 200 files/);
   const longest = await page.evaluate(() => window.longest);
   assert.ok(longest < 100, `a task of ${longest} ms`);

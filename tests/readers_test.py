@@ -161,8 +161,7 @@ def make(case, folder):
         if kind == "unrolled":
             made.append(Wav(case, kind, end, "unrolled", at("a.wav"), case.unrolled(2), case.sample_bits, None))
         elif kind == "marked":
-            marks = None if case.loop_start is None or case.start is None else (case.start, case.frames)
-            made.append(Wav(case, kind, end, "unrolled", at("a.wav"), case.unrolled(2), case.sample_bits, marks))
+            made.append(Wav(case, kind, end, "unrolled", at("a.wav"), case.unrolled(2), case.sample_bits, kept_loop))
         elif kind == "kept":
             made.append(Wav(case, kind, end, "whole", at("a.wav"), whole, case.slot_bits(), kept_loop))
         elif kept_loop is None:

@@ -85,8 +85,8 @@ int plan_kept_loop(const TrackInfo* t, bool apart, LoopEnd end, KeptPlan* plan) 
   const bool keep = plan->frames.has_loop != 0;
   const uint32_t align = plan->frames.block_align;
   // Whole frames only: a reader counts frames by the block align, and a
-  // partial one at the end is noise to it. Frames of 0 bytes cannot be cut.
-  const uint32_t whole = align == 0 ? t->data_bytes : plan->frames.frames * align;
+  // partial one at the end is noise to it. (Frames of 0 bytes drop nothing.)
+  const uint32_t whole = t->data_bytes - plan->frames.dropped_bytes;
   const uint32_t at = plan->frames.loop_start * align;  // the loop on a whole frame
   if (!keep) {
     plan->count = 1;

@@ -62,7 +62,8 @@ export function createBatch({ pool, folders, list, changed }) {
   function add(found, settings) {
     dropCleared();
     const added = found.files.map(({ file, path }) => {
-      const entry = { file, path, settings, state: 'waiting', urls: [], zip: [], loop: null, saved: false };
+      const entry = { file, path, subfolders: path.split('/').slice(0, -1), settings, state: 'waiting', urls: [], zip: [],
+        loop: null, saved: false };
       entry.row = createRow(path, settings, { onSaved: () => { entry.saved = true; } });
       return entry;
     });
@@ -101,8 +102,7 @@ export function createBatch({ pool, folders, list, changed }) {
   }
 
   function hand(entry) {
-    const { settings, file, path } = entry;
-    const subfolders = path.split('/').slice(0, -1);
+    const { settings, file, subfolders } = entry;
     const { folder } = settings;
     const job = { file, args: commandLine(file.name, settings), kind: kindOf(settings.output).code,
       loopEnd: loopEndOf(settings.loopEnd).code, output: folder ? { folder, subfolders } : null };
@@ -155,7 +155,7 @@ export function createBatch({ pool, folders, list, changed }) {
     // What a file that did not end well made in the folder goes; a worker
     // that was lost could not see to it.
     if (entry.named && outcome !== 'converted' && outcome !== 'warned') {
-      folders.removeFailed(entry.settings.folder, entry.path.split('/').slice(0, -1), entry.named);
+      folders.removeFailed(entry.settings.folder, entry.subfolders, entry.named);
     }
     entry.outcome = outcome;
     thisRun.counts[outcome]++;
@@ -185,14 +185,13 @@ export function createBatch({ pool, folders, list, changed }) {
   function sourcesOf(entry, reply) {
     if (reply.type !== 'done' || reply.status !== 0 || reply.writeFailure) return [];
     const { folder } = entry.settings;
-    const subfolders = entry.path.split('/').slice(0, -1);
     return reply.wavs.map((wav) => {
       if (wav.written) {
         let url = null;
         return { name: wav.name, written: `${folder.name}/${wav.written}`, path: wav.written,
           url: async () => url || (url = addressOf(entry, await readBack(folder, wav.written))) };
       }
-      const zipName = uniqueName([...subfolders, wav.name].join('/'));
+      const zipName = uniqueName([...entry.subfolders, wav.name].join('/'));
       let url = null;
       return { name: zipName.split('/').pop(), path: zipName, blob: wav.blob,
         url: async () => url || (url = addressOf(entry, wav.blob)) };

@@ -52,14 +52,13 @@ export function createPool({ source, module, count = 2, largeFile = 16 * MiB }) 
   }
 
   // The names a job's WAVs are written under, from the page's `onNames`.
+  // A naming that fails (the folder gone) is answered as a Stop: the worker
+  // writes nothing, and the file's row says it was stopped.
   async function nameWavs(slot, worker, job, names) {
     let answer = null;
     try {
       answer = await job.hooks.onNames(names);
-    } catch (error) {
-      answer = null;
-      job.namingFailed = error;
-    }
+    } catch { /* answered null */ }
     if (slot.worker === worker && slot.jobs.includes(job)) worker.postMessage(toWorker.names(job.id, answer));
   }
 

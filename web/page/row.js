@@ -27,6 +27,7 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
   li.append(line, element('p', 'queued', settingsText(settings)));
   li.dataset.state = 'waiting';
   const sounds = [];
+  const addresses = [];  // of the sound once, made here, let go with the row
   // The waveform: its peaks come after the reply, and may come before the
   // reply is shown; until then the row shows its text alternative.
   let peaks;  // undefined until they come; null when none can be drawn
@@ -61,7 +62,10 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
       if (wav.playable) actions.append(player(sources[i].name, sources[i].url), ' ');
     });
     if (wavs.some((wav) => !wav.playable)) {
-      const url = () => Promise.resolve(URL.createObjectURL(once));
+      const url = async () => {
+        addresses.push(URL.createObjectURL(once));
+        return addresses.at(-1);
+      };
       actions.append(player('once', url, 'Play the sound once'), ' ');
     }
     const note = playerNote(wavs, shown);
@@ -214,6 +218,7 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
     // Lets go of the row's sounds for good.
     dispose() {
       stopAll(sounds);
+      for (const address of addresses) URL.revokeObjectURL(address);
       li.remove();
     },
   };
