@@ -16,6 +16,7 @@ int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind 
   RunReport unread;
   RunReport* r = report != nullptr ? report : &unread;
   r->loop_end = end;
+  r->kind = kind;
   if (kind == OutputKind::kUnrolled || kind == OutputKind::kUnrolledMarked) {
     const LoopEnd* marked = kind == OutputKind::kUnrolledMarked ? &end : nullptr;
     result = convert_with(&settings, system_file_ops(), &r->track, plan, marked);

@@ -8,21 +8,23 @@
 
 struct OutputPlan;  // app/convert.h
 
-// What a run found besides its messages and result: the reader's record and
-// the loop count the track was converted with, after the no-loop-info rule.
-// Zero where the run stopped before the reader or the settings were reached.
-struct RunReport {
-  TrackInfo track{};
-  int32_t loop_count = 0;
-  LoopEnd loop_end = LoopEnd::kLastFrame;  // of the smpl chunks the run wrote, if any
-};
-
 // What a run writes: the command line's WAV, the loop unrolled; or, for the
 // page, the loop kept (app/convert.h, convert_kept), or the command line's
 // WAV with the loop's first pass marked in a smpl chunk. The page's table of
 // kinds (web/shared/kinds.js) gives each its number.
 enum class OutputKind { kUnrolled = 0, kLoopPointsKept = 1, kIntroAndLoop = 2, kUnrolledMarked = 3 };
 inline constexpr int kOutputKinds = 4;
+
+// What a run found besides its messages and result: the reader's record and
+// the loop count the track was converted with, after the no-loop-info rule.
+// Zero where the run stopped before the reader or the settings were reached.
+// The kind is the one the run was asked for.
+struct RunReport {
+  TrackInfo track{};
+  int32_t loop_count = 0;
+  LoopEnd loop_end = LoopEnd::kLastFrame;  // of the smpl chunks the run wrote, if any
+  OutputKind kind = OutputKind::kUnrolled;
+};
 
 // Returns the result code that becomes the exit status: 0, -1 for the usage,
 // or the first failure's negative number. `argv` holds the arguments as

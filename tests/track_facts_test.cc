@@ -113,7 +113,7 @@ TEST(RunJson, FactsByNameAndEveryPlan) {
   EXPECT_EQ(json.rfind("{\"facts\":{\"total_size\":76,\"trk_offset\":8,\"trk_mark\":1,\"data_offset\":36,", 0), 0u) << json;
   EXPECT_NE(json.find("\"header_result\":0,\"frames\":2,\"has_loop\":1,\"loop_start_frame\":1,\"loop_end_frame\":2,"
                       "\"dropped_bytes\":0,\"loop_start_moved\":0,\"loop_start_dropped\":0,\"kept_bits\":16,"
-                      "\"smpl_loop_end\":1,\"loop_end_past_last\":0}"),
+                      "\"smpl_loop_end\":1,\"loop_end_past_last\":0,\"largest_loop_count\":1073741813}"),
             std::string::npos) << json;
   EXPECT_NE(json.find("\"name\":\"" + std::string(dir) + "/a \\\"b\\\"\\u0009.wav\",\"playable\":true,\"bytes\":56,"
                       "\"head\":[82,73,70,70,48,0,0,0,"), std::string::npos) << json;
@@ -122,6 +122,112 @@ TEST(RunJson, FactsByNameAndEveryPlan) {
   // The short format block: a WAV that players cannot read.
   const std::string short_format = json_of("-x", OutputKind::kUnrolled, &result);
   EXPECT_NE(short_format.find("\"playable\":false,\"bytes\":52,"), std::string::npos) << short_format;
+  std::remove(src.c_str());
+  std::remove(dst.c_str());
+  ::rmdir(dir);
+}
+
+// The largest loop count the page names for a WAV too large: the run's own
+// refusal holds at one more and not at it, for each kind that unrolls.
+TEST(RunFacts, TheLargestLoopCountIsTheRunsOwnBoundary) {
+  struct Case {
+    const char* what;
+    uint32_t units, loop_units;  // data and loop start, in 4-byte units
+    bool loop;
+    OutputKind kind;
+    uint32_t largest;  // worked out by hand from the 32-bit lengths
+  };
+  constexpr uint32_t kMost = INT32_MAX;
+  const Case cases[] = {
+      // (2^32 - 1 - 36) / 1,000,000 whole repetitions of the whole data.
+      {"loop from the start", 250000, 0, true, OutputKind::kUnrolled, 4294},
+      // data 1,000,000 + (n - 1) * 600,000 + 36 <= 2^32 - 1.
+      {"loop after an intro", 250000, 100000, true, OutputKind::kUnrolled, 7157},
+      // The smpl chunk (68 bytes) and the RIFF header's 8 must fit as well.
+      {"marked", 250000, 100000, true, OutputKind::kUnrolledMarked, 7157},
+      {"marked, at the edge", 1, 0, true, OutputKind::kUnrolledMarked, 1073741795},
+      {"unrolled, at the edge", 1, 0, true, OutputKind::kUnrolled, 1073741814},
+      // An empty loop section never grows the WAV.
+      {"loop at the end", 4, 4, true, OutputKind::kUnrolled, kMost},
+      // Without loop information the run hears it once, whatever the count.
+      {"no loop", 250000, 0, false, OutputKind::kUnrolled, kMost},
+      {"loop kept", 250000, 0, true, OutputKind::kLoopPointsKept, 0},
+  };
+  char dir[] = "/tmp/kelvor-largest-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string src = std::string(dir) + "/in.zq", dst = std::string(dir) + "/out.wav";
+  for (const Case& c : cases) {
+    TrkFields f;
+    f.units = c.units;
+    ZqBuilder b;
+    b.header(8 + 36 + c.units * 4 + (c.loop ? 24 : 0)).trk(f).data(c.units * 4u);
+    if (c.loop) b.slp(1, c.loop_units);
+    FILE* out = std::fopen(src.c_str(), "wb");
+    std::fwrite(b.bytes().data(), b.bytes().size(), 1, out);
+    std::fclose(out);
+    auto run_with = [&](uint32_t loop_count, uint32_t facts[kRunFacts]) {
+      const std::string option = "-l" + std::to_string(loop_count);
+      const char* argv[] = {"kelvor", src.c_str(), dst.c_str(), option.c_str()};
+      RunReport report;
+      OutputPlan plan;  // planned: a WAV of gigabytes is never written
+      CaptureStdout quiet;
+      const int result = kelvor_run(4, argv, &report, c.kind, &plan);
+      run_facts(report, facts);
+      return result;
+    };
+    uint32_t facts[kRunFacts];
+    run_with(1, facts);
+    EXPECT_EQ(facts[27], c.largest) << c.what;
+    if (c.largest == 0 || c.largest == kMost) continue;
+    EXPECT_EQ(run_with(c.largest, facts), 0) << c.what;
+    EXPECT_EQ(run_with(c.largest + 1, facts), -33) << c.what;
+  }
+  std::remove(src.c_str());
+  std::remove(dst.c_str());
+  ::rmdir(dir);
+}
+
+// A WAV is playable when readers read it as the track's frames: not under
+// the short format block, nor with 24-bit samples in 32-bit slots under a
+// 24-bit header; the sound once, for players, always is.
+TEST(RunJson, PlayableOnlyWhereReadersReadTheFramesWritten) {
+  char dir[] = "/tmp/kelvor-playable-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string src = std::string(dir) + "/in.zq", dst = std::string(dir) + "/out.wav";
+  TrkFields slots;
+  slots.frame_bits = 32;
+  slots.sample_bits = 24;
+  const struct {
+    const char* what;
+    TrkFields fields;
+    const char* option;
+    OutputKind kind;
+    const char* playable;
+  } cases[] = {
+      {"16-bit", TrkFields{}, "-l2", OutputKind::kUnrolled, "\"playable\":true,"},
+      {"-x", TrkFields{}, "-x", OutputKind::kUnrolled, "\"playable\":false,"},
+      {"24 in 32, unrolled", slots, "-l2", OutputKind::kUnrolled, "\"playable\":false,"},
+      {"24 in 32, marked", slots, "-l2", OutputKind::kUnrolledMarked, "\"playable\":false,"},
+      {"24 in 32, kept", slots, "-l1", OutputKind::kLoopPointsKept, "\"playable\":true,"},
+  };
+  for (const auto& c : cases) {
+    const Bytes bytes = ZqBuilder().header(76).trk(c.fields).data(8, 44).slp().bytes();
+    FILE* out = std::fopen(src.c_str(), "wb");
+    std::fwrite(bytes.data(), bytes.size(), 1, out);
+    std::fclose(out);
+    const char* argv[] = {"kelvor", src.c_str(), dst.c_str(), c.option};
+    RunReport report;
+    OutputPlan plan;
+    std::string json;
+    {
+      CaptureStdout quiet;
+      json = run_json(report, plan, kelvor_run(4, argv, &report, c.kind, &plan));
+    }
+    const size_t once = json.find("\"once\":");
+    ASSERT_NE(once, std::string::npos) << c.what;
+    EXPECT_NE(json.substr(0, once).find(c.playable), std::string::npos) << c.what << json;
+    EXPECT_NE(json.find("\"playable\":true,", once), std::string::npos) << c.what << json;
+  }
   std::remove(src.c_str());
   std::remove(dst.c_str());
   ::rmdir(dir);

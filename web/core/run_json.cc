@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/little_endian.h"
 #include "web/core/track_facts.h"
 
 namespace {
@@ -33,13 +34,23 @@ void put_bytes(std::string* out, const uint8_t* bytes, uint32_t n) {
   *out += ']';
 }
 
+// Whether common readers (and browsers) read the WAV as the track's frames:
+// a full format block whose bits per sample fill its block align. The
+// short format block of -x has no bits, and 24-bit samples in 32-bit slots
+// under a 24-bit header are read as packed 24-bit frames, a third more.
+bool read_as_written(const WavPlan& wav) {
+  if (wav.full_format == 0 || wav.head_bytes < 36) return false;
+  const uint32_t channels = load_le16(wav.head + 22), align = load_le16(wav.head + 32), bits = load_le16(wav.head + 34);
+  return bits > 0 && channels * bits == align * 8u;
+}
+
 void put_wav(std::string* out, const std::string& name, const WavPlan& wav) {
   uint64_t bytes = uint64_t{wav.head_bytes} + wav.tail_bytes;
   for (int i = 0; i < wav.extent_count; ++i) bytes += uint64_t{wav.extents[i].length} * wav.extents[i].repeats;
   *out += "{\"name\":";
   put_string(out, name);
   *out += ",\"playable\":";
-  *out += wav.full_format != 0 ? "true" : "false";
+  *out += read_as_written(wav) ? "true" : "false";
   *out += ",\"bytes\":" + std::to_string(bytes) + ",\"head\":";
   put_bytes(out, wav.head, wav.head_bytes);
   *out += ",\"extents\":[";

@@ -9,7 +9,8 @@
 //     "once": { ... } or null }
 //
 // `extents` are [offset, length, repeats] of the source; `bytes` is the
-// WAV's length; `playable` says its format block has the bits per sample;
+// WAV's length; `playable` says readers read it as the track's frames (a full
+// format block whose bits fill its block align: not -x, nor 24 in 32 bits);
 // `once` is the sound heard once under a plain header, for players, when
 // the run succeeded.
 #pragma once

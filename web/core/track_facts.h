@@ -23,7 +23,10 @@
 //         rounded down to a frame or lay in that partial frame;
 //   24    kept_bits: the bits per sample a kept WAV's header says;
 //   25-26 smpl_loop_end, loop_end_past_last: the end frame a smpl chunk
-//         of the run gives, and 1 when it is the frame after the loop's last.
-inline constexpr int kRunFacts = 27;
+//         of the run gives, and 1 when it is the frame after the loop's last;
+//   27    largest_loop_count: for the kinds that unroll the loop, the largest
+//         loop count whose WAV fits 32-bit lengths (0 when none does), by
+//         the same checks the run makes; 0 for the kinds that keep it.
+inline constexpr int kRunFacts = 28;
 extern const char* const kFactNames[kRunFacts];
 void run_facts(const RunReport& report, uint32_t out[kRunFacts]);
