@@ -16,6 +16,8 @@ import { parseArgs } from 'node:util';
 import { test } from 'node:test';
 
 import { unzipSync } from 'fflate';
+
+import { AWKWARD } from './awkward_names.mjs';
 import { chromium } from 'playwright-core';
 
 const { values: options } = parseArgs({
@@ -29,17 +31,18 @@ const { values: options } = parseArgs({
 const CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync'];
 
-// Containers of the test: tags and little-endian fields.
-function container({ data, loopUnits = null }) {
+// Containers of the test: tags and little-endian fields; 16-bit stereo
+// unless told otherwise, its data declared as it is unless `units` says.
+function container({ data, loopUnits = null, channels = 2, frameBits = 16, sampleBits = 16, units = data.length / 4 }) {
   const fields = (values, width) => {
     const b = Buffer.alloc(values.length * width);
     values.forEach((v, i) => (width === 4 ? b.writeUInt32LE(v, i * 4) : b.writeUInt16LE(v, i * 2)));
     return b;
   };
-  const trk = Buffer.concat([Buffer.from('cTRK'), fields([1, 0, 36, data.length / 4, 44100], 4),
-    fields([0, 2, 16, 0, 16, 0], 2), data]);
+  const trk = Buffer.concat([Buffer.from('cTRK'), fields([1, 0, 36, units, 44100], 4),
+    fields([0, channels, frameBits, 0, sampleBits, 0], 2), data]);
   const slp = loopUnits === null ? Buffer.alloc(0) : Buffer.concat([Buffer.from('cSLP'), fields([1, 0, loopUnits, 0, 0], 4)]);
-  return Buffer.concat([Buffer.from('fZQ '), fields([8 + trk.length + slp.length], 4), trk, slp]);
+  return Buffer.concat([Buffer.from('fZQ '), fields([8 + 36 + units * 4 + slp.length], 4), trk, slp]);
 }
 
 // What the native command line prints and writes for `args`, run in a folder
@@ -72,6 +75,7 @@ async function rows(page) {
     queued: li.querySelector('.queued').textContent,
     status: li.querySelector('.status').textContent,
     problem: li.querySelector('.problem-text') ? li.querySelector('.problem-text').textContent : null,
+    errorLine: li.querySelector('.error-line') ? li.querySelector('.error-line').textContent : null,
     warning: li.querySelector('.warning-text') ? li.querySelector('.warning-text').textContent : null,
     facts: li.querySelector('.facts') ? li.querySelector('.facts').textContent : null,
     messages: li.querySelector('pre') ? li.querySelector('pre').textContent : null,
@@ -187,6 +191,16 @@ const page = await context.newPage();
 const pageErrors = [];
 page.on('pageerror', (error) => pageErrors.push(String(error)));
 await page.goto(pathToFileURL(resolve(options.page)).href);
+// These tests look into every row: each file's details shown, as a user may
+// choose once the list has rows.
+async function showEveryDetail(on) {
+  await on.evaluate(() => {
+    const box = document.getElementById('all-details');
+    box.checked = true;
+    box.dispatchEvent(new Event('change'));
+  });
+}
+await showEveryDetail(page);
 
 test('a batch shows the command line\'s messages and gives its bytes', async () => {
   await page.getByLabel('Loop count').fill('2');
@@ -249,16 +263,18 @@ test('rows show the reader\'s facts, the loop on the waveform, and a failure\'s 
   assert.equal(noLoop.facts, '2 ch · 44,100 Hz · 16 bit · no loop information · loop count 1');
   assert.equal(await page.locator('#results > li .output').first().textContent(), 'example.wav 617.4 kB · 3.500 s in all');
   assert.equal(example.messagesOpen, false);
-  assert.deepEqual([broken.status, broken.problem], ['failed', 'error-22 : read error(analyze)']);
+  assert.deepEqual([broken.status, broken.problem, broken.errorLine],
+    ['failed', 'The file is cut short: it ends before its header is complete.', 'error-22 : read error(analyze)']);
   assert.equal(broken.messagesOpen, false, 'the row shows the line that matters; the messages are a click away');
   // A failed row says what was read and that no WAV was made: no length, size, player or download.
   const cut = shown.at(-1);
-  assert.equal(cut.problem, 'error-22 : read error(analyze)');
+  assert.deepEqual([cut.problem, cut.errorLine],
+    ['The file is cut short: it ends inside its sample data or the chunk after it.', 'error-22 : read error(analyze)']);
   assert.equal(cut.facts, 'Read from the file: 2 ch · 44,100 Hz · 16 bit');
   assert.equal(broken.facts, null, 'nothing was read of a track');
   for (const row of [page.locator('#results > li').nth(2), page.locator('#results > li').last()]) {
     assert.equal(await row.locator('.no-output').textContent(), 'No WAV was made.');
-    assert.equal(await row.locator('.output, canvas, .wave-text, button, audio, a[download]').count(), 0);
+    assert.equal(await row.locator('.output, canvas, .wave-text, button:not(.toggle), audio, a[download]').count(), 0);
   }
   const wave = page.locator('#results > li').first().locator('canvas');
   assert.equal(await wave.getAttribute('data-loop-start'), '22050');
@@ -369,7 +385,7 @@ test('a loop count the command line would refuse or read otherwise is flagged, a
     assert.ok(await problem.isVisible(), value);
     assert.match(await problem.textContent(), /loop count/i, value);
     await page.setInputFiles('#files', [paths[0]]);
-    await page.waitForFunction(() => /^Nothing was converted/.test(document.getElementById('progress').textContent));
+    await page.waitForFunction(() => /^Nothing was converted/.test(document.getElementById('notice').textContent));
     assert.equal(await page.locator('#results > li').count(), 0, value);
     assert.equal(await page.evaluate(() => document.activeElement.id), 'loop-count', value);
   }
@@ -380,7 +396,7 @@ test('a loop count the command line would refuse or read otherwise is flagged, a
       { childList: true, characterData: true, subtree: true });
   });
   await page.setInputFiles('#files', [paths[0]]);
-  await page.waitForFunction(() => /^Nothing was converted/.test(document.getElementById('progress').textContent));
+  await page.waitForFunction(() => /^Nothing was converted/.test(document.getElementById('notice').textContent));
   assert.equal(await page.evaluate(() => window.alerts), 0);
   // A loop count that does not apply is not flagged.
   await page.getByLabel('Loop points kept').check();
@@ -459,7 +475,8 @@ test('files added during a run wait in view and keep the options they were added
   assert.deepEqual(shown.map((r) => r.name), ['example.zq', 'no-loop.zq', '音楽.zq'], 'shown at once');
   assert.equal(shown[2].state, 'waiting', JSON.stringify(shown));
   await page.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
-  assert.equal(await page.locator('#progress').textContent(), 'Done: 3 of 3 files, 3 converted (1 with a warning), 0 failed.');
+  assert.equal(await page.locator('#progress').textContent(), 'Done: 3 of 3 files, 3 converted (2 with a warning), 0 failed.',
+    'the warning of a file without a loop, and that of -x');
   shown = await rows(page);
   assert.deepEqual(shown.map((r) => r.queued), ['loop unrolled · loop count 2 · as a download',
     'loop unrolled · loop count 2 · as a download', 'loop unrolled · loop count 3 · short format block (-x) · as a download']);
@@ -502,14 +519,15 @@ test('loops kept: the sound once with a smpl chunk, the intro and the loop apart
   writeFileSync(past, container({ data: Buffer.alloc(16), loopUnits: 5 }));
   assert.equal(await finished(page, '#files', [past]), 'Done: 1 of 1 files, 0 converted, 1 failed.');
   const [refused] = await rows(page);
-  assert.equal(refused.problem, 'error-32 : loop start is beyond the data(plan_kept_loop)');
+  assert.deepEqual([refused.problem, refused.errorLine], ['The file is damaged: its loop starts past the end of its sound. ' +
+    'Convert it with loop count 1.', 'error-32 : loop start is beyond the data(plan_kept_loop)']);
   assert.equal(refused.facts, 'Read from the file: 2 ch · 44,100 Hz · 16 bit · loop start past the data');
   assert.equal(refused.code, 'Result code: -32');
   assert.equal(refused.messages, nativeRun(past, 'past.zq', ['past.zq', '-l1']).stdout +
     'error-32 : loop start is beyond the data(plan_kept_loop)\n');
   const refusedRow = page.locator('#results > li').first();
   assert.equal(await refusedRow.locator('.no-output').textContent(), 'No WAV was made.');
-  assert.equal(await refusedRow.locator('.output, canvas, button, audio, a[download]').count(), 0);
+  assert.equal(await refusedRow.locator('.output, canvas, button:not(.toggle), audio, a[download]').count(), 0);
 
   await page.getByLabel('Intro and loop apart').check();
   await convertBatch(page, [paths[0], paths[1]]);
@@ -669,15 +687,15 @@ test('Clear can be undone; the focus moves on from a button that is no longer us
   await page.keyboard.press('Enter');
   assert.deepEqual((await rows(page)).map((r) => r.state), ['converted', 'failed']);
   assert.equal(await focused(), 'clear');
-  // A failure among many is one click away: the failed rows alone.
-  const filter = page.getByLabel(/Show failed only/);
-  assert.equal(await filter.evaluate((box) => box.labels[0].textContent.replace(/\s+/g, ' ').trim()), 'Show failed only (1)');
+  // A failure among many is one click away: the rows with a problem alone.
+  const filter = page.getByLabel(/Show problems only/);
+  assert.equal(await filter.evaluate((box) => box.labels[0].textContent.replace(/\s+/g, ' ').trim()), 'Show problems only (1)');
   await filter.check();
   assert.deepEqual(await page.locator('#results > li').evaluateAll((all) => all.map((li) => li.checkVisibility())), [false, true]);
   await filter.uncheck();
   // Rows read name first, then a badge; the messages' toggle names its file.
   const first = page.locator('#results > li').first();
-  assert.deepEqual(await first.locator('.line > span').evaluateAll((all) => all.slice(0, 2).map((e) => e.className)), ['name', 'status']);
+  assert.deepEqual(await first.locator('.line .name, .line .status').evaluateAll((all) => all.map((e) => e.className)), ['name', 'status']);
   assert.equal(await first.locator('summary').textContent(), 'Messages of example.zq');
   // Added files drop what was cleared: nothing left to undo.
   await page.getByRole('button', { name: 'Clear' }).click();
@@ -929,6 +947,7 @@ async function openServed() {
   served = await servedContext.newPage();
   served.on('pageerror', (error) => pageErrors.push(String(error)));
   await served.goto(servedPage);
+  await showEveryDetail(served);
 }
 
 // The bytes of a file in the private file system, by path.
@@ -962,9 +981,9 @@ test('an output folder receives each WAV under its relative path; a container th
   await served.getByLabel('Loop count').fill('2');
   await served.setInputFiles('#folder', soundtrackFolder());
   // Battle.wav is the user's: asked once whether to replace it, and told to.
-  const question = served.getByRole('dialog', { name: 'A file of that name is in the output folder' });
+  const question = served.getByRole('dialog', { name: 'Files of these names are in the output folder' });
   await question.waitFor();
-  assert.equal(await question.locator('#replace-text').textContent(), '"out/bgm" already holds "Battle.wav", which this run did not write.');
+  assert.deepEqual(await question.locator('#replace-names li').allTextContents(), ['out/bgm/Battle.wav']);
   await question.getByRole('button', { name: 'Replace' }).click();
   await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
   assert.equal(await served.locator('#progress').textContent(), 'Done: 3 of 3 files, 1 converted (1 with a warning), 2 failed. 2 other files skipped.');
@@ -1003,7 +1022,7 @@ test('"Download all" streams the zip into the file chosen to save it in', async 
   await served.setInputFiles('#files', [paths[0], paths[3]]);
   await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
   await served.getByRole('button', { name: 'Download all' }).click();
-  await served.locator('#progress', { hasText: 'The .zip holds 2 WAV files and the loop list.' }).waitFor();
+  await served.locator('#notice', { hasText: 'The .zip holds 2 WAV files and the loop list.' }).waitFor();
   const entries = unzipSync(new Uint8Array(await privateFile('kelvor-wav.zip')));
   assert.deepEqual(Object.keys(entries), ['example.wav', '音楽.wav', 'loops.csv', 'loops.json']);
   assert.ok(Buffer.from(entries['example.wav']).equals(nativeRun(paths[0], 'example.zq', ['example.zq', '-l2']).wav));
@@ -1041,7 +1060,8 @@ test('each kind into the output folder, with the loop list beside the WAVs; a li
     [['example.zq', ['example - intro.wav', 'example - loop.wav'], 22050], ['音楽.zq', ['音楽 - intro.wav', '音楽 - loop.wav'], 2],
      ['no-loop.zq', ['no-loop.wav'], null]]);
   assert.equal((await privateFile('kinds/loops.csv')).toString(), 'my own notes');
-  assert.match(await served.locator('#progress').textContent(), /"kinds\/loops\.csv" is not a loop list of kelvor's: it was left as it was\./);
+  assert.match(await served.locator('#progress').textContent(),
+    /The loop list went to "kinds\/loops \(2\)\.csv": "kinds\/loops\.csv" is not as kelvor wrote it, and was left as it was\./);
   await served.getByLabel('Loop unrolled', { exact: true }).check();
 });
 
@@ -1167,6 +1187,223 @@ test('progress moves inside a file being written; Stop ends it within a second a
   assert.deepEqual(await folderNames('slow'), ['keep.txt']);
   await served.getByLabel('Loop count').fill('2');
   await served.reload();  // the workers' writes as they were
+});
+
+// Files of the test written beside the others, by name: their paths.
+function written(named) {
+  return Object.entries(named).map(([name, bytes]) => {
+    writeFileSync(join(work, name), bytes);
+    return join(work, name);
+  });
+}
+
+test('"Replace" covers the files it listed: a file of the user\'s met later in the same run is asked about again', async () => {
+  await clear(served);
+  await chooseFolder('consent', { 'town.wav': 'the user\'s town', 'final mix.wav': 'the user\'s mix' });
+  const [slow, town, mix] = written({ 'slow.zq': files['example.zq'], 'town.zq': files['example.zq'],
+    'final mix.zq': files['example.zq'] });
+  await onNextRead(served, { delay: 6000, only: 'slow.zq' });  // a long track keeps the run going
+  await served.setInputFiles('#files', [slow, town]);
+  const question = served.getByRole('dialog');
+  await question.waitFor();
+  assert.deepEqual(await question.locator('#replace-names li').allTextContents(), ['consent/town.wav']);
+  assert.match(await question.locator('#replace-scope').textContent(), /the files listed here only/);
+  await question.getByRole('button', { name: 'Replace' }).click();
+  assert.match(await served.locator('#progress').textContent(), /^Converting/, 'the run goes on');
+  await served.setInputFiles('#files', [mix]);
+  await question.waitFor();
+  assert.deepEqual(await question.locator('#replace-names li').allTextContents(), ['consent/final mix.wav']);
+  await question.getByRole('button', { name: 'Keep both' }).click();
+  await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent), null, { timeout: 20000 });
+  await restoreReads(served);
+  assert.match(await served.locator('#progress').textContent(), /^Done: 3 of 3 files, 3 converted/, 'one run');
+  const native = nativeRun(paths[0], 'example.zq', ['example.zq', '-l2']).wav;
+  assert.ok((await privateFile('consent/town.wav')).equals(native), 'replaced, as answered');
+  assert.equal((await privateFile('consent/final mix.wav')).toString(), 'the user\'s mix', 'kept: never asked about before');
+  assert.ok((await privateFile('consent/final mix (2).wav')).equals(native));
+});
+
+test('the loop list in the output folder: a list edited by hand is kept; after a reload every WAV still there is listed', async () => {
+  await clear(served);
+  await chooseFolder('lists');
+  await served.setInputFiles('#files', [paths[0], paths[3]]);
+  await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  const csv = (await privateFile('lists/loops.csv')).toString();
+  const edited = csv.replace(',unrolled,', ',unrolled twice,');  // kelvor's header kept, one cell changed
+  assert.notEqual(edited, csv);
+  await served.evaluate(async (text) => {
+    const folder = await (await navigator.storage.getDirectory()).getDirectoryHandle('lists');
+    const stream = await (await folder.getFileHandle('loops.csv')).createWritable();
+    await stream.write(text);
+    await stream.close();
+  }, edited);
+  await served.reload();
+  await showEveryDetail(served);
+  await served.evaluate(async () => {
+    const folder = await (await navigator.storage.getDirectory()).getDirectoryHandle('lists');
+    window.showDirectoryPicker = async () => folder;
+  });
+  await served.getByRole('button', { name: 'Choose output folder' }).click();
+  await served.setInputFiles('#files', [paths[1]]);
+  await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  assert.match(await served.locator('#progress').textContent(),
+    /The loop list went to "lists\/loops \(2\)\.csv": "lists\/loops\.csv" is not as kelvor wrote it, and was left as it was\./);
+  assert.equal((await privateFile('lists/loops.csv')).toString(), edited);
+  const wavsOf = (list) => list.files.map((file) => file.wavs[0].name);
+  assert.deepEqual(wavsOf(JSON.parse(await privateFile('lists/loops.json'))), ['example.wav', '音楽.wav', 'no-loop.wav']);
+  const second = (await privateFile('lists/loops (2).csv')).toString().split('\r\n');
+  assert.deepEqual(second.slice(1, 4).map((line) => line.split(',')[3]), ['example.wav', '音楽.wav', 'no-loop.wav']);
+  // After Clear, the same: the list is of the folder, not of the rows.
+  await clear(served);
+  await served.setInputFiles('#files', written({ 'fresh.zq': files['音楽.zq'] }));
+  await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  assert.deepEqual(wavsOf(JSON.parse(await privateFile('lists/loops.json'))), ['example.wav', '音楽.wav', 'no-loop.wav', 'fresh.wav']);
+});
+
+test('awkward names: each WAV under the name Chromium keeps, in the row, the download, the zip, a folder and the loop list', async () => {
+  // What Chromium itself makes of each awkward name, as a download: the names the page must give.
+  await clear(page);
+  const chromiums = await Promise.all(AWKWARD.map(() => null));
+  for (const [i, [name, kept]] of AWKWARD.entries()) {
+    await page.evaluate((n) => {
+      const link = document.createElement('a');
+      Object.assign(link, { id: 'probe', download: n, href: URL.createObjectURL(new Blob(['RIFF'], { type: 'audio/wav' })) });
+      document.body.append(link);
+    }, name);
+    const [saved] = await Promise.all([page.waitForEvent('download'), page.click('#probe')]);
+    chromiums[i] = saved.suggestedFilename();
+    await page.evaluate(() => document.getElementById('probe').remove());
+    assert.equal(chromiums[i], kept, `Chromium saves ${JSON.stringify(name)} as ${JSON.stringify(chromiums[i])}`);
+  }
+  // Containers of those names (but the ones a file of this system cannot be named) converted as downloads.
+  const sources = AWKWARD.filter(([name]) => !name.includes('/') && name !== '.wav' && name !== '..wav')
+    .map(([name, kept]) => [name.replace(/\.wav$/, '.zq'), kept]);
+  sources.push(['.zq', 'wav.wav']);
+  const made = written(Object.fromEntries(sources.map(([name]) => [name, files['音楽.zq']])));
+  await page.setInputFiles('#files', made);
+  await page.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  assert.match(await page.locator('#progress').textContent(), new RegExp(`^Done: ${sources.length} of ${sources.length} files, ` +
+    `${sources.length} converted, 0 failed`));
+  const links = await page.locator('#results a[download]').evaluateAll((all) => all.map((a) => a.getAttribute('download')));
+  assert.deepEqual(links, sources.map(([, kept]) => kept));
+  const minus = page.locator('#results > li', { hasText: '-minus.zq' });
+  const saved = await download(page, minus.locator('a[download]'));
+  assert.equal(saved.name, '-minus.wav');
+  const native = nativeRun(join(work, '-minus.zq'), '-minus.zq', ['./-minus.zq', '-l2']);
+  assert.ok(saved.bytes.equals(native.wav), 'the command line\'s WAV');
+  await page.evaluate(() => { window.showSaveFilePicker = undefined; });
+  const zip = unzipSync((await download(page, page.getByRole('button', { name: 'Download all' }))).bytes);
+  assert.deepEqual(Object.keys(zip).filter((name) => !name.startsWith('loops.')), sources.map(([, kept]) => kept));
+  const listed = JSON.parse(Buffer.from(zip['loops.json']).toString()).files.map((file) => file.wavs[0].name);
+  assert.deepEqual(listed, sources.map(([, kept]) => kept));
+
+  // Into a folder: the same names, -minus.wav among them, nothing stopped.
+  await clear(served);
+  await chooseFolder('awkward');
+  await served.setInputFiles('#files', made);
+  await served.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  assert.match(await served.locator('#progress').textContent(), new RegExp(`^Done: ${sources.length} of ${sources.length} files, ` +
+    `${sources.length} converted, 0 failed`));
+  assert.deepEqual(await folderNames('awkward'), [...sources.map(([, kept]) => kept), 'loops.csv', 'loops.json'].sort());
+  const inFolder = JSON.parse(await privateFile('awkward/loops.json')).files.map((file) => file.wavs[0].name);
+  assert.deepEqual(inFolder, sources.map(([, kept]) => kept));
+  console.log('# awkward names as saved:\n' + sources.map(([name, kept]) => `#   ${JSON.stringify(name)} -> ${JSON.stringify(kept)}`).join('\n'));
+});
+
+test('a refused add says so on its own line; the run goes on and its Done line follows', async () => {
+  await clear(page);
+  await onNextRead(page, { delay: 2500, only: 'example.zq' });
+  await page.setInputFiles('#files', [paths[0]]);
+  await page.getByLabel('Loop count').fill('0');
+  await page.setInputFiles('#files', [paths[1]]);
+  await page.locator('#notice', { hasText: 'Nothing was converted: ' }).waitFor();
+  assert.match(await page.locator('#progress').textContent(), /^(Converting|Starting)/);
+  await page.getByLabel('Loop count').fill('2');
+  await page.waitForFunction(() => /^Done: 1 of 1 files, 1 converted, 0 failed\.$/.test(document.getElementById('progress').textContent));
+  await restoreReads(page);
+  assert.equal(await page.locator('#results > li').count(), 1, 'the refused file never joined');
+});
+
+test('a WAV most readers misread is a warning, counted, with a player that plays the sound; -33 names the loop count that fits', async () => {
+  await clear(page);
+  // 24-bit samples in 32-bit slots, stereo: 100 frames, the loop from frame 25.
+  const data = Buffer.alloc(800);
+  for (let i = 0; i < 200; i++) data.writeInt32LE((Math.round(Math.sin(i / 5) * 4e6) << 8) >> 8, i * 4);
+  const [slots, huge] = written({
+    'slots.zq': container({ data, loopUnits: 50, frameBits: 32, sampleBits: 24 }),
+    // 1 GiB of data declared, 16 bytes of it there: the WAV's lengths are refused before any is read.
+    'huge.zq': container({ data: Buffer.alloc(16), loopUnits: 0, units: 2 ** 28 }),
+  });
+  await page.getByLabel('Loop count').fill('5');
+  await page.setInputFiles('#files', [slots, huge]);
+  await page.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent));
+  await page.getByLabel('Loop count').fill('2');
+  assert.equal(await page.locator('#progress').textContent(), 'Done: 2 of 2 files, 1 converted (1 with a warning), 1 failed.');
+  const [warned, failed] = await rows(page);
+  assert.equal(warned.state, 'warned');
+  assert.match(warned.warning, /^Warning: Most programs misread this WAV: its header gives 24 bits per sample in 32-bit slots/);
+  const row = page.locator('#results > li').first();
+  await row.getByRole('button', { name: 'Play the sound once' }).click();
+  const seconds = await row.locator('audio').evaluate((audio) => new Promise((done, fail) => {
+    if (audio.readyState >= 1) done(audio.duration);
+    audio.addEventListener('loadedmetadata', () => done(audio.duration));
+    audio.addEventListener('error', () => fail(new Error(`the player failed: ${audio.error && audio.error.message}`)));
+  }));
+  assert.ok(Math.abs(seconds - 100 / 44100) < 1e-4, `plays ${seconds} s`);
+  assert.equal(failed.problem, 'The WAV would be larger than 4 GiB, the most a WAV can hold: the largest loop count that fits ' +
+    'for this file is 3.');
+  assert.match(await page.locator('#results > li').nth(1).locator('.error-line').textContent(), /^error-33 : wav file too large\(wavheader\)$/);
+  // -x is explained where it is chosen.
+  assert.match(await page.locator('#short-format-help').textContent(), /libsndfile, sox, ffmpeg, Python's wave and browsers\s+refuse/);
+});
+
+test('a soundtrack fits on a screen: one line a file, arrows between files, details on demand; every problem shown in words', async () => {
+  await clear(page);
+  await showEveryDetail(page);
+  await page.evaluate(() => {
+    const box = document.getElementById('all-details');
+    box.checked = false;
+    box.dispatchEvent(new Event('change'));
+  });
+  const folder = join(work, 'soundtrack');
+  for (let i = 0; i < 110; i++) {
+    const sub = join(folder, `disc ${1 + Math.floor(i / 40)}`);
+    mkdirSync(sub, { recursive: true });
+    const bytes = i === 7 ? Buffer.alloc(0) : i === 50 ? Buffer.from('fZQ \x08\x00\x00\x00', 'latin1')
+      : i === 90 ? Buffer.from('fZQ \x50\x00\x00\x00cTRK', 'latin1') : files['音楽.zq'];
+    writeFileSync(join(sub, `track ${String(i + 1).padStart(3, '0')}.zq`), bytes);
+  }
+  assert.match(await finished(page, '#folder', folder), /^Done: 110 of 110 files, 107 converted, 2 failed, 1 without a track\./);
+  const heights = await page.locator('#results > li').evaluateAll((all) => all.map((li) => li.getBoundingClientRect().height));
+  assert.ok(Math.max(...heights.filter((h, i) => ![7, 50, 90].includes(i))) < 40, `rows of ${Math.max(...heights)} px`);
+  const reasons = await page.locator('#results > li').evaluateAll((all) => [7, 50, 90].map((i) => all[i].querySelector('.lead').textContent));
+  assert.deepEqual(reasons.map((text) => text.split(/(?<=\.)(?=error-)/)[0]), ['The file is empty.',
+    'This .zq file holds no track: there is no sound in it, so no WAV was made.',
+    'The file is cut short: it ends before its header is complete.']);
+  assert.doesNotMatch(await page.locator('#results > li').nth(90).textContent(), /0 ch/);
+  await page.getByLabel(/Show problems only \(3\)/).check();
+  assert.equal(await page.locator('#results > li:visible').count(), 3, 'the file without a track among them');
+  await page.getByLabel(/Show problems only/).uncheck();
+  // Arrows move between the files; Enter opens one.
+  await page.locator('#results > li .toggle').first().focus();
+  for (let i = 0; i < 3; i++) await page.keyboard.press('ArrowDown');
+  assert.equal(await page.evaluate(() => document.activeElement.textContent), 'soundtrack/disc 1/track 004.zq');
+  await page.keyboard.press('End');
+  assert.equal(await page.evaluate(() => document.activeElement.textContent), 'soundtrack/disc 3/track 110.zq');
+  await page.keyboard.press('Enter');
+  assert.equal(await page.evaluate(() => document.activeElement.getAttribute('aria-expanded')), 'true');
+  assert.equal(await page.locator('#results > li').last().getByRole('button', { name: 'Play 音楽.wav'.replace('音楽', 'track 110') })
+    .count(), 1);
+  assert.equal(await page.getByRole('progressbar').getAttribute('aria-label'), 'Progress of the run');
+  if (options.screenshot) await page.screenshot({ path: options.screenshot.replace(/\.png$/, '-110.png') });
+
+  // Another kind for the same files, without choosing them again.
+  await page.getByLabel('Loop points kept').check();
+  await page.getByRole('button', { name: 'Convert again with these options' }).click();
+  await page.waitForFunction(() => /^Done: 110 of 110/.test(document.getElementById('progress').textContent), null, { timeout: 60000 });
+  assert.equal(await page.locator('#results > li').count(), 110);
+  assert.match(await page.locator('#results > li').first().locator('.queued').textContent(), /^loop points kept/);
+  await page.getByLabel('Loop unrolled', { exact: true }).check();
 });
 
 test('nothing leaves the page', () => {

@@ -5,7 +5,8 @@
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
-import { describe, describeRead, layoutNotes, outputText, playerNote, settingsText, writeFailureText } from '../web/page/row_text.js';
+import { describe, describeRead, failureReason, layoutNotes, misreadWarning, outputText, playerNote, settingsText,
+  writeFailureText } from '../web/page/row_text.js';
 import { duration, numbered, percent, size } from '../web/shared/text.js';
 
 // The example (2 channels, 16 bits, 44,100 Hz, 1.5 s with the loop from
@@ -13,7 +14,7 @@ import { duration, numbered, percent, size } from '../web/shared/text.js';
 const example = { trk_mark: 1, channels: 2, sample_rate: 44100, sample_bits: 16, data_bytes: 264600, loop_mark: 1,
   loop_start: 88200, loop_count: 3, block_align: 4, byte_rate: 176400, data_length: 617400, header_result: 0,
   frames: 66150, has_loop: 1, loop_start_frame: 22050, loop_end_frame: 66150, dropped_bytes: 0, loop_start_moved: 0,
-  loop_start_dropped: 0, kept_bits: 16, smpl_loop_end: 66149, loop_end_past_last: 0 };
+  loop_start_dropped: 0, kept_bits: 16, smpl_loop_end: 66149, loop_end_past_last: 0, trk_offset: 8, largest_loop_count: 9737 };
 
 test('the settings a file was queued with', () => {
   assert.equal(settingsText({ output: 'unrolled', loopCount: 3, shortFormat: true, folder: null }),
@@ -53,6 +54,40 @@ test('a failed run: what was read, and nothing of a WAV', () => {
     'Read from the file: 2 ch · 44,100 Hz · 16 bit · loop start past the data');
   assert.equal(describeRead(example), 'Read from the file: 2 ch · 44,100 Hz · 16 bit · intro 0.500 s · loop 1.000 s');
   assert.equal(describeRead({ trk_mark: 0 }), null, 'nothing read of a track');
+  // A file cut inside the track's fields: its mark read, its format not.
+  assert.equal(describeRead({ ...example, channels: 0, sample_rate: 0, sample_bits: 0 }, 8 + 4 + 27), null);
+  assert.match(describeRead(cut, 8 + 4 + 28), /^Read from the file: 2 ch/);
+});
+
+test('every failure of a run leads with a sentence a person understands; -33 with the largest loop count that fits', () => {
+  const unrolled = { output: 'unrolled' };
+  const cases = [
+    [-22, { trk_mark: 0 }, 0, /^The file is empty\.$/],
+    [-22, { ...example, channels: 0 }, 30, /ends before its header is complete/],
+    [-22, example, 1000, /ends inside its sample data/],
+    [-23, { trk_mark: 0 }, 100, /not a \.zq file/],
+    [-24, { trk_mark: 0 }, 100, /^The file is damaged: it holds a part \(a chunk\)/],
+    [-33, example, 1000, /the largest loop count that fits for this file is 9,737\.$/],
+    [-33, { ...example, largest_loop_count: 0 }, 1000, /^The WAV would be larger than 4 GiB, the most a WAV can hold\.$/],
+    [-14, example, 1000, /never written over/],
+    [-51, example, 1000, /cut short/],
+    [-99, example, 1000, /^The conversion failed with result code -99\.$/],
+  ];
+  for (const [status, facts, fileSize, reason] of cases) {
+    const text = failureReason(status, facts, fileSize, unrolled);
+    assert.match(text, reason, String(status));
+    assert.doesNotMatch(text, /error-|cunk|analyze|wavheader/, 'plain words, not the command line\'s line');
+  }
+  assert.doesNotMatch(failureReason(-33, example, 1000, { output: 'kept' }), /loop count/, 'a kept loop has no loop count to lower');
+});
+
+test('a WAV most readers misread is a warning, with the reason for its kind', () => {
+  const slots = { ...example, sample_bits: 24, kept_bits: 32 };
+  assert.equal(misreadWarning([{ playable: true }], example, { output: 'unrolled' }), null);
+  assert.match(misreadWarning([{ playable: false }], slots, { output: 'unrolled' }), /24 bits per sample in 32-bit slots/);
+  assert.match(misreadWarning([{ playable: false }], example, { output: 'unrolled', shortFormat: true }),
+    /short format block \(-x\) leaves out the bits per sample/);
+  assert.match(playerNote([{ playable: false }], { hasLoop: true }, { output: 'unrolled' }), /misstates its samples' size/);
 });
 
 test('sizes, durations, shares and second names', () => {
@@ -70,7 +105,8 @@ test('a row says why it has no player of its own, without contradicting itself',
   const once = { hasLoop: false };
   assert.equal(playerNote([{ playable: true }], looped), '');
   assert.equal(playerNote([{ playable: true }], once), 'No loop to play: the sound is heard once.');
-  assert.match(playerNote([{ playable: false }], looped), /^Browsers cannot play the short format block \(-x\): "Play the sound once"/);
+  assert.match(playerNote([{ playable: false }], looped, { output: 'unrolled', shortFormat: true }),
+    /^Browsers cannot play the short format block \(-x\): "Play the sound once"/);
   assert.doesNotMatch(playerNote([{ playable: false }], once), /Play loop/);
 });
 
@@ -91,7 +127,7 @@ test('how a row says its WAVs hold the track where that is not simply the data',
   assert.match(layoutNotes({ ...odd, has_loop: 0, loop_start_dropped: 1 }, { output: 'apart' })[1], /no loop to keep/);
   const slots = { ...example, sample_bits: 24, kept_bits: 32 };
   assert.match(layoutNotes(slots, { output: 'kept' })[0], /^Its 24-bit samples are kept in their 32-bit slots/);
-  assert.match(layoutNotes(slots, { output: 'unrolled' })[0], /ffmpeg, sox, Python's wave and Godot misread it/);
+  assert.deepEqual(layoutNotes(slots, { output: 'unrolled' }), [], 'the unrolled WAV\'s header is a warning of its own');
   const six = { ...example, channels: 6, kept_bits: 16 };
   assert.deepEqual(layoutNotes(six, { output: 'kept', loopEnd: 'godot' }),
     ['Godot imports mono and stereo WAVs only: this one has 6 channels.']);

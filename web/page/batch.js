@@ -9,8 +9,8 @@
 // list, writes the loop list into each output folder when a run ends, and
 // stops a run on request, the files in progress included. Clear takes the
 // rows away until the next file is added, and can be undone until then.
-import { commandLine, kindOf, loopEndOf } from '../shared/kinds.js';
 import { writeInto } from '../shared/loop_list.js';
+import { keptFolderName, keptName } from '../shared/names.js';
 import { numbered } from '../shared/text.js';
 import { createRow } from './row.js';
 
@@ -21,6 +21,9 @@ const AHEAD_BYTES = 16 * 1024 * 1024;
 // A File's size costs the browser a look at the disk (about a millisecond):
 // sizes are read in slices this long between other work, never all at once.
 const SIZE_SLICE_MS = 8;
+// The outcomes "Show problems only" shows: every file that gave no WAV, or
+// a WAV with a warning.
+const PROBLEMS = ['failed', 'empty', 'stopped', 'warned'];
 
 // `pool`: a pool.js pool; `folders`: the output folder's owner
 // (output_folder.js); `list`: the <ol> that holds the rows; `changed()` is
@@ -31,6 +34,7 @@ export function createBatch({ pool, folders, list, changed }) {
   let next = null;  // { entries, skipped }: added while a run stops or ends, the next run's
   let zipNames = new Set();
   let cleared = null;  // { entries, run, zipNames }: what Undo puts back
+  const listsWritten = new Map();  // folder handle -> the loop lists written into it (web/shared/loop_list.js)
   const unsized = [];
 
   const newRun = ({ entries: files, skipped }) => ({
@@ -59,15 +63,43 @@ export function createBatch({ pool, folders, list, changed }) {
     setTimeout(step, 0);
   }
 
+  // Rows made at once when files are added; the rest are made in slices
+  // between other work, so that adding hundreds of files never holds the
+  // page. A file handed over before its slice came gets its row then.
+  const ROWS_AT_ONCE = 20;
+  const unmade = [];
+  let detailsShown = false;
+
+  function rowOf(entry) {
+    if (!entry.row) {
+      entry.row = createRow(entry.path, entry.settings, { onSaved: () => { entry.saved = true; }, open: detailsShown });
+      entry.placeholder.replaceWith(entry.row.element);
+    }
+    return entry.row;
+  }
+
+  function makeRowsInBackground() {
+    const step = () => {
+      const until = performance.now() + SIZE_SLICE_MS;
+      while (unmade.length > 0 && performance.now() < until) rowOf(unmade.shift());
+      if (unmade.length > 0) setTimeout(step, 0);
+    };
+    setTimeout(step, 0);
+  }
+
   function add(found, settings) {
     dropCleared();
     const added = found.files.map(({ file, path }) => {
-      const entry = { file, path, subfolders: path.split('/').slice(0, -1), settings, state: 'waiting', urls: [], zip: [],
-        loop: null, saved: false };
-      entry.row = createRow(path, settings, { onSaved: () => { entry.saved = true; } });
+      // Its WAVs go under its subfolders as they are saved (web/shared/names.js).
+      const entry = { file, path, subfolders: path.split('/').slice(0, -1).map(keptFolderName), settings, state: 'waiting',
+        urls: [], zip: [], loop: null, saved: false, row: null, placeholder: document.createElement('li') };
+      entry.placeholder.className = 'result placeholder';
+      entry.placeholder.textContent = path;
       return entry;
     });
-    list.append(...added.map((entry) => entry.row.element));
+    list.append(...added.map((entry) => entry.placeholder));
+    added.slice(0, ROWS_AT_ONCE).forEach(rowOf);
+    if (unmade.push(...added.slice(ROWS_AT_ONCE)) === added.length - ROWS_AT_ONCE && unmade.length > 0) makeRowsInBackground();
     entries.push(...added);
     if (unsized.push(...added) === added.length) sizeInBackground();
     if (run && run.phase === 'converting') {
@@ -82,6 +114,32 @@ export function createBatch({ pool, folders, list, changed }) {
     }
     changed();
     return added;
+  }
+
+  // The rows already there converted again with `settings`, from the files
+  // they were made from: each row is made anew in its place. Only between
+  // runs.
+  function again(settings) {
+    if (run && run.phase !== 'ended') return [];
+    const files = entries.map(({ file, path }) => ({ file, path }));
+    const placeholders = entries.map((entry) => {
+      const spot = document.createComment('');
+      (entry.row ? entry.row.element : entry.placeholder).replaceWith(spot);
+      return spot;
+    });
+    drop(entries);
+    entries = [];
+    zipNames = new Set();
+    unmade.length = 0;
+    const added = add({ files, skipped: 0 }, settings);
+    added.forEach((entry, i) => placeholders[i].replaceWith(entry.row ? entry.row.element : entry.placeholder));
+    return added;
+  }
+
+  // Opens or closes every row's details, and those of the rows to come.
+  function showDetails(shown) {
+    detailsShown = shown;
+    for (const entry of entries) if (entry.row) entry.row.expand(shown);
   }
 
   function startRun() {
@@ -103,9 +161,9 @@ export function createBatch({ pool, folders, list, changed }) {
 
   function hand(entry) {
     const { settings, file, subfolders } = entry;
-    const { folder } = settings;
-    const job = { file, args: commandLine(file.name, settings), kind: kindOf(settings.output).code,
-      loopEnd: loopEndOf(settings.loopEnd).code, output: folder ? { folder, subfolders } : null };
+    rowOf(entry);
+    const { folder, output, loopCount, shortFormat, loopEnd } = settings;
+    const job = { file, settings: { output, loopCount, shortFormat, loopEnd }, output: folder ? { folder, subfolders } : null };
     const thisRun = run;
     entry.state = 'handed';
     thisRun.flying.push(entry);
@@ -121,7 +179,7 @@ export function createBatch({ pool, folders, list, changed }) {
         changed();
       },
       onNames: async (names) => {
-        entry.named = await folders.claim(folder, subfolders, names);
+        entry.named = await folders.claim(folder, subfolders, names.map(keptName));
         return entry.named;
       },
       onPeaks: (peaks, ms) => {
@@ -145,7 +203,7 @@ export function createBatch({ pool, folders, list, changed }) {
       let sources = [];
       try {
         sources = sourcesOf(entry, reply);
-        outcome = entry.row.show(reply, sources);
+        outcome = entry.row.show(reply, sources, { fileSize: sizeOf(entry) });
       } catch (error) {  // a fault of the page's own: the row says so, the run goes on
         outcome = entry.row.failed('This result could not be shown.', error && error.message ? error.message : String(error));
       }
@@ -191,7 +249,7 @@ export function createBatch({ pool, folders, list, changed }) {
         return { name: wav.name, written: `${folder.name}/${wav.written}`, path: wav.written,
           url: async () => url || (url = addressOf(entry, await readBack(folder, wav.written))) };
       }
-      const zipName = uniqueName([...entry.subfolders, wav.name].join('/'));
+      const zipName = uniqueName([...entry.subfolders, keptName(wav.name)].join('/'));
       let url = null;
       return { name: zipName.split('/').pop(), path: zipName, blob: wav.blob,
         url: async () => url || (url = addressOf(entry, wav.blob)) };
@@ -207,16 +265,23 @@ export function createBatch({ pool, folders, list, changed }) {
 
   // Each output folder gets the loop list of the files written into it,
   // before the run counts as ended.
+  // Each folder's list also names the WAVs written there before (read back
+  // from the list the page wrote), and never replaces a list changed by hand:
+  // `listsWritten` is what the page wrote into each folder.
   async function writeLoopLists() {
-    const folders = new Map();
+    const byFolder = new Map();
     for (const { loop } of entries) {
       if (!loop || !loop.folder) continue;
-      if (!folders.has(loop.folder)) folders.set(loop.folder, []);
-      folders.get(loop.folder).push(loop);
+      if (!byFolder.has(loop.folder)) byFolder.set(loop.folder, []);
+      byFolder.get(loop.folder).push(loop);
     }
-    const problems = [];
-    for (const [folder, lines] of folders) problems.push(...await writeInto(folder, lines));
-    return problems;
+    const said = [];
+    for (const [folder, lines] of byFolder) {
+      if (!listsWritten.has(folder)) listsWritten.set(folder, new Map());
+      const { problems, notes } = await writeInto(folder, lines, listsWritten.get(folder));
+      said.push(...problems, ...notes);
+    }
+    return said;
   }
 
   async function finish(thisRun) {
@@ -251,7 +316,7 @@ export function createBatch({ pool, folders, list, changed }) {
     for (; run.next < run.entries.length; run.next++) {
       const entry = run.entries[run.next];
       entry.state = 'done';
-      entry.outcome = entry.row.stopped();
+      entry.outcome = rowOf(entry).stopped();
       run.counts.stopped++;
       run.done++;
     }
@@ -264,7 +329,11 @@ export function createBatch({ pool, folders, list, changed }) {
     if (run && run.phase !== 'ended') return 0;
     dropCleared();
     cleared = { entries, run, zipNames };
-    for (const entry of entries) entry.row.detach();
+    unmade.length = 0;
+    for (const entry of entries) {
+      if (entry.row) entry.row.detach();
+      else entry.placeholder.remove();
+    }
     entries = [];
     run = null;
     zipNames = new Set();
@@ -277,17 +346,23 @@ export function createBatch({ pool, folders, list, changed }) {
     if (!cleared || entries.length > 0) return false;
     ({ entries, run, zipNames } = cleared);
     cleared = null;
-    list.append(...entries.map((entry) => entry.row.element));
+    list.append(...entries.map((entry) => rowOf(entry).element));
     changed();
     return true;
   }
 
-  function dropCleared() {
-    if (!cleared) return;
-    for (const entry of cleared.entries) {
-      entry.row.dispose();
+  // Lets go of the rows of `gone` for good: their sounds and addresses.
+  function drop(gone) {
+    for (const entry of gone) {
+      if (entry.row) entry.row.dispose();
+      else entry.placeholder.remove();
       for (const url of entry.urls) URL.revokeObjectURL(url);
     }
+  }
+
+  function dropCleared() {
+    if (!cleared) return;
+    drop(cleared.entries);
     for (const stage of ['instance', 'read', 'run', 'peaks', 'output', 'row']) performance.clearMeasures(`kelvor ${stage}`);
     cleared = null;
     changed();
@@ -304,7 +379,7 @@ export function createBatch({ pool, folders, list, changed }) {
       phase: run ? r.phase : 'idle', stopped: !!r.stopped, total: r.entries.length, done: r.done, bytesDone, bytesTotal,
       skipped: r.skipped, counts: { ...r.counts }, startedAt: r.startedAt, listProblems: r.listProblems,
       converting: r.flying.filter((entry) => entry.state === 'converting').map((entry) => entry.path),
-      rows: entries.length, failedRows: entries.filter((entry) => entry.outcome === 'failed').length,
+      rows: entries.length, problemRows: entries.filter((entry) => PROBLEMS.includes(entry.outcome)).length,
       zipFiles: entries.reduce((sum, entry) => sum + entry.zip.length, 0),
       listedFiles: entries.filter((entry) => entry.loop).length,
       unsaved: entries.some((entry) => entry.zip.length > 0 && !entry.saved),
@@ -313,7 +388,7 @@ export function createBatch({ pool, folders, list, changed }) {
   }
 
   return {
-    add, stop, clear, undo, progress,
+    add, again, showDetails, stop, clear, undo, progress,
     zipEntries: () => entries.flatMap((entry) => entry.zip),
     loopEntries: () => entries.filter((entry) => entry.loop).map((entry) => entry.loop),
     // After a zip of every WAV was saved.

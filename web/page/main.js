@@ -54,8 +54,10 @@ const resultControls = $('result-controls');
 const emptyState = $('empty-state');
 const undoLine = $('undo-line');
 const undoButton = $('undo');
-const failedFilter = $('failed-filter');
-const failedOnly = $('failed-only');
+const problemsFilter = $('problems-filter');
+const problemsOnly = $('problems-only');
+const allDetails = $('all-details');
+const convertAgain = $('convert-again');
 const useDownloads = $('use-downloads');
 
 // The WebAssembly is compiled once, here, and each worker gets the
@@ -68,7 +70,7 @@ const pool = createPool({
 });
 const folders = createOutputFolder({ ask: askReplace });
 const batch = createBatch({ pool, folders, list: results, changed: () => showProgress() });
-const progressLine = createProgressLine({ bar: progressBar, line: progress, announcer: $('announcer') });
+const progressLine = createProgressLine({ bar: progressBar, line: progress, notice: $('notice'), announcer: $('announcer') });
 
 // The loop count is checked as it is typed, and flagged at the field while
 // it applies; the alert changes only when the problem does.
@@ -144,15 +146,23 @@ async function take(found) {
     return;
   }
   if (files.files.length === 0 && files.skipped === 0) return;
+  const settings = settingsNow(read);
+  if (!settings) return;
+  const added = batch.add(files, settings);
+  if (added.length > 0 && added[0].row) bringIntoView(added[0].row.element);
+}
+
+// The options of this moment, or null (the page saying why) when the loop
+// count is not one the command line reads as shown.
+function settingsNow(read = loopCountNow()) {
   const output = outputKind();
   if (read.problem && kindOf(output).unrolls) {
     progressLine.say(`Nothing was converted: ${read.problem}`);
     loopCount.focus();
-    return;
+    return null;
   }
-  const added = batch.add(files, { output, loopCount: read.value, shortFormat: shortFormat.checked, loopEnd: loopEnd(),
-    folder: folders.chosen() });
-  if (added.length > 0) bringIntoView(added[0].row.element);
+  progressLine.say('');
+  return { output, loopCount: read.value, shortFormat: shortFormat.checked, loopEnd: loopEnd(), folder: folders.chosen() };
 }
 
 // New rows are brought into view unless the user has scrolled to them.
@@ -177,13 +187,14 @@ function showProgress() {
   emptyState.hidden = p.rows > 0;
   undoLine.hidden = !p.canUndo;
   if (p.canUndo) $('undo-text').textContent = `Cleared ${count(p.cleared)} file${p.cleared === 1 ? '' : 's'}.`;
-  failedFilter.hidden = p.failedRows === 0;
-  if (p.failedRows === 0) failedOnly.checked = false;
-  $('failed-count').textContent = count(p.failedRows);
-  results.classList.toggle('failed-only', failedOnly.checked);
+  problemsFilter.hidden = p.problemRows === 0;
+  if (p.problemRows === 0) problemsOnly.checked = false;
+  $('problems-count').textContent = count(p.problemRows);
+  results.classList.toggle('problems-only', problemsOnly.checked);
+  convertAgain.disabled = running || p.rows === 0;
   progressLine.update(p, batch.progress);
   if (before && before !== document.body && !usable(before)) {
-    const next = [undoButton, clearButton, downloadAll, stopButton, loopsCsv, filePicker].find(usable);
+    const next = [undoButton, clearButton, downloadAll, stopButton, loopsCsv, convertAgain, filePicker].find(usable);
     if (next) next.focus();
   }
 }
@@ -200,7 +211,25 @@ clearButton.addEventListener('click', () => {
 undoButton.addEventListener('click', () => {
   batch.undo();
 });
-failedOnly.addEventListener('change', showProgress);
+problemsOnly.addEventListener('change', showProgress);
+allDetails.addEventListener('change', () => batch.showDetails(allDetails.checked));
+
+// The rows already there, converted again with the options now chosen.
+convertAgain.addEventListener('click', () => {
+  const settings = settingsNow();
+  if (settings) batch.again(settings);
+});
+
+// Up and down arrows (and Home, End) move between the rows' toggles.
+results.addEventListener('keydown', (event) => {
+  if (!event.target.classList.contains('toggle') || !['ArrowDown', 'ArrowUp', 'Home', 'End'].includes(event.key)) return;
+  const toggles = [...results.querySelectorAll('.result > .line > .toggle')].filter((toggle) => toggle.offsetParent !== null);
+  const at = toggles.indexOf(event.target);
+  const to = { ArrowDown: at + 1, ArrowUp: at - 1, Home: 0, End: toggles.length - 1 }[event.key];
+  if (to < 0 || to >= toggles.length) return;
+  event.preventDefault();
+  toggles[to].focus();
+});
 
 // Leaving the page while a run converts, or with WAVs that were neither
 // downloaded nor saved in a zip, asks first.

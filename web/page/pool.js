@@ -52,13 +52,15 @@ export function createPool({ source, module, count = 2, largeFile = 16 * MiB }) 
   }
 
   // The names a job's WAVs are written under, from the page's `onNames`.
-  // A naming that fails (the folder gone) is answered as a Stop: the worker
-  // writes nothing, and the file's row says it was stopped.
+  // A naming that fails (the folder gone or refused) is answered with the
+  // failure: the worker writes nothing, and the file's row says why.
   async function nameWavs(slot, worker, job, names) {
-    let answer = null;
+    let answer;
     try {
       answer = await job.hooks.onNames(names);
-    } catch { /* answered null */ }
+    } catch (error) {
+      answer = { failure: { name: error && error.name, message: error && error.message ? error.message : String(error) } };
+    }
     if (slot.worker === worker && slot.jobs.includes(job)) worker.postMessage(toWorker.names(job.id, answer));
   }
 

@@ -4,19 +4,21 @@
 // brought up to date at most four times a second (a run of small files ends
 // hundreds a second), and a separate live region for screen readers, which
 // hears one sentence when a run starts, stops or ends, and how far it is at
-// most every ten seconds in between.
+// most every ten seconds in between. What the page says of its own (a zip
+// made, files refused) has a line of its own: the progress line always
+// reports the run.
 import { count, percent } from '../shared/text.js';
 
 const SHOW_EVERY_MS = 250;
 const TELL_EVERY_MS = 10000;
 
-// `bar`: the <progress>; `line`: the visible text; `announcer`: the live region.
-export function createProgressLine({ bar, line, announcer }) {
+// `bar`: the <progress>; `line`: the visible text; `notice`: the page's own
+// messages; `announcer`: the live region.
+export function createProgressLine({ bar, line, notice, announcer }) {
   let shownAt = 0;
   let timer = 0;
   let phase = 'idle';
   let toldAt = 0;
-  let held = null;  // a message said in place of the line until the next run starts
 
   function tell(text) {
     announcer.textContent = text;
@@ -34,7 +36,6 @@ export function createProgressLine({ bar, line, announcer }) {
     }
     shownAt = performance.now();
     if (turned) {
-      if (p.phase === 'converting' && phase !== 'converting') held = null;
       phase = p.phase;
       const news = phaseNews(p);
       if (news) tell(news);
@@ -44,15 +45,15 @@ export function createProgressLine({ bar, line, announcer }) {
     bar.hidden = p.phase === 'idle';
     bar.max = Math.max(1, p.bytesTotal || p.total);
     bar.value = p.bytesTotal ? p.bytesDone : p.done;
-    line.textContent = held || progressText(p, performance.now());
+    line.textContent = progressText(p, performance.now());
   }
 
-  // A message of the page's own (the zip, a refused loop count), shown and
-  // told once.
+  // A message of the page's own (the zip, a refused loop count), shown on
+  // its line until the next one, and told once.
   function say(text) {
-    held = text;
-    line.textContent = text;
-    tell(text);
+    notice.textContent = text;
+    notice.hidden = !text;
+    if (text) tell(text);
   }
 
   return { update, say };

@@ -1,14 +1,16 @@
-// One row of the results: everything shown for one file. Its name, then its
-// status as a badge (waiting, converting, converted, warning, no track,
-// failed, stopped), the settings it was queued with; once done, the track's
-// facts as the converter's run found them, the waveform, a player that works
-// for it (or why there is none), the download or where it was written, and
-// the command line's messages one click away. Its words are row_text.js's.
+// One row of the results: everything shown for one file. At a glance, one
+// line: its path (the toggle that opens the rest), its status as a badge
+// (waiting, converting, converted, warning, no track, failed, stopped) and
+// its WAVs' names, sizes and length; a problem's sentence under it. Opened:
+// the settings it was queued with, the track's facts as the converter's run
+// found them, the waveform, a player that works for it (or why there is
+// none), the download or where it was written, and the command line's
+// messages. Its words are row_text.js's.
 import { kindOf } from '../shared/kinds.js';
 import { count, percent } from '../shared/text.js';
 import { loopSound, adopt, loopToggle, stopAll } from './players.js';
-import { FAILURES, STATUS, describe, describeRead, layoutNotes, outputText, playerNote, settingsText,
-  writeFailureText } from './row_text.js';
+import { FAILURES, NO_TRACK, STATUS, describe, describeRead, failureReason, layoutNotes, misreadWarning, outputText,
+  playerNote, settingsText, writeFailureText } from './row_text.js';
 import { createWaveform } from './waveform.js';
 
 function element(tag, className, text) {
@@ -18,14 +20,31 @@ function element(tag, className, text) {
   return e;
 }
 
-// `onSaved()` is called when one of the row's WAVs is downloaded.
-export function createRow(path, settings, { onSaved = () => {} } = {}) {
+let rowsMade = 0;
+
+// `onSaved()` is called when one of the row's WAVs is downloaded; `open`
+// makes the row with its details shown.
+export function createRow(path, settings, { onSaved = () => {}, open = false } = {}) {
   const li = element('li', 'result waiting');
   const line = element('p', 'line');
   const status = element('span', 'status', STATUS.waiting);
-  line.append(element('span', 'name', path), ' ', status);
-  li.append(line, element('p', 'queued', settingsText(settings)));
+  const toggle = element('button', 'toggle');
+  toggle.type = 'button';
+  const details = element('div', 'details');
+  details.id = `row-details-${++rowsMade}`;
+  toggle.setAttribute('aria-controls', details.id);
+  toggle.append(element('span', 'name', path));
+  toggle.addEventListener('click', () => expand(!li.classList.contains('open')));
+  line.append(toggle, ' ', status);
+  const lead = element('div', 'lead');  // a problem's sentence, shown while the row is closed
+  details.append(element('p', 'queued', settingsText(settings)));
+  li.append(line, lead, details);
   li.dataset.state = 'waiting';
+  function expand(shown) {
+    li.classList.toggle('open', shown);
+    toggle.setAttribute('aria-expanded', String(shown));
+  }
+  expand(open);
   const sounds = [];
   const addresses = [];  // of the sound once, made here, let go with the row
   // The waveform: its peaks come after the reply, and may come before the
@@ -34,7 +53,7 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
   let wave = null;  // { spot, loop, summary }: where the waveform goes, once shown
 
   function setStatus(kind, text) {
-    li.className = 'result ' + kind;
+    li.className = `result ${kind}${li.classList.contains('open') ? ' open' : ''}`;
     li.dataset.state = kind;
     status.textContent = text || STATUS[kind];
   }
@@ -48,11 +67,11 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
     const summary = element('summary', null, 'Messages');
     summary.append(element('span', 'visually-hidden', ` of ${path}`));
     box.append(summary, element('pre', 'messages', printed), element('p', 'code', code));
-    li.append(box);
+    details.append(box);
   }
 
-  // A sentence of its own under the row's line.
-  const say = (className, text) => li.append(element('p', className, text));
+  // A sentence of its own in the row's details, or (`lead`) under its line.
+  const say = (className, text, place = details) => place.append(element('p', className, text));
 
   // The players that work for these WAVs, and why the others are missing.
   // `once` is the sound heard once under a plain header, which "Play loop"
@@ -68,7 +87,7 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
       };
       actions.append(player('once', url, 'Play the sound once'), ' ');
     }
-    const note = playerNote(wavs, shown);
+    const note = playerNote(wavs, shown, settings);
     if (note) actions.append(element('span', 'note', note), ' ');
     if (!shown.hasLoop) return;
     const button = element('button', 'play-loop');
@@ -113,13 +132,14 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
     wave = null;
   }
 
-  // A failed run: what was read, and that there is no WAV to play, size
-  // or download.
-  function failedRun(text, facts, printed, code, sentence) {
+  // A failed run: why in plain words, what was read, and that there is no
+  // WAV to play, size or download; the command line's line under them.
+  function failedRun(reason, errorLine, facts, fileSize, printed, code, sentence) {
     setStatus('failed');
-    say('problem-text', text);
-    const read = describeRead(facts);
-    if (read) line.append(' ', element('span', 'facts', read));
+    say('problem-text', reason, lead);
+    if (errorLine) say('error-line', errorLine, lead);
+    const read = describeRead(facts, fileSize);
+    if (read) details.prepend(element('p', 'facts', read));
     say('no-output', sentence);
     messages(printed, code);
     return 'failed';
@@ -129,7 +149,7 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
   // its messages.
   function failed(text, detail) {
     setStatus('failed');
-    say('problem-text', text);
+    say('problem-text', text, lead);
     if (detail) messages(`The browser said: ${detail}\n`, 'No result code: the converter did not finish.');
     return 'failed';
   }
@@ -139,7 +159,7 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
   // zip), url() (a promise of its address), written (where in the output
   // folder) }. Returns the row's outcome: 'converted', 'warned', 'empty',
   // 'failed' or 'stopped'.
-  function show(reply, sources) {
+  function show(reply, sources, { fileSize = Infinity } = {}) {
     if (reply.type === 'stopped') return stopped('Stopped while it was converting: nothing of it was kept.');
     if (reply.type === 'failed') {
       li.dataset.code = reply.failure;
@@ -150,38 +170,43 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
     const code = 'Result code: ' + reply.status;
     if (reply.status !== 0) {
       const error = /^error-.*$/m.exec(printed);
-      return failedRun(error ? error[0] : 'result code ' + reply.status, reply.facts, printed, code, 'No WAV was made.');
+      return failedRun(failureReason(reply.status, reply.facts, fileSize, settings), error ? error[0] : null, reply.facts,
+        fileSize, printed, code, 'No WAV was made.');
     }
     if (reply.writeFailure) {
       const { name, message } = reply.writeFailure;
-      return failedRun(writeFailureText(name, settings.folder.name), reply.facts,
+      return failedRun(writeFailureText(name, settings.folder.name), null, reply.facts, fileSize,
         `${printed}\nThe browser said: ${name}: ${message}\n`, code, 'No WAV was saved: nothing of it is left in the folder.');
     }
     const shown = describe(reply.facts, settings.output);
-    if (shown) line.append(' ', element('span', 'facts', shown.text));
+    if (shown) details.prepend(element('p', 'facts', shown.text));
     if (reply.wavs.length === 0) {
       setStatus('empty');
+      say('problem-text', NO_TRACK, lead);
       messages(printed, code);
       return 'empty';
     }
-    const warning = /^warning : (.*)$/m.exec(printed);
     const { wavs, facts } = reply;
+    const printedWarning = /^warning : (.*)$/m.exec(printed);
+    const misread = misreadWarning(wavs, facts, settings);
+    const warned = !!(printedWarning || misread);
     const output = element('span', 'output', outputText(wavs, sources, facts, settings.output));
     output.title = wavs.map((wav, i) => `${sources[i].name}: ${count(wav.size)} bytes`).join(', ');
     line.append(' ', output);
-    if (warning) say('warning-text', 'Warning: ' + warning[1]);
+    if (printedWarning) say('warning-text', 'Warning: ' + printedWarning[1], lead);
+    if (misread) say('warning-text', 'Warning: ' + misread, lead);
     for (const text of layoutNotes(facts, settings)) say('note layout', text);
     if (shown) {
       const spot = element('p', 'wave-text', shown.summary);
-      li.append(spot);
+      details.append(spot);
       const loop = shown.hasLoop ? { dataFrames: facts.frames, loopFrame: facts.loop_start_frame, loopCount: facts.loop_count } : null;
       wave = { spot, loop, summary: shown.summary };
       drawWave();
     }
     const actions = element('p', 'actions');
-    li.append(actions);
+    details.append(actions);
     messages(printed, code);
-    setStatus(warning ? 'warned' : 'converted');
+    setStatus(warned ? 'warned' : 'converted');
     const note = kindOf(settings.output).note(facts, wavs);
     if (note) actions.append(element('span', 'note kept', note), ' ');
     if (shown) players(actions, wavs, facts, shown, sources, reply.once);
@@ -189,17 +214,19 @@ export function createRow(path, settings, { onSaved = () => {} } = {}) {
       if (source.written) actions.append(element('span', 'written', `Written to ${source.written}`), ' ');
       else actions.append(downloadLink(source, onSaved), ' ');
     });
-    return warning ? 'warned' : 'converted';
+    return warned ? 'warned' : 'converted';
   }
 
   function stopped(text) {
     setStatus('stopped');
-    if (text) say('note', text);
+    if (text) say('note', text, lead);
     return 'stopped';
   }
 
   return {
     element: li,
+    toggle,
+    expand,
     converting: () => setStatus('converting'),
     // The share of its WAVs written so far, while they are written.
     writing: (written, total) => setStatus('converting', `writing ${percent(written, total)}`),

@@ -38,10 +38,16 @@ export function describe(facts, output) {
   return { text: parts.join(' · '), summary, hasLoop };
 }
 
+// Whether the reader got as far as the track's format: the file holds the
+// track chunk's fields up to its sample size (28 bytes after its tag).
+const TRACK_FIELDS_END = 4 + 28;
+const formatRead = (facts, fileSize) => !!facts && !!facts.trk_mark && fileSize >= facts.trk_offset + TRACK_FIELDS_END;
+
 // What the reader found of a file whose run failed: the format, and the
-// loop where its chunk was read. Nothing of a WAV: none was made.
-export function describeRead(facts) {
-  if (!facts || !facts.trk_mark) return null;
+// loop where its chunk was read; nothing for a header cut short before the
+// format. Nothing of a WAV: none was made.
+export function describeRead(facts, fileSize = Infinity) {
+  if (!formatRead(facts, fileSize)) return null;
   const parts = format(facts);
   if (facts.loop_mark && facts.loop_start > facts.data_bytes) parts.push('loop start past the data');
   else if (facts.has_loop && facts.byte_rate > 0) parts.push(...loopParts(facts));
@@ -61,14 +67,69 @@ export function outputText(wavs, sources, facts, output) {
 }
 
 // Why a row has no player of its own WAV, or which player stands in for it.
-export function playerNote(wavs, shown) {
+export function playerNote(wavs, shown, settings = {}) {
   const parts = [];
   if (wavs.some((wav) => !wav.playable)) {
-    parts.push('Browsers cannot play the short format block (-x): "Play the sound once" plays the same samples under a standard header.');
+    parts.push((shortFormatUsed(settings) ? 'Browsers cannot play the short format block (-x)'
+      : 'Browsers cannot play a WAV whose header misstates its samples\' size') +
+      ': "Play the sound once" plays the same samples under a standard header.');
   }
   if (!shown.hasLoop) parts.push('No loop to play: the sound is heard once.');
   return parts.join(' ');
 }
+
+const shortFormatUsed = (settings) => kindOf(settings.output).shortFormat && !!settings.shortFormat;
+
+// The warning of a converted row whose WAV most readers misread, or null.
+export function misreadWarning(wavs, facts, settings) {
+  if (!wavs.some((wav) => !wav.playable)) return null;
+  if (shortFormatUsed(settings)) {
+    return 'Most programs cannot read this WAV: the short format block (-x) leaves out the bits per sample. ' +
+      'libsndfile, sox, ffmpeg and Python\'s wave refuse it; convert without -x unless a program needs it.';
+  }
+  return `Most programs misread this WAV: its header gives ${facts.sample_bits} bits per sample in ` +
+    `${facts.kept_bits}-bit slots, as the command line writes it, and libsndfile, ffmpeg, sox, Python's wave and Godot ` +
+    'read a third more frames of the wrong sound. "Loop points kept" or "Intro and loop apart" make a WAV they read.';
+}
+
+// The command line's error lines, by result code, in plain words: what is
+// wrong with the file, or what to change. `facts` are the run's, for the
+// loop count that fits; `fileSize` the file's bytes.
+const REASONS = {
+  '-3': () => 'The converter ran out of memory for the file\'s name.',
+  '-11': () => 'The file could not be opened: it was moved, deleted or cannot be read.',
+  '-12': () => 'The WAV could not be created.',
+  '-13': () => 'The WAV would have the name of the file itself, which is never written over.',
+  '-14': () => 'A .zq file already has the WAV\'s name in the output folder: it is never written over. ' +
+    'Move or rename it, or choose another output folder.',
+  '-22': (facts, fileSize) => (fileSize === 0 ? 'The file is empty.'
+    : formatRead(facts, fileSize) ? 'The file is cut short: it ends inside its sample data or the chunk after it.'
+      : 'The file is cut short: it ends before its header is complete.'),
+  '-23': () => 'This is not a .zq file: it does not begin with the container\'s mark "fZQ ".',
+  '-24': () => 'The file is damaged: it holds a part (a chunk) that a .zq file does not have.',
+  '-31': () => 'The WAV\'s header could not be written.',
+  '-32': () => 'The file is damaged: its loop starts past the end of its sound. Convert it with loop count 1.',
+  '-33': (facts, fileSize, settings) => {
+    const largest = facts && facts.largest_loop_count;
+    if (!kindOf(settings.output).unrolls || !largest) return 'The WAV would be larger than 4 GiB, the most a WAV can hold.';
+    return `The WAV would be larger than 4 GiB, the most a WAV can hold: the largest loop count that fits for this file is ` +
+      `${count(largest)}.`;
+  },
+  '-34': () => 'The file is damaged: its frames have no size (a block align of 0), so its loop cannot be kept in frames.',
+  '-41': () => 'The converter ran out of memory for the copy buffer.',
+  '-42': () => 'The file is cut short: its sample data cannot be reached.',
+  '-43': () => 'The file is cut short: its loop cannot be reached.',
+  '-51': () => 'The file is cut short: it ends inside its sample data.',
+  '-52': () => 'The WAV could not be written.',
+  '-53': () => 'The WAV could not be written to the end.',
+};
+
+export function failureReason(status, facts, fileSize, settings) {
+  const reason = REASONS[String(status)];
+  return reason ? reason(facts, fileSize, settings) : `The conversion failed with result code ${status}.`;
+}
+
+export const NO_TRACK = 'This .zq file holds no track: there is no sound in it, so no WAV was made.';
 
 export const STATUS = {
   waiting: 'waiting', converting: 'converting', converted: 'converted', warned: 'warning',
@@ -116,13 +177,9 @@ export function layoutNotes(facts, settings) {
       `${count(facts.loop_start_frame)}: the loop is kept from that frame's start, ` +
       `${bytes(facts.loop_start % facts.block_align)} before where the unrolled WAV repeats it.`);
   }
-  if (facts.kept_bits !== facts.sample_bits) {
-    notes.push(kind.keeps
-      ? `Its ${facts.sample_bits}-bit samples are kept in their ${facts.kept_bits}-bit slots: the WAV says ` +
-        `${facts.kept_bits} bits per sample, so that every reader counts its frames right.`
-      : `This WAV's header gives ${facts.sample_bits} bits per sample in ${facts.kept_bits}-bit slots, as the command ` +
-        'line writes it: libsndfile, ffmpeg, sox, Python\'s wave and Godot misread it. "Loop points kept" or "Intro and loop apart" ' +
-        'make a WAV they read.');
+  if (kind.keeps && facts.kept_bits !== facts.sample_bits) {
+    notes.push(`Its ${facts.sample_bits}-bit samples are kept in their ${facts.kept_bits}-bit slots: the WAV says ` +
+      `${facts.kept_bits} bits per sample, so that every reader counts its frames right.`);
   }
   if (kind.smpl && loopEndOf(settings.loopEnd).id === 'godot' && facts.channels > 2) {
     notes.push(`Godot imports mono and stereo WAVs only: this one has ${count(facts.channels)} channels.`);

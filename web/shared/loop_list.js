@@ -13,9 +13,11 @@
 // frame for RIFF's readers, the frame after it for Godot. The CSV begins with
 // a byte order mark, without which spreadsheet programs read UTF-8 names as
 // another encoding, and a name that a spreadsheet would take for a formula
-// is given with a quote before it; the JSON gives names as they are.
+// is given so that it shows as the name and computes nothing; the JSON gives
+// names as they are.
 import { write } from './folder_output.js';
 import { kindOf, loopEndOf } from './kinds.js';
+import { numbered } from './text.js';
 
 const COLUMNS = ['path', 'output', 'loop_end_for', 'wav', 'wav_role', 'wav_frames', 'wav_2', 'wav_2_role', 'wav_2_frames',
   'rate', 'channels', 'bits', 'kept_bits', 'block_align', 'sound_frames', 'dropped_bytes', 'loop_count',
@@ -25,13 +27,6 @@ const JSON_FORMAT = 'kelvor loop list 3';
 const ABOUT = 'loop.end_frame_exclusive is the frame after the loop\'s last; loop.smpl_end_frame is the end frame ' +
   'the WAV\'s smpl chunk holds: its last frame for loop_end_for "riff", the frame after it for "godot"';
 const BOM = '\ufeff';
-// The first lines of the lists earlier releases wrote, which the next list replaces.
-const OUR_HEADS = [COLUMNS.join(','),
-  'path,output,wav,wav_2,rate,channels,bits,block_align,frames,loop_count,loop_start_frame,loop_end_frame,' +
-  'loop_start_seconds,loop_end_seconds',
-  'path,output,wav,wav_2,rate,channels,bits,block_align,frames,loop_start_frame,loop_end_frame,' +
-  'loop_start_seconds,loop_end_seconds'];
-const OUR_FORMATS = [JSON_FORMAT, 'kelvor loop list 2', 'kelvor loop list 1'];
 
 const seconds = (frame, rate) => (rate > 0 ? Number((frame / rate).toFixed(6)) : null);
 
@@ -58,23 +53,23 @@ function line({ path, outputs, output, loopEnd, facts }) {
     loop_count: facts.loop_count, loop };
 }
 
-export function json(entries) {
-  return JSON.stringify({ format: JSON_FORMAT, about: ABOUT, files: entries.map(line) }, null, 2) + '\n';
-}
-
 // A cell as RFC 4180 has it, quoted when it holds a comma, a quote or a
-// line break; text a spreadsheet would read as a formula (beginning with =,
-// +, -, @, a tab or a carriage return) gets a quote before it, as OWASP
-// recommends.
+// line break. Text a spreadsheet would read as a formula (beginning with =,
+// +, -, @, a tab or a carriage return) is written as the formula ="TEXT",
+// which computes nothing and shows TEXT exactly, so the cell reads as the
+// file's own name; a script undoes it by taking a cell that begins with ="
+// as the text between the quotes, "" read as ". Only the names (path, wav,
+// wav_2) can be such text: every other column is numbers or kelvor's words.
+const FORMULA = /^[=+\-@\t\r]/;
 const cell = (value) => {
   if (value === null || value === undefined) return '';
   let text = String(value);
-  if (typeof value === 'string' && /^[=+\-@\t\r]/.test(text)) text = `'${text}`;
+  if (typeof value === 'string' && FORMULA.test(text)) text = `="${text.replace(/"/g, '""')}"`;
   return /[",\r\n]/.test(text) ? `"${text.replace(/"/g, '""')}"` : text;
 };
 
-export function csv(entries) {
-  const rows = entries.map(line).map((l) => {
+function csvText(lines) {
+  const rows = lines.map((l) => {
     const [first, second] = [l.wavs[0] || {}, l.wavs[1] || {}];
     const loop = l.loop || {};
     return [l.path, l.output, l.loop_end_for, first.name, first.role, first.frames, second.name, second.role, second.frames,
@@ -84,49 +79,118 @@ export function csv(entries) {
   return BOM + [COLUMNS, ...rows].map((row) => row.map(cell).join(',')).join('\r\n') + '\r\n';
 }
 
-// True when `text` (a file's first bytes) is a loop list of ours, which
-// the next one may replace.
-export function isLoopList(text) {
-  const first = text.replace(/^\ufeff/, '');
-  return OUR_HEADS.some((head) => first.startsWith(head + '\r\n')) ||
-    OUR_FORMATS.some((format) => text.includes(`"format": "${format}"`));
-}
+const jsonText = (lines) => JSON.stringify({ format: JSON_FORMAT, about: ABOUT, files: lines }, null, 2) + '\n';
 
-const FILES = { 'loops.csv': ['text/csv', csv], 'loops.json': ['application/json', json] };
+export const csv = (entries) => csvText(entries.map(line));
+export const json = (entries) => jsonText(entries.map(line));
+
+const FILES = { 'loops.csv': ['text/csv', csvText], 'loops.json': ['application/json', jsonText] };
 
 // The list `name` (loops.csv or loops.json) of `entries` as a Blob.
 export function blob(name, entries) {
-  return new Blob([FILES[name][1](entries)], { type: FILES[name][0] });
+  return new Blob([FILES[name][1](entries.map(line))], { type: FILES[name][0] });
 }
 
-// Writes both lists of `entries` into `folder` (a FileSystemDirectoryHandle)
-// in place of the last ones. A file of either name there that is no loop
-// list of ours is left as it is. Returns what went wrong, one sentence
-// each.
-export async function writeInto(folder, entries) {
+// The lines of a loops.json exactly as this release writes it, or null: a
+// list edited since, or of an earlier release, or no list.
+function unedited(text) {
+  let lines;
+  try {
+    const parsed = JSON.parse(text);
+    lines = parsed && parsed.format === JSON_FORMAT && Array.isArray(parsed.files) ? parsed.files : null;
+  } catch {
+    return null;
+  }
+  return lines && jsonText(lines) === text ? lines : null;
+}
+
+// Writes both lists into `folder` (a FileSystemDirectoryHandle): the lines
+// of `entries`, the WAVs written there now, and those of the list written
+// there before whose WAVs are all still there (read back), a file converted
+// again listed once. A list is written only in place of one this page wrote
+// and nobody changed since (as `memory`, the caller's record for this
+// folder, has it, or as the list's own lines give it again byte for byte),
+// or under a name no file has: otherwise beside it, as "loops (2).csv".
+// Returns { problems, notes }, one sentence each.
+export async function writeInto(folder, entries, memory = new Map()) {
+  const fresh = entries.map(line);
+  const before = await listedBefore(folder, memory);
+  const now = new Set(fresh.flatMap((l) => l.wavs.map((wav) => wav.name)));
+  const kept = [];
+  for (const l of before.lines) {
+    if (l.wavs.some((wav) => now.has(wav.name))) continue;
+    if ((await Promise.all(l.wavs.map((wav) => exists(folder, wav.name)))).every(Boolean)) kept.push(l);
+  }
+  const lines = [...kept, ...fresh];
   const problems = [];
-  for (const name of Object.keys(FILES)) {
+  const notes = [];
+  for (const [name, [type, text]] of Object.entries(FILES)) {
     try {
-      const there = await firstText(folder, name);
-      if (there !== null && !isLoopList(there)) {
-        problems.push(`"${folder.name}/${name}" is not a loop list of kelvor's: it was left as it was.`);
-        continue;
+      const made = text(lines);
+      const target = await placeFor(folder, name, memory, name === 'loops.csv' ? csvText(before.lines) : before.text);
+      await write(folder, target, new Blob([made], { type }));
+      memory.set(name, { name: target, text: made });
+      if (target !== name) {
+        notes.push(`The loop list went to "${folder.name}/${target}": "${folder.name}/${name}" is not as kelvor wrote it, ` +
+          'and was left as it was.');
       }
-      await write(folder, name, blob(name, entries));
     } catch (error) {
       problems.push(`"${folder.name}/${name}" could not be written: ${error && error.message ? error.message : error}`);
     }
   }
-  return problems;
+  return { problems, notes };
 }
 
-// The first bytes of `name` in `folder` as text; null when there is no such file.
-async function firstText(folder, name) {
+// The lines of the loops.json written in `folder` before, if nobody changed
+// it since: { lines, text }.
+async function listedBefore(folder, memory) {
+  for (const name of [memory.get('loops.json')?.name, 'loops.json']) {
+    if (!name) continue;
+    const text = await textOf(folder, name);
+    if (text === null) continue;
+    const lines = text === memory.get('loops.json')?.text ? JSON.parse(text).files : unedited(text);
+    if (lines) return { lines, text };
+  }
+  return { lines: [], text: null };
+}
+
+// Where the list `name` goes: in place of the one this page last wrote there,
+// if unchanged; under its own name when no file has it or it is the list
+// written before, unchanged (`before`, its text); else the first free
+// numbered name.
+async function placeFor(folder, name, memory, before) {
+  const last = memory.get(name);
+  if (last && await textOf(folder, last.name) === last.text) return last.name;
+  const there = await textOf(folder, name);
+  if (there === null || (before !== null && there === before)) return name;
+  for (let n = 2; ; n++) {
+    const numberedName = numbered(name, n);
+    if (await textOf(folder, numberedName) === null && !(await exists(folder, numberedName))) return numberedName;
+  }
+}
+
+// The text of `name` in `folder`, a byte order mark kept; null when there is
+// no such file.
+const UTF8 = new TextDecoder('utf-8', { ignoreBOM: true });
+async function textOf(folder, name) {
   try {
-    return await (await (await folder.getFileHandle(name)).getFile()).slice(0, 512).text();
+    return UTF8.decode(await (await (await folder.getFileHandle(name)).getFile()).arrayBuffer());
   } catch (error) {
-    if (error.name === 'NotFoundError') return null;
+    if (error.name === 'NotFoundError' || error.name === 'TypeMismatchError') return null;
     throw error;
+  }
+}
+
+// Whether the file at the relative path `path` is in `root`.
+async function exists(root, path) {
+  const parts = path.split('/');
+  try {
+    let folder = root;
+    for (const name of parts.slice(0, -1)) folder = await folder.getDirectoryHandle(name);
+    await folder.getFileHandle(parts.at(-1));
+    return true;
+  } catch {
+    return false;
   }
 }
 

@@ -4,14 +4,15 @@
 //
 // To a worker:
 //   module     the compiled WebAssembly, sent first
-//   job        a file to convert: `args` as the command line gets them after
-//              its name, `kind` the output kind's code and `loopEnd` the
-//              loop end's (web/shared/kinds.js),
+//   job        a file to convert with `settings` ({ output, loopCount,
+//              shortFormat, loopEnd }: web/shared/kinds.js's ids), from
+//              which the worker makes the run's command line,
 //              `output` null for WAVs handed back as Blobs, else { folder
 //              (a FileSystemDirectoryHandle), subfolders } to write them into
 //   names      the answer to a job's `names`: for each WAV { name, existed },
-//              the name to write it under and whether a file of that name is
-//              there already; null when the job is to stop instead
+//              the name to write it under (as it is saved) and whether a file of that name is
+//              there already; null when the job is to stop instead, or
+//              { failure: { name, message } } when the folder refused
 //   stop       lets go of every job not yet started, and stops the one in
 //              progress, removing what it wrote
 //
@@ -40,7 +41,7 @@
 
 export const toWorker = {
   module: (module) => ({ type: 'module', module }),
-  job: (id, { file, args, kind, loopEnd, output }) => ({ type: 'job', id, file, args, kind, loopEnd, output }),
+  job: (id, { file, settings, output }) => ({ type: 'job', id, file, settings, output }),
   names: (id, names) => ({ type: 'names', id, names }),
   stop: () => ({ type: 'stop' }),
 };

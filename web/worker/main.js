@@ -16,6 +16,8 @@
 // nothing of it in the folder. The file's bytes, read once for the reader
 // and the waveform, are let go when the reply is sent.
 import { firstBytes, folderFor, writeAll } from '../shared/folder_output.js';
+import { commandLine, kindOf, loopEndOf } from '../shared/kinds.js';
+import { keptName } from '../shared/names.js';
 import { sourcePeaks } from '../shared/peaks.js';
 import { wavBlob } from '../shared/plan_blob.js';
 import { fromWorker } from '../shared/protocol.js';
@@ -29,15 +31,16 @@ let moduleArrived;
 const compiledModule = new Promise((resolve) => { moduleArrived = resolve; });
 
 // The chosen folder's place for the WAVs. Each name the run may write that
-// is a file there gets a stand-in of its first bytes in the run's own
-// folder, so that the run judges it exactly as the command line judges the
-// real file: one that holds a container is refused (-14).
+// is a file there (under the name the page saves it as) gets a stand-in of
+// its first bytes in the run's own folder, so that the run judges it exactly
+// as the command line judges the real file: one that holds a container is
+// refused (-14).
 const JUDGED_BYTES = 4;
-async function prepareOutput(kelvor, args, output, kind) {
+async function prepareOutput(kelvor, source, output, kind, ownName) {
   const folder = await folderFor(output.folder, output.subfolders);
-  for (const path of outputNames(kelvor, args[0], kind)) {
+  for (const path of outputNames(kelvor, source, kind)) {
     const name = path.split('/').pop();
-    const head = await firstBytes(folder, name, JUDGED_BYTES);
+    const head = await firstBytes(folder, keptName(ownName(path)), JUDGED_BYTES);
     if (head) kelvor.FS.writeFile(name, head);
   }
   return folder;
@@ -96,8 +99,13 @@ function keep(ready, bytes) {
 // folder its WAVs go into, if any, and `peaks()`, which works out the
 // waveform's peaks from the file's bytes once the reply is sent. The file's
 // bytes join `held`, to be let go once the file is done.
-async function convert({ file, reading, args, output, kind, loopEnd }, held, timing, signal) {
+async function convert({ file, reading, settings, output }, held, timing, signal) {
   const lap = stopwatch(timing);
+  // A name that begins with "-" is given to the run as "./NAME", which the
+  // run's own names then begin with; the page only ever sees the file's own.
+  const args = commandLine(file.name, settings);
+  const ownName = (name) => (args[0] !== file.name && name.startsWith('./') ? name.slice(2) : name);
+  const kind = kindOf(settings.output).code;
   const ready = await instance();
   signal.throwIfAborted();
   const { kelvor, sink } = ready;
@@ -111,15 +119,15 @@ async function convert({ file, reading, args, output, kind, loopEnd }, held, tim
   held.push(input.buffer);
   signal.throwIfAborted();
   kelvor.FS.writeFile(file.name, input, { canOwn: true });  // MEMFS keeps the array: no copy
-  const folder = output ? await prepareOutput(kelvor, args, output, kind) : null;
+  const folder = output ? await prepareOutput(kelvor, args[0], output, kind, ownName) : null;
   lap('read');
   signal.throwIfAborted();
-  const { status, run } = planRun(kelvor, args, kind, sink, loopEnd);
+  const { status, run } = planRun(kelvor, args, kind, sink, loopEndOf(settings.loopEnd).code);
   lap('run');
   const reply = { printed: new Uint8Array(sink.printed), status, facts: run.facts, wavs: [], once: null };
   // A container without a track makes an empty file, which is no WAV.
   if (status === 0 && run.facts.trk_mark) {
-    reply.wavs = run.wavs.map((wav) => ({ name: wav.name, size: wav.bytes, playable: wav.playable,
+    reply.wavs = run.wavs.map((wav) => ({ name: ownName(wav.name), size: wav.bytes, playable: wav.playable,
       blob: wavBlob(wav, file, input) }));
     reply.once = wavBlob(run.once, file, input);
   }
@@ -145,6 +153,10 @@ async function deliver(id, { reply, folder }, subfolders, timing, signal) {
   if (!names) {  // the page stopped the batch while it chose the names
     inProgress.stop.abort();
     signal.throwIfAborted();
+  }
+  if (names.failure) {  // the folder could not be looked into: nothing is written
+    reply.writeFailure = names.failure;
+    return reply;
   }
   const wavs = reply.wavs.map((wav, i) => ({ ...names[i], blob: wav.blob }));
   const total = reply.wavs.reduce((sum, wav) => sum + wav.size, 0);
@@ -225,14 +237,14 @@ function failed(id, error) {
 
 let inProgress = null;  // { id, stop: AbortController } of the job converting
 
-async function run({ id, file, reading, args, output, kind, loopEnd }) {
+async function run({ id, file, reading, settings, output }) {
   const held = [];
   const timing = {};
   const stop = new AbortController();
   inProgress = { id, stop };
   self.postMessage(fromWorker.started(id));
   try {
-    const converted = await convert({ file, reading, args, output, kind, loopEnd }, held, timing, stop.signal);
+    const converted = await convert({ file, reading, settings, output }, held, timing, stop.signal);
     const reply = await deliver(id, converted, output && output.subfolders, timing, stop.signal);
     stop.signal.throwIfAborted();
     self.postMessage(fromWorker.done(id, { ...reply, timing }), [reply.printed.buffer]);
