@@ -193,12 +193,12 @@ page.on('pageerror', (error) => pageErrors.push(String(error)));
 await page.goto(pathToFileURL(resolve(options.page)).href);
 // These tests look into every row: each file's details shown, as a user may
 // choose once the list has rows.
-async function showEveryDetail(on) {
-  await on.evaluate(() => {
+async function showEveryDetail(on, shown = true) {
+  await on.evaluate((checked) => {
     const box = document.getElementById('all-details');
-    box.checked = true;
+    box.checked = checked;
     box.dispatchEvent(new Event('change'));
-  });
+  }, shown);
 }
 await showEveryDetail(page);
 
@@ -424,6 +424,7 @@ test('a file the browser cannot hold gets a plain message, and the page goes on'
 
 test('a converter that fails to start, or a worker that dies, fails only the file it held', async () => {
   await page.reload();  // workers that hold no instance yet
+  await showEveryDetail(page);
   await page.waitForFunction(() => true);
   while (page.workers().length < 2) await page.waitForTimeout(50);
   // The next instance each worker makes is refused, as a browser refuses
@@ -571,6 +572,7 @@ test('loops kept: the sound once with a smpl chunk, the intro and the loop apart
     'no-loop.zq,intro and loop apart,,no-loop.wav,whole,16,,,,44100,2,16,16,4,16,0,1,,,,,,\r\n');
   // The choice outlasts the visit.
   await page.reload();
+  await showEveryDetail(page);
   assert.equal(await page.getByLabel('Intro and loop apart').isChecked(), true);
   await page.getByLabel('Loop unrolled', { exact: true }).check();
   assert.equal(await page.getByLabel('Loop count').isDisabled(), false);
@@ -598,6 +600,7 @@ test('the loop unrolled and marked, for Godot: the command line\'s WAV with its 
     marked.readUInt32LE(native.length + 56)], ['smpl', 22050, 66150]);
   // The choice of loop end outlasts the visit, as the kind does.
   await page.reload();
+  await showEveryDetail(page);
   assert.equal(await page.getByLabel('Godot').isChecked(), true);
   await page.getByLabel('Samplers, FMOD, Unreal, Wwise, libsndfile').check();
   await page.getByLabel('Loop unrolled', { exact: true }).check();
@@ -726,19 +729,26 @@ test('leaving asks first while WAVs are unsaved; files dropped anywhere are take
   assert.equal((await rows(page))[1].name, 'dropped.zq');
 });
 
-test('adding 200 files at once never holds the page for 100 ms', async () => {
+test('adding 200 files at once never holds the page for 50 ms, three times over', async () => {
   const folder = join(work, 'two-hundred');
   mkdirSync(folder, { recursive: true });
   for (let i = 0; i < 200; i++) copyFileSync(paths[1], join(folder, `t${String(i).padStart(3, '0')}.zq`));
-  await clear(page);
-  await watchLongTasks(page);
-  assert.match(await finished(page, '#folder', folder), /^Done: 200 of 200 files/);
-  const longest = await page.evaluate(() => window.longest);
-  assert.ok(longest < 100, `a task of ${longest} ms`);
+  await showEveryDetail(page, false);  // the list as a user first sees it
+  const rounds = [];
+  for (let round = 0; round < 3; round++) {
+    await clear(page);
+    await watchLongTasks(page);
+    assert.match(await finished(page, '#folder', folder), /^Done: 200 of 200 files/);
+    rounds.push(await page.evaluate(() => window.longest));
+  }
+  await showEveryDetail(page);
+  console.log(`# the longest task while 200 files were added and converted, three rounds: ${rounds.join(', ')} ms`);
+  assert.ok(Math.max(...rounds) < 50, `tasks of ${rounds.join(', ')} ms`);
 });
 
 test('axe-core finds no violation, light and dark, idle and after a failed row', async () => {
   await page.reload();
+  await showEveryDetail(page);
   const axe = readFileSync(new URL('../node_modules/axe-core/axe.min.js', import.meta.url), 'utf8');
   const check = async (when) => {
     for (const colorScheme of ['light', 'dark']) {
@@ -1015,6 +1025,7 @@ test('a write that fails fails its row, and the batch goes on', async () => {
 
 test('"Download all" streams the zip into the file chosen to save it in', async () => {
   await served.reload();  // no output folder: WAVs stay in the page
+  await showEveryDetail(served);
   await served.evaluate(async () => {
     const root = await navigator.storage.getDirectory();
     window.showSaveFilePicker = async ({ suggestedName }) => root.getFileHandle(suggestedName, { create: true });
@@ -1187,6 +1198,7 @@ test('progress moves inside a file being written; Stop ends it within a second a
   assert.deepEqual(await folderNames('slow'), ['keep.txt']);
   await served.getByLabel('Loop count').fill('2');
   await served.reload();  // the workers' writes as they were
+  await showEveryDetail(served);
 });
 
 // Files of the test written beside the others, by name: their paths.
@@ -1359,12 +1371,7 @@ test('a WAV most readers misread is a warning, counted, with a player that plays
 
 test('a soundtrack fits on a screen: one line a file, arrows between files, details on demand; every problem shown in words', async () => {
   await clear(page);
-  await showEveryDetail(page);
-  await page.evaluate(() => {
-    const box = document.getElementById('all-details');
-    box.checked = false;
-    box.dispatchEvent(new Event('change'));
-  });
+  await showEveryDetail(page, false);
   const folder = join(work, 'soundtrack');
   for (let i = 0; i < 110; i++) {
     const sub = join(folder, `disc ${1 + Math.floor(i / 40)}`);
@@ -1404,6 +1411,7 @@ test('a soundtrack fits on a screen: one line a file, arrows between files, deta
   assert.equal(await page.locator('#results > li').count(), 110);
   assert.match(await page.locator('#results > li').first().locator('.queued').textContent(), /^loop points kept/);
   await page.getByLabel('Loop unrolled', { exact: true }).check();
+  await showEveryDetail(page);
 });
 
 test('nothing leaves the page', () => {
