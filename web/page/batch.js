@@ -66,7 +66,7 @@ export function createBatch({ pool, folders, list, changed }) {
   // Rows made at once when files are added; the rest are made in slices
   // between other work, so that adding hundreds of files never holds the
   // page. A file handed over before its slice came gets its row then.
-  const ROWS_AT_ONCE = 20;
+  const ROWS_AT_ONCE = 0;  // past those handed over at once: a placeholder names the file meanwhile
   const unmade = [];
   let detailsShown = false;
 
@@ -105,7 +105,7 @@ export function createBatch({ pool, folders, list, changed }) {
     if (run && run.phase === 'converting') {
       run.entries.push(...added);
       run.skipped += found.skipped;
-      handAhead();
+      handSoon();
     } else {
       next = next || { entries: [], skipped: 0 };
       next.entries.push(...added);
@@ -146,9 +146,20 @@ export function createBatch({ pool, folders, list, changed }) {
     run = newRun(next);
     next = null;
     folders.startRun();
-    handAhead();
+    handSoon();
     changed();
     if (run.entries.length === 0) finish(run);
+  }
+
+  // Files are handed over after the task that added them, which then costs
+  // no look at their sizes on disk.
+  let handTimer = 0;
+  function handSoon() {
+    if (handTimer) return;
+    handTimer = setTimeout(() => {
+      handTimer = 0;
+      if (run) handAhead();
+    }, 0);
   }
 
   function handAhead() {

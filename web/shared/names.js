@@ -7,13 +7,13 @@
 // Chromium's rules, as its download naming applies them:
 //   - leading and trailing dots are trimmed off a file's name, and a name
 //     left without an extension gets ".wav" (".wav" becomes "wav.wav");
-//   - anywhere: the characters " ~ * / : < > ? \ |, control and format
+//   - anywhere: the characters " * / : < > ? \ |, control and format
 //     characters (Unicode Cc and Cf) and non-characters become "_";
 //   - the first and the last character become "_" when it is white space
-//     or a dot (" a.wav" becomes "_a.wav").
+//     or a dot (" a.wav" becomes "_a.wav"), and so does a "~" first.
 // A folder on a WAV's path is named by the last two rules alone.
 
-const ANYWHERE = /["~*/:<>?\\|\p{Cc}\p{Cf}\u{FDD0}-\u{FDEF}\u{FFFE}\u{FFFF}]/u;
+const ANYWHERE = /["*/:<>?\\|\p{Cc}\p{Cf}\u{FDD0}-\u{FDEF}\u{FFFE}\u{FFFF}]/u;
 const AT_ENDS = /[\p{White_Space}.]/u;
 
 function isNonCharacter(code) {
@@ -25,7 +25,8 @@ function replaceRefused(name) {
   const chars = [...name];
   return chars.map((c, i) => {
     const atEnd = i === 0 || i === chars.length - 1;
-    return ANYWHERE.test(c) || isNonCharacter(c.codePointAt(0)) || (atEnd && AT_ENDS.test(c)) ? '_' : c;
+    return ANYWHERE.test(c) || isNonCharacter(c.codePointAt(0)) || (atEnd && AT_ENDS.test(c)) || (i === 0 && c === '~')
+      ? '_' : c;
   }).join('');
 }
 
