@@ -1432,6 +1432,10 @@ test('a soundtrack fits on a screen: one line a file, arrows between files, deta
     await page.getByLabel(/Show problems only \(3\)/).check();
     assert.equal(await page.locator('#results > li:visible').count(), 3, 'the file without a track among them');
     await page.getByLabel(/Show problems only/).uncheck();
+    if (options.screenshot) {
+      await page.evaluate(() => document.getElementById('results-title').scrollIntoView());
+      await page.screenshot({ path: options.screenshot.replace(/\.png$/, '-110.png') });
+    }
     // Arrows move between the files; Enter opens one.
     await page.locator('#results > li .toggle').first().focus();
     for (let i = 0; i < 3; i++) await page.keyboard.press('ArrowDown');
@@ -1443,7 +1447,6 @@ test('a soundtrack fits on a screen: one line a file, arrows between files, deta
     assert.equal(await page.locator('#results > li').last().getByRole('button', { name: 'Play 音楽.wav'.replace('音楽', 'track 110') })
       .count(), 1);
     assert.equal(await page.getByRole('progressbar').getAttribute('aria-label'), 'Progress of the run');
-    if (options.screenshot) await page.screenshot({ path: options.screenshot.replace(/\.png$/, '-110.png') });
 
     // Another kind for the same files, without choosing them again.
     await page.getByLabel('Loop points kept').check();
