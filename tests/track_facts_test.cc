@@ -7,19 +7,27 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <map>
+#include <set>
 #include <string>
 
 #include "test_support.h"
 
 namespace {
 
-// Runs `kelvor SOURCE DST OPTION` on `container` in a temporary folder.
+// Runs `kelvor SOURCE DST OPTION` on `container` in a temporary folder, for
+// `kind`, planned: its result, and its facts by name.
 struct Facts {
   int result;
-  uint32_t values[kRunFacts];
+  std::map<std::string, int64_t> values;
+  int64_t operator[](const char* name) const {
+    const auto found = values.find(name);
+    return found == values.end() ? -1 : found->second;
+  }
 };
 
-Facts run(const Bytes& container, const char* option) {
+Facts run(const Bytes& container, const char* option, OutputKind kind = OutputKind::kUnrolled,
+          LoopEnd end = LoopEnd::kLastFrame) {
   char dir[] = "/tmp/kelvor-facts-XXXXXX";
   Facts f{};
   if (::mkdtemp(dir) == nullptr) return f;
@@ -29,18 +37,65 @@ Facts run(const Bytes& container, const char* option) {
   std::fclose(out);
   const char* argv[] = {"kelvor", src.c_str(), dst.c_str(), option};
   RunReport report;
-  CaptureStdout quiet;
-  f.result = kelvor_run(4, argv, &report);
-  run_facts(report, f.values);
+  OutputPlan plan;
+  {
+    CaptureStdout quiet;
+    f.result = kelvor_run(4, argv, &report, kind, &plan, end);
+  }
+  for (const RunFact& fact : run_facts(report)) f.values[fact.name] = fact.value;
   std::remove(src.c_str());
   std::remove(dst.c_str());
   ::rmdir(dir);
   return f;
 }
 
-enum { kTrkMark = 2, kDataBytes = 4, kRate = 5, kLoopMark = 10, kLoopStart = 11,
-       kLoopCount = 12, kBlockAlign = 13, kByteRate = 14, kDataLength = 15, kHeader = 16,
-       kFrames = 17, kHasLoop = 18, kLoopStartFrame = 19, kLoopEndFrame = 20 };
+// Every fact under its own name: two containers whose facts differ, so that
+// two names given each other's values would be caught, each value worked
+// out by hand from the bytes.
+TEST(RunFacts, EachFactUnderItsOwnName) {
+  // 20 bytes of 24-bit mono (block align 3: 6 frames and 2 bytes over), the
+  // loop from byte 4 (inside frame 1), heard 3 times; the loop end for Godot.
+  TrkFields mono24;
+  mono24.units = 5;
+  mono24.rate = 22050;
+  mono24.channels = 1;
+  mono24.frame_bits = 24;
+  mono24.sample_bits = 24;
+  const Facts a = run(ZqBuilder().header(88).trk(mono24).data(20).slp(1, 1).bytes(), "-l3", OutputKind::kUnrolled,
+                      LoopEnd::kPastLast);
+  ASSERT_EQ(a.result, 0);
+  const std::map<std::string, int64_t> expected_a = {
+      {"total_size", 88}, {"trk_offset", 8}, {"trk_mark", 1}, {"data_offset", 36}, {"data_bytes", 20},
+      {"sample_rate", 22050}, {"channels", 1}, {"frame_bits", 24}, {"sample_bits", 24}, {"slp_offset", 64},
+      {"loop_mark", 1}, {"loop_start", 4}, {"loop_count", 3}, {"block_align", 3}, {"byte_rate", 66150},
+      {"data_length", 20 + 2 * 16}, {"header_result", 0}, {"frames", 6}, {"has_loop", 1}, {"loop_start_frame", 1},
+      {"loop_end_frame", 6}, {"dropped_bytes", 2}, {"loop_start_moved", 1}, {"loop_start_dropped", 0},
+      {"kept_bits", 24}, {"smpl_loop_end", 6}, {"loop_end_past_last", 1},
+      // 20 + 16 (n - 1) + 36 <= 2^32 - 1
+      {"largest_loop_count", 268435453}};
+  EXPECT_EQ(a.values, expected_a);
+  // 24 bytes of 32-bit samples in 40-bit frames (block align 5: 4 frames and
+  // 4 bytes over), the loop from byte 20, inside that partial frame; kept.
+  TrkFields wide;
+  wide.units = 6;
+  wide.rate = 8000;
+  wide.channels = 1;
+  wide.frame_bits = 40;
+  wide.sample_bits = 32;
+  const Facts b = run(ZqBuilder().header(92).trk(wide).data(24).slp(1, 5).bytes(), "-l1", OutputKind::kLoopPointsKept);
+  ASSERT_EQ(b.result, 0);
+  const std::map<std::string, int64_t> expected_b = {
+      {"total_size", 92}, {"trk_offset", 8}, {"trk_mark", 1}, {"data_offset", 36}, {"data_bytes", 24},
+      {"sample_rate", 8000}, {"channels", 1}, {"frame_bits", 40}, {"sample_bits", 32}, {"slp_offset", 68},
+      {"loop_mark", 1}, {"loop_start", 20}, {"loop_count", 1}, {"block_align", 5}, {"byte_rate", 40000},
+      {"data_length", 24}, {"header_result", 0}, {"frames", 4}, {"has_loop", 0}, {"loop_start_frame", 0},
+      {"loop_end_frame", 0}, {"dropped_bytes", 4}, {"loop_start_moved", 0}, {"loop_start_dropped", 1},
+      {"kept_bits", 40}, {"smpl_loop_end", 0}, {"loop_end_past_last", 0}, {"largest_loop_count", 0}};
+  EXPECT_EQ(b.values, expected_b);
+  // The names are one each.
+  std::set<std::string> names;
+  for (const RunFact& f : run_facts(RunReport{})) EXPECT_TRUE(names.insert(f.name).second) << f.name;
+}
 
 TEST(RunFacts, TheReadersRecordAndTheHeaderForTheLoopCountUsed) {
   FILE* f = std::fopen(KELVOR_EXAMPLE, "rb");
@@ -51,41 +106,41 @@ TEST(RunFacts, TheReadersRecordAndTheHeaderForTheLoopCountUsed) {
   // 2 channels of 16 bits at 44,100 Hz: 1.5 s of data, the loop from 0.5 s.
   Facts e = run(example, "-l3");
   EXPECT_EQ(e.result, 0);
-  EXPECT_EQ(e.values[kTrkMark], 1u);
-  EXPECT_EQ(e.values[kDataBytes], 66150u * 4);
-  EXPECT_EQ(e.values[kRate], 44100u);
-  EXPECT_EQ(e.values[kLoopMark], 1u);
-  EXPECT_EQ(e.values[kLoopStart], 22050u * 4);
-  EXPECT_EQ(e.values[kLoopCount], 3u);
-  EXPECT_EQ(e.values[kBlockAlign], 4u);
-  EXPECT_EQ(e.values[kByteRate], 176400u);
-  EXPECT_EQ(e.values[kDataLength], 66150u * 4 + 2u * 44100u * 4);
-  EXPECT_EQ(e.values[kHeader], 0u);
-  EXPECT_EQ(e.values[kFrames], 66150u);
-  EXPECT_EQ(e.values[kHasLoop], 1u);
-  EXPECT_EQ(e.values[kLoopStartFrame], 22050u);
-  EXPECT_EQ(e.values[kLoopEndFrame], 66150u);
+  EXPECT_EQ(e["trk_mark"], 1u);
+  EXPECT_EQ(e["data_bytes"], 66150u * 4);
+  EXPECT_EQ(e["sample_rate"], 44100u);
+  EXPECT_EQ(e["loop_mark"], 1u);
+  EXPECT_EQ(e["loop_start"], 22050u * 4);
+  EXPECT_EQ(e["loop_count"], 3u);
+  EXPECT_EQ(e["block_align"], 4u);
+  EXPECT_EQ(e["byte_rate"], 176400u);
+  EXPECT_EQ(e["data_length"], 66150u * 4 + 2u * 44100u * 4);
+  EXPECT_EQ(e["header_result"], 0u);
+  EXPECT_EQ(e["frames"], 66150u);
+  EXPECT_EQ(e["has_loop"], 1u);
+  EXPECT_EQ(e["loop_start_frame"], 22050u);
+  EXPECT_EQ(e["loop_end_frame"], 66150u);
 }
 
 TEST(RunFacts, TheRunsOwnLoopCountAndRefusals) {
   // No loop information: the run lowers the count to 1 itself.
   Facts once = run(ZqBuilder().header(8 + 36 + 8).trk().data(8).bytes(), "-l5");
   EXPECT_EQ(once.result, 0);
-  EXPECT_EQ(once.values[kLoopMark], 0u);
-  EXPECT_EQ(once.values[kLoopCount], 1u);
-  EXPECT_EQ(once.values[kDataLength], 8u);
-  EXPECT_EQ(once.values[kFrames], 2u);
-  EXPECT_EQ(once.values[kHasLoop], 0u);
+  EXPECT_EQ(once["loop_mark"], 0u);
+  EXPECT_EQ(once["loop_count"], 1u);
+  EXPECT_EQ(once["data_length"], 8u);
+  EXPECT_EQ(once["frames"], 2u);
+  EXPECT_EQ(once["has_loop"], 0u);
   // A loop start past the data, repeated: refused, and no header facts.
   Facts beyond = run(ZqBuilder().header(8 + 36 + 8 + 24).trk().data(8).slp(1, 3).bytes(), "-l2");
   EXPECT_EQ(beyond.result, -32);
-  EXPECT_EQ(beyond.values[kHeader], static_cast<uint32_t>(-32));
-  EXPECT_EQ(beyond.values[kDataLength], 0u);
-  EXPECT_EQ(beyond.values[kLoopStart], 12u);
+  EXPECT_EQ(beyond["header_result"], -32);
+  EXPECT_EQ(beyond["data_length"], 0u);
+  EXPECT_EQ(beyond["loop_start"], 12u);
   // An empty source: nothing was read.
   Facts missing = run(Bytes{}, "-l2");
   EXPECT_EQ(missing.result, -22);
-  EXPECT_EQ(missing.values[kTrkMark], 0u);
+  EXPECT_EQ(missing["trk_mark"], 0u);
 }
 
 // The JSON the page reads a run from: the facts under their names, the plan
@@ -153,38 +208,21 @@ TEST(RunFacts, TheLargestLoopCountIsTheRunsOwnBoundary) {
       {"no loop", 250000, 0, false, OutputKind::kUnrolled, kMost},
       {"loop kept", 250000, 0, true, OutputKind::kLoopPointsKept, 0},
   };
-  char dir[] = "/tmp/kelvor-largest-XXXXXX";
-  ASSERT_NE(::mkdtemp(dir), nullptr);
-  const std::string src = std::string(dir) + "/in.zq", dst = std::string(dir) + "/out.wav";
   for (const Case& c : cases) {
     TrkFields f;
     f.units = c.units;
     ZqBuilder b;
     b.header(8 + 36 + c.units * 4 + (c.loop ? 24 : 0)).trk(f).data(c.units * 4u);
     if (c.loop) b.slp(1, c.loop_units);
-    FILE* out = std::fopen(src.c_str(), "wb");
-    std::fwrite(b.bytes().data(), b.bytes().size(), 1, out);
-    std::fclose(out);
-    auto run_with = [&](uint32_t loop_count, uint32_t facts[kRunFacts]) {
-      const std::string option = "-l" + std::to_string(loop_count);
-      const char* argv[] = {"kelvor", src.c_str(), dst.c_str(), option.c_str()};
-      RunReport report;
-      OutputPlan plan;  // planned: a WAV of gigabytes is never written
-      CaptureStdout quiet;
-      const int result = kelvor_run(4, argv, &report, c.kind, &plan);
-      run_facts(report, facts);
-      return result;
+    // Planned: a WAV of gigabytes is never written.
+    auto result_at = [&](uint32_t loop_count) {
+      return run(b.bytes(), ("-l" + std::to_string(loop_count)).c_str(), c.kind).result;
     };
-    uint32_t facts[kRunFacts];
-    run_with(1, facts);
-    EXPECT_EQ(facts[27], c.largest) << c.what;
+    EXPECT_EQ(run(b.bytes(), "-l1", c.kind)["largest_loop_count"], c.largest) << c.what;
     if (c.largest == 0 || c.largest == kMost) continue;
-    EXPECT_EQ(run_with(c.largest, facts), 0) << c.what;
-    EXPECT_EQ(run_with(c.largest + 1, facts), -33) << c.what;
+    EXPECT_EQ(result_at(c.largest), 0) << c.what;
+    EXPECT_EQ(result_at(c.largest + 1), -33) << c.what;
   }
-  std::remove(src.c_str());
-  std::remove(dst.c_str());
-  ::rmdir(dir);
 }
 
 // A WAV is playable when readers read it as the track's frames: not under

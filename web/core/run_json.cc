@@ -67,15 +67,13 @@ void put_wav(std::string* out, const std::string& name, const WavPlan& wav) {
 }  // namespace
 
 std::string run_json(const RunReport& report, const OutputPlan& plan, int result) {
-  uint32_t facts[kRunFacts];
-  run_facts(report, facts);
   std::string out = "{\"facts\":{";
-  for (int i = 0; i < kRunFacts; ++i) {
-    if (i > 0) out += ',';
-    put_string(&out, kFactNames[i]);
-    // The header's refusal is a negative code; every other fact is unsigned.
-    const bool refusal = std::string(kFactNames[i]) == "header_result";
-    out += ':' + (refusal ? std::to_string(static_cast<int32_t>(facts[i])) : std::to_string(facts[i]));
+  bool first = true;
+  for (const RunFact& f : run_facts(report)) {
+    if (!first) out += ',';
+    first = false;
+    put_string(&out, f.name);
+    out += ':' + std::to_string(f.value);
   }
   out += "},\"wavs\":[";
   for (int i = 0; i < plan.count; ++i) {

@@ -1,22 +1,12 @@
 #include "web/core/track_facts.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "app/convert.h"
 #include "wave/kept_loop.h"
 #include "wave/marked_loop.h"
 #include "wave/wavheader.h"
-
-const char* const kFactNames[kRunFacts] = {
-    "total_size",  "trk_offset",  "trk_mark",   "data_offset",
-    "data_bytes",  "sample_rate", "channels",   "frame_bits",
-    "sample_bits", "slp_offset",  "loop_mark",  "loop_start",
-    "loop_count",
-    "block_align", "byte_rate",   "data_length",
-    "header_result",
-    "frames",      "has_loop",    "loop_start_frame", "loop_end_frame",
-    "dropped_bytes", "loop_start_moved", "loop_start_dropped", "kept_bits",
-    "smpl_loop_end", "loop_end_past_last", "largest_loop_count"};
 
 namespace {
 
@@ -53,7 +43,7 @@ uint32_t largest_loop_count(const TrackInfo& t, OutputKind kind, LoopEnd end) {
 
 }  // namespace
 
-void run_facts(const RunReport& report, uint32_t out[kRunFacts]) {
+std::vector<RunFact> run_facts(const RunReport& report) {
   const TrackInfo& t = report.track;
   Settings heard;
   heard.loop_count = report.loop_count;
@@ -61,18 +51,41 @@ void run_facts(const RunReport& report, uint32_t out[kRunFacts]) {
   const int refused = derive_header(&t, &heard, &header);
   LoopFrames frames{};
   loop_frames(&t, &frames);
-  const uint32_t facts[kRunFacts] = {
-      t.total_size,  t.trk_offset,  t.trk_mark,   t.data_offset,
-      t.data_bytes,  t.sample_rate, t.channels,   t.frame_bits,
-      t.sample_bits, t.slp_offset,  t.loop_mark,  t.loop_start,
-      static_cast<uint32_t>(report.loop_count),
-      refused == 0 ? header.block_align : 0u,
-      refused == 0 ? header.byte_rate : 0u,
-      refused == 0 ? header.data_length : 0u,
-      static_cast<uint32_t>(refused),
-      frames.frames, frames.has_loop, frames.loop_start, frames.loop_end,
-      frames.dropped_bytes, frames.start_moved, frames.start_dropped, slot_sample_bits(&t),
-      smpl_loop_end(frames, report.loop_end), report.loop_end == LoopEnd::kPastLast ? 1u : 0u,
-      largest_loop_count(t, report.kind, report.loop_end)};
-  for (int i = 0; i < kRunFacts; ++i) out[i] = facts[i];
+  return {
+      {"total_size", t.total_size},
+      {"trk_offset", t.trk_offset},
+      {"trk_mark", t.trk_mark},
+      {"data_offset", t.data_offset},
+      {"data_bytes", t.data_bytes},
+      {"sample_rate", t.sample_rate},
+      {"channels", t.channels},
+      {"frame_bits", t.frame_bits},
+      {"sample_bits", t.sample_bits},
+      {"slp_offset", t.slp_offset},
+      {"loop_mark", t.loop_mark},
+      {"loop_start", t.loop_start},
+      {"loop_count", report.loop_count},
+      {"block_align", refused == 0 ? header.block_align : 0},
+      {"byte_rate", refused == 0 ? header.byte_rate : 0},
+      {"data_length", refused == 0 ? header.data_length : 0},
+      {"header_result", refused},
+      {"frames", frames.frames},
+      {"has_loop", frames.has_loop},
+      {"loop_start_frame", frames.loop_start},
+      {"loop_end_frame", frames.loop_end},
+      {"dropped_bytes", frames.dropped_bytes},
+      {"loop_start_moved", frames.start_moved},
+      {"loop_start_dropped", frames.start_dropped},
+      {"kept_bits", slot_sample_bits(&t)},
+      {"smpl_loop_end", smpl_loop_end(frames, report.loop_end)},
+      {"loop_end_past_last", report.loop_end == LoopEnd::kPastLast ? 1 : 0},
+      {"largest_loop_count", largest_loop_count(t, report.kind, report.loop_end)},
+  };
+}
+
+int64_t fact(const std::vector<RunFact>& facts, const char* name) {
+  for (const RunFact& f : facts) {
+    if (std::strcmp(f.name, name) == 0) return f.value;
+  }
+  return -1;
 }
