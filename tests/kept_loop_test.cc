@@ -16,6 +16,8 @@
 
 #include "app/kelvor_main.h"
 #include "base/little_endian.h"
+#include "wave/marked_loop.h"
+#include "wave/wavheader.h"
 #include "test_support.h"
 
 namespace {
@@ -316,6 +318,60 @@ TEST(KeptLoop, MarkedIsTheCommandLinesWavWithItsLoopMarked) {
 
 #ifdef KELVOR_SNDFILE_INFO
 // The bundled example, loop points kept, as libsndfile's sndfile-info reads it.
+// Every kind's layout at the edge of 32-bit lengths: the largest data that
+// fits, and one byte more, judged by each kind's own check (the run makes
+// no other). 8-bit mono, so that every byte is a frame.
+TEST(KeptLoop, EveryKindAtTheEdgeOfThirtyTwoBits) {
+  enum class Kind { kUnrolled, kMarked, kKept, kApart };
+  struct Case {
+    const char* what;
+    Kind kind;
+    bool loop;
+    int32_t loop_count;
+    uint32_t largest;  // RIFF length = 36 + data (+ a pad byte when odd, + 68 for a smpl chunk) <= 2^32 - 1
+  };
+  const Case cases[] = {
+      {"unrolled: data + 36", Kind::kUnrolled, true, 1, 4294967259u},
+      {"unrolled, no loop", Kind::kUnrolled, false, 1, 4294967259u},
+      {"marked: a smpl chunk after even data", Kind::kMarked, true, 1, 4294967190u},
+      {"marked without a loop: no chunk", Kind::kMarked, false, 1, 4294967259u},
+      {"kept: a smpl chunk after even data", Kind::kKept, true, 1, 4294967190u},
+      {"kept without a loop", Kind::kKept, false, 1, 4294967258u},
+      {"apart: the loop alone, padded when odd", Kind::kApart, true, 1, 4294967258u},
+  };
+  for (const Case& c : cases) {
+    for (const uint32_t data : {c.largest, c.largest + 1u}) {
+      TrackInfo t{};
+      t.trk_mark = 1;
+      t.sample_rate = 8000;
+      t.channels = 1;
+      t.frame_bits = 8;
+      t.sample_bits = 8;
+      t.data_bytes = data;
+      t.loop_mark = c.loop ? 1u : 0u;
+      t.loop_start = 0;
+      Settings s;
+      s.loop_count = c.loop_count;
+      int result = 0;
+      CaptureStdout quiet;
+      if (c.kind == Kind::kUnrolled) {
+        result = check_header(&t, s.loop_count);
+      } else if (c.kind == Kind::kMarked) {
+        result = check_marked(&t, &s, LoopEnd::kLastFrame);
+      } else {
+        KeptPlan plan{};
+        result = plan_kept_loop(&t, c.kind == Kind::kApart, LoopEnd::kLastFrame, &plan);
+      }
+      const std::string printed = quiet.text();
+      EXPECT_EQ(result, data == c.largest ? 0 : -33) << c.what << ", " << data << " bytes";
+      EXPECT_EQ(printed.empty(), result == 0) << c.what;
+      if (result != 0) {
+        EXPECT_NE(printed.find("error-33 : wav file too large("), std::string::npos) << printed;
+      }
+    }
+  }
+}
+
 TEST(KeptLoop, SndfileInfoReadsTheLoopOfTheExample) {
   const Outcome o = run(read_file(KELVOR_EXAMPLE), OutputKind::kLoopPointsKept);
   ASSERT_EQ(o.result, 0);

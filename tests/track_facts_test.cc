@@ -198,9 +198,9 @@ TEST(RunFacts, TheLargestLoopCountIsTheRunsOwnBoundary) {
       {"loop from the start", 250000, 0, true, OutputKind::kUnrolled, 4294},
       // data 1,000,000 + (n - 1) * 600,000 + 36 <= 2^32 - 1.
       {"loop after an intro", 250000, 100000, true, OutputKind::kUnrolled, 7157},
-      // The smpl chunk (68 bytes) and the RIFF header's 8 must fit as well.
+      // The smpl chunk's 68 bytes must fit as well.
       {"marked", 250000, 100000, true, OutputKind::kUnrolledMarked, 7157},
-      {"marked, at the edge", 1, 0, true, OutputKind::kUnrolledMarked, 1073741795},
+      {"marked, at the edge", 1, 0, true, OutputKind::kUnrolledMarked, 1073741797},
       {"unrolled, at the edge", 1, 0, true, OutputKind::kUnrolled, 1073741814},
       // An empty loop section never grows the WAV.
       {"loop at the end", 4, 4, true, OutputKind::kUnrolled, kMost},

@@ -101,7 +101,7 @@ int plan_kept_loop(const TrackInfo* t, bool apart, LoopEnd end, KeptPlan* plan) 
   }
   for (int i = 0; i < plan->count; ++i) {
     const WavPiece& p = plan->pieces[i];
-    if (uint64_t{p.bytes} + 1u + 36u + (p.smpl ? kSmplChunkBytes : 0u) > UINT32_MAX) {
+    if (!riff_fits(36u + uint64_t{p.bytes} + kept_trailer_bytes(p))) {
       std::printf("error-33 : wav file too large(plan_kept_loop)\n");
       return -33;
     }

@@ -11,10 +11,11 @@ void marked_loop(const TrackInfo* t, LoopEnd end, KeptPlan* out) {
 }
 
 int marked_header(const TrackInfo* t, const Settings* s, const KeptPlan* marks, WavHeaderFields* out) {
-  derive_header(t, s, out);
+  const int refused = derive_header(t, s, out);
+  if (refused != 0) return refused;
   const uint32_t after = marks->frames.has_loop != 0 ? trailer_bytes(out->data_length, true) : 0u;
   const uint64_t riff = uint64_t{out->riff_length} + after;
-  if (riff + 8u > UINT32_MAX) return -33;
+  if (!riff_fits(riff)) return -33;
   out->riff_length = static_cast<uint32_t>(riff);
   return 0;
 }
@@ -32,7 +33,10 @@ int write_marked_wav(FILE* src, FILE* dst, const TrackInfo* t, const Settings* s
   KeptPlan marks{};
   marked_loop(t, end, &marks);
   WavHeaderFields h{};
-  marked_header(t, s, &marks, &h);
+  if (marked_header(t, s, &marks, &h) != 0) {  // checked before the destination was made; never met here
+    std::printf("%s", kMarkedTooLargeError);
+    return -33;
+  }
   if (!put_header(dst, t, h)) return print_error(-31);
   const int result = write_wav_body(src, dst, t, s);
   if (result != 0) return result;

@@ -78,7 +78,8 @@ int header_refusal(const TrackInfo* t, int32_t loop_count, uint64_t* data) {
   // section wrap to nearly 4 GiB: the header would lie.
   if (repeats > 0 && t->loop_start > t->data_bytes) return -32;
   *data = uint64_t{t->data_bytes} + (uint64_t{t->data_bytes} - t->loop_start) * repeats;
-  if (*data + 36u /* "WAVE" + fmt chunk + data chunk header */ > UINT32_MAX) return -33;
+  // The RIFF length with the full format block, whichever block is written.
+  if (!riff_fits(*data + 36u /* "WAVE" + fmt chunk + data chunk header */)) return -33;
   return 0;
 }
 

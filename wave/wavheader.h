@@ -17,6 +17,11 @@
 inline constexpr uint32_t kHeaderBytes = 44;
 inline constexpr uint32_t kShortHeaderBytes = 40;
 
+// Whether a WAV whose RIFF chunk holds `riff_length` bytes (the file less its
+// first 8) can be written: the RIFF and data lengths are 32-bit fields.
+// Every kind decides with this whether its layout fits.
+inline bool riff_fits(uint64_t riff_length) { return riff_length <= UINT32_MAX; }
+
 // Every value of the header that is derived rather than copied, computed in one place.
 struct WavHeaderFields {
   uint32_t riff_length;  // file length - 8
