@@ -7,6 +7,8 @@
 #include "wave/kept_loop.h"
 #include "wave/marked_loop.h"
 #include "wave/wav_body.h"
+#include "wave/wav_layout.h"
+#include "wave/wav_plan.h"
 #include "wave/wavheader.h"
 
 namespace {
@@ -75,9 +77,8 @@ bool buffer_available(const Settings* s) {
 // Adds `wav` to the plan under `name`, printing its failure's line as the
 // writer would; returns its result.
 int add_planned(OutputPlan* plan, const std::string& name, const WavPlan& wav) {
-  plan->wavs[plan->count] = wav;
-  plan->names[plan->count] = name;
-  plan->count++;
+  plan->wavs.push_back(wav);
+  plan->names.push_back(name);
   if (wav.error != nullptr) std::printf("%s", wav.error);
   return wav.result;
 }
@@ -87,7 +88,17 @@ void plan_sound_once(FILE* src, const TrackInfo* t, const Settings* s, OutputPla
   KeptPlan whole{};
   loop_frames(t, &whole.frames);
   const WavPiece once{0, t->data_bytes - whole.frames.dropped_bytes, false, ""};
-  plan_kept_wav(t, &whole, &once, s, source_length(src), true, &plan->sound_once);
+  plan_layout(t, describe_kept(t, &whole, &once), s, source_length(src), true, &plan->sound_once);
+}
+
+// Carries `layout` out into the open destination, or (with a `plan`) adds
+// its plan on this source under `name`.
+int carry_out(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& layout, const Settings* s,
+              OutputPlan* plan, const std::string& name) {
+  if (plan == nullptr) return write_layout(src, dst, t, layout, s);
+  WavPlan wav{};
+  plan_layout(t, layout, s, source_length(src), buffer_available(s), &wav);
+  return add_planned(plan, name, wav);
 }
 
 // Opens, writes (or plans) and closes one WAV of a kept loop.
@@ -95,32 +106,25 @@ int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name
                 const KeptPlan& kept, const WavPiece& piece, const Settings* s, OutputPlan* plan) {
   OpenFile dst(ops);
   int result = create_destination(&dst, name);
-  if (result == 0 && plan == nullptr) result = write_kept_wav(src.get(), dst.get(), t, &kept, &piece, s);
-  if (result == 0 && plan != nullptr) {
-    WavPlan wav{};
-    plan_kept_wav(t, &kept, &piece, s, source_length(src.get()), buffer_available(s), &wav);
-    result = add_planned(plan, name, wav);
-  }
+  if (result == 0) result = carry_out(src.get(), dst.get(), t, describe_kept(t, &kept, &piece), s, plan, name);
   return close_destination(&dst, result);
 }
 
-// The writing half planned: as write_wave, but the header and the body are
-// told in the plan rather than written.
-int plan_wave(FILE* src, const TrackInfo* t, Settings* s, OutputPlan* plan, const LoopEnd* marked) {
-  if (t->trk_mark == 0) return 0;
+// The writing half, written or planned: nothing for a container without a
+// track; otherwise the no-loop-info rule and the WAV. The header's
+// refusals (-32, -33) came before the destination was made; the command
+// line's wavheader makes its check again, which prints nothing here.
+int unrolled_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s, const LoopEnd* marked, OutputPlan* plan) {
+  if (t->trk_mark == 0) return 0;  // no track: the destination stays empty
   if (loop_count_heard(t, s) != s->loop_count) {
     std::printf("warning : no loop info, reset loopcount to 1.\n");
     s->loop_count = 1;
   }
-  // The header's refusals (-32, -33) came before the destination was made.
-  WavPlan wav{};
-  if (marked != nullptr) {
-    plan_marked_wav(t, s, *marked, source_length(src), buffer_available(s), &wav);
-  } else {
-    plan_unrolled_wav(t, s, source_length(src), buffer_available(s), &wav);
-  }
-  const int result = add_planned(plan, s->dst_name, wav);
-  if (result == 0) plan_sound_once(src, t, s, plan);
+  int result = check_header(t, s->loop_count);
+  if (result != 0) return result;
+  const WavLayout layout = marked != nullptr ? describe_marked(t, s, *marked) : describe_unrolled(t, s);
+  result = carry_out(src, dst, t, layout, s, plan, s->dst_name);
+  if (result == 0 && plan != nullptr) plan_sound_once(src, t, s, plan);
   return result;
 }
 
@@ -146,15 +150,7 @@ std::string kept_output_name(const std::string& dst, const char* suffix) {
 }
 
 int write_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s, const LoopEnd* marked) {
-  if (t->trk_mark == 0) return 0;  // no track: the destination stays empty
-  if (loop_count_heard(t, s) != s->loop_count) {
-    std::printf("warning : no loop info, reset loopcount to 1.\n");
-    s->loop_count = 1;
-  }
-  if (marked != nullptr) return write_marked_wav(src, dst, t, s, *marked);
-  int result = wavheader(dst, t, s);
-  if (result == 0) result = write_wav_body(src, dst, t, s);
-  return result;
+  return unrolled_wave(src, dst, t, s, marked, nullptr);
 }
 
 int convert_with(Settings* s, const FileOps& ops) {
@@ -169,9 +165,7 @@ int convert_with(Settings* s, const FileOps& ops, TrackInfo* t, OutputPlan* plan
   if (result == -11) return result;
   if (result == 0) result = check_destination(src, t, s, marked);
   if (result == 0) result = create_destination(&dst, s->dst_name);
-  if (result == 0) {
-    result = plan != nullptr ? plan_wave(src.get(), t, s, plan, marked) : write_wave(src.get(), dst.get(), t, s, marked);
-  }
+  if (result == 0) result = unrolled_wave(src.get(), dst.get(), t, s, marked, plan);
   src.close();
   return close_destination(&dst, result);
 }
@@ -187,13 +181,13 @@ int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart, Loop
   }
   KeptPlan kept{};
   result = plan_kept_loop(t, apart, end, &kept);
-  std::string names[2];
-  for (int i = 0; result == 0 && i < kept.count; ++i) {
-    names[i] = kept_output_name(s->dst_name, kept.pieces[i].suffix);
-    result = check_name(src, s, names[i]);
+  std::vector<std::string> names;
+  for (size_t i = 0; result == 0 && i < kept.pieces.size(); ++i) {
+    names.push_back(kept_output_name(s->dst_name, kept.pieces[i].suffix));
+    result = check_name(src, s, names.back());
   }
-  for (int i = 0; result == 0 && i < kept.count; ++i) {
-    result = write_piece(src, ops, names[i], t, kept, kept.pieces[i], s, plan);
+  for (size_t i = 0; result == 0 && i < kept.pieces.size(); ++i) {
+    result = write_piece(src, ops, names.at(i), t, kept, kept.pieces[i], s, plan);
   }
   if (result == 0 && plan != nullptr) plan_sound_once(src.get(), t, s, plan);
   return result;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/file_ops.h"
 #include "base/records.h"
@@ -17,9 +18,8 @@
 // when the run succeeds, the sound heard once under a plain header with the
 // full format block, which players can decode whatever the WAVs hold.
 struct OutputPlan {
-  int count = 0;
-  WavPlan wavs[2]{};
-  std::string names[2];
+  std::vector<WavPlan> wavs;
+  std::vector<std::string> names;
   WavPlan sound_once{};
 };
 

@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/convert.h"
+#include "app/kelvor_main.h"
 #include "test_support.h"
 
 namespace {
@@ -114,10 +116,10 @@ struct SourceFirst {
   Injector inj;
   int opened = 0;
   FILE* src = nullptr;
-  char buffers[2][16] = {};
+  char buffers[4][16] = {};  // one each for the source and the three WAVs a run may write
   static FILE* open(void* ctx, const char* name, const char* mode) {
     auto* s = static_cast<SourceFirst*>(ctx);
-    FILE* f = open_injected(&s->inj, name, mode, s->buffers[s->opened % 2]);
+    FILE* f = open_injected(&s->inj, name, mode, s->buffers[s->opened % 4]);
     if (s->opened++ == 0) s->src = f;
     return f;
   }
@@ -149,17 +151,42 @@ class Workspace {
   std::string src() const { return std::string(dir_) + "/in.zq"; }
   std::string dst() const { return std::string(dir_) + "/out.wav"; }
 
-  // Converts with calls of `kind` failing at the `fail_at`th (never for 0);
-  // `seen` receives the injector, with its count of such calls.
-  int run(Call kind, int fail_at, int32_t loop_count, int32_t buffer, Injector* seen, std::string* out) {
+  // Every output file's bytes, one after the other, each preceded by its name.
+  Bytes outputs() const {
+    Bytes all;
+    for (const char* name : {"out.wav", "out - intro.wav", "out - loop.wav"}) {
+      const Bytes b = read_all(std::string(dir_) + "/" + name);
+      all.insert(all.end(), name, name + std::strlen(name) + 1);
+      all.insert(all.end(), b.begin(), b.end());
+    }
+    return all;
+  }
+
+  // Converts to `output` with calls of `kind` failing at the `fail_at`th
+  // (never for 0); `seen` receives the injector, with its count of such calls.
+  int run(Call kind, int fail_at, int32_t loop_count, int32_t buffer, Injector* seen, std::string* out,
+          OutputKind output = OutputKind::kUnrolled) {
+    for (const char* name : {"out.wav", "out - intro.wav", "out - loop.wav"}) {
+      std::remove((std::string(dir_) + "/" + name).c_str());
+    }
     SourceFirst fs{Injector{kind, fail_at}};
     Settings s;
     s.src_name = src();
     s.dst_name = dst();
     s.loop_count = loop_count;
     s.buffer_size = buffer;
+    const FileOps ops{SourceFirst::open, SourceFirst::close, &fs, 0};
+    const LoopEnd end = LoopEnd::kLastFrame;
+    TrackInfo track{};
     CaptureStdout cap;
-    int result = convert_with(&s, FileOps{SourceFirst::open, SourceFirst::close, &fs, 0});
+    int result = 0;
+    if (output == OutputKind::kUnrolled) {
+      result = convert_with(&s, ops);
+    } else if (output == OutputKind::kUnrolledMarked) {
+      result = convert_with(&s, ops, &track, nullptr, &end);
+    } else {
+      result = convert_kept(&s, ops, &track, output == OutputKind::kIntroAndLoop, end);
+    }
     *out = cap.text();
     *seen = fs.inj;
     return result;
@@ -172,40 +199,51 @@ class Workspace {
 TEST_P(FaultInjection, EveryFailureIsReportedOnceAndNeverAsSuccess) {
   Workspace w;
   const Bytes original = read_all(w.src());
-  // A 48-byte buffer reads the loop section from the file for each
-  // repetition; a 512-byte one holds it and repeats it from memory.
-  for (int32_t buffer : {48, 512}) {
-    std::string out;
-    Injector seen{GetParam(), 0};
-    ASSERT_EQ(w.run(GetParam(), 0, 3, buffer, &seen, &out), 0) << out;
-    const Bytes reference = read_all(w.dst());
-    ASSERT_EQ(reference.size(), 44u + 400u + 2u * 280u);
+  // Every kind, each carried out by the same code. A 48-byte buffer reads
+  // the loop section from the file for each repetition; a 512-byte one
+  // holds it and repeats it from memory.
+  for (OutputKind output : {OutputKind::kUnrolled, OutputKind::kUnrolledMarked, OutputKind::kLoopPointsKept,
+                            OutputKind::kIntroAndLoop}) {
+    for (int32_t buffer : {48, 512}) {
+      const std::string what = "kind " + std::to_string(static_cast<int>(output)) + ", buffer " + std::to_string(buffer);
+      std::string out;
+      Injector seen{GetParam(), 0};
+      ASSERT_EQ(w.run(GetParam(), 0, 3, buffer, &seen, &out, output), 0) << out;
+      const Bytes reference = w.outputs();
+      if (output == OutputKind::kUnrolled) {
+        ASSERT_EQ(read_all(w.dst()).size(), 44u + 400u + 2u * 280u);
+      }
 
-    int injected = 0, absorbed = 0;
-    for (int n = 1;; ++n) {
-      int result = w.run(GetParam(), n, 3, buffer, &seen, &out);
-      ASSERT_EQ(read_all(w.src()), original) << "call " << n;
-      if (!seen.fired) {
-        EXPECT_EQ(result, 0) << out;
-        EXPECT_EQ(read_all(w.dst()), reference);
-        break;
+      int injected = 0, absorbed = 0;
+      for (int n = 1;; ++n) {
+        int result = w.run(GetParam(), n, 3, buffer, &seen, &out, output);
+        ASSERT_EQ(read_all(w.src()), original) << what << ", call " << n;
+        if (!seen.fired) {
+          EXPECT_EQ(result, 0) << out;
+          EXPECT_EQ(w.outputs(), reference) << what;
+          break;
+        }
+        ++injected;
+        if (result == 0) {
+          // The stream library may absorb a failed call that it made on its
+          // own account (a read-ahead while seeking, retried the plain way):
+          // success is then right only if every byte arrived.
+          ++absorbed;
+          const Bytes got = w.outputs();
+          size_t at = 0;
+          while (at < got.size() && at < reference.size() && got[at] == reference[at]) ++at;
+          EXPECT_EQ(got, reference) << what << ", call " << n << " failed, and the run claims success; sizes "
+                                    << got.size() << " " << reference.size() << ", first difference at " << at;
+          EXPECT_EQ(error_lines(out), "") << what << ", call " << n;
+          continue;
+        }
+        std::string lines = error_lines(out);
+        EXPECT_EQ(lines.rfind("error-" + std::to_string(-result) + " : ", 0), 0u) << what << ", call " << n << ": " << out;
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << what << ", call " << n << ": " << out;
+        ASSERT_LT(n, 10000) << "the run never completes";
       }
-      ++injected;
-      if (result == 0) {
-        // The stream library may absorb a failed call that it made on its own
-        // account (a read-ahead while seeking, retried the plain way): success
-        // is then right only if every byte arrived.
-        ++absorbed;
-        EXPECT_EQ(read_all(w.dst()), reference) << "call " << n << " failed, and the run claims success";
-        EXPECT_EQ(error_lines(out), "") << "call " << n;
-        continue;
-      }
-      std::string lines = error_lines(out);
-      EXPECT_EQ(lines.rfind("error-" + std::to_string(-result) + " : ", 0), 0u) << "call " << n << ": " << out;
-      EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << "call " << n << ": " << out;
-      ASSERT_LT(n, 10000) << "the run never completes";
+      EXPECT_GT(injected - absorbed, 0) << what;
     }
-    EXPECT_GT(injected - absorbed, 0) << "buffer " << buffer;
   }
 }
 

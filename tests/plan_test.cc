@@ -83,8 +83,7 @@ RunOutcome run(const RunFolder& folder, const std::vector<std::string>& options,
 Bytes carried_out(const WavPlan& plan, const std::string& source) {
   Bytes out(plan.head, plan.head + plan.head_bytes);
   FILE* f = std::fopen(source.c_str(), "rb");
-  for (int i = 0; i < plan.extent_count; ++i) {
-    const SourceExtent& e = plan.extents[i];
+  for (const SourceExtent& e : plan.extents) {
     Bytes piece(e.length);
     EXPECT_EQ(std::fseek(f, static_cast<long>(e.offset), SEEK_SET), 0);
     EXPECT_EQ(std::fread(piece.data(), 1, piece.size(), f), piece.size()) << "an extent outside the source";
@@ -111,12 +110,13 @@ void expect_plan_is_the_writer(const RunFolder& folder, const std::vector<std::s
     EXPECT_TRUE(bytes.empty()) << what << ": " << name;
   }
   std::map<std::string, bool> in_plan;
-  for (int i = 0; i < plan.count; ++i) {
+  ASSERT_EQ(plan.names.size(), plan.wavs.size()) << what;
+  for (size_t i = 0; i < plan.wavs.size(); ++i) {
     in_plan[plan.names[i]] = true;
     ASSERT_TRUE(written.files.count(plan.names[i])) << what << ": " << plan.names[i];
     ASSERT_EQ(carried_out(plan.wavs[i], folder.file("in.zq")), written.files.at(plan.names[i]))
         << what << ": " << plan.names[i];
-    EXPECT_EQ(plan.wavs[i].result != 0, i == plan.count - 1 && written.code != 0) << what;
+    EXPECT_EQ(plan.wavs[i].result != 0, i + 1 == plan.wavs.size() && written.code != 0) << what;
   }
   for (const auto& [name, bytes] : written.files) {
     if (!in_plan.count(name)) {
@@ -125,7 +125,7 @@ void expect_plan_is_the_writer(const RunFolder& folder, const std::vector<std::s
   }
   // A run that succeeds plans the sound once for players: a plain header,
   // the sample data once in whole frames, padded to an even length.
-  if (written.code == 0 && plan.count > 0) {
+  if (written.code == 0 && !plan.wavs.empty()) {
     const Bytes once = carried_out(plan.sound_once, folder.file("in.zq"));
     EXPECT_EQ(plan.sound_once.full_format, 1u) << what;
     const uint32_t data = load_le32(once.data() + 40);
@@ -224,9 +224,9 @@ TEST(Plan, WithoutACopyBufferOnlyTheHeader) {
     ASSERT_EQ(analyze(src.get(), &t, &s), 0);
   }
   WavPlan unrolled{};
-  plan_unrolled_wav(&t, &s, source.size(), false, &unrolled);
+  plan_layout(&t, describe_unrolled(&t, &s), &s, source.size(), false, &unrolled);
   EXPECT_EQ(unrolled.head_bytes, 44u);
-  EXPECT_EQ(unrolled.extent_count, 0);
+  EXPECT_TRUE(unrolled.extents.empty());
   EXPECT_EQ(unrolled.result, -41);
   EXPECT_STREQ(unrolled.error, "error-41 : memory allocate faild(write_wav_body)\n");
   KeptPlan kept{};
@@ -235,8 +235,8 @@ TEST(Plan, WithoutACopyBufferOnlyTheHeader) {
     ASSERT_EQ(plan_kept_loop(&t, false, LoopEnd::kLastFrame, &kept), 0);
   }
   WavPlan once{};
-  plan_kept_wav(&t, &kept, &kept.pieces[0], &s, source.size(), false, &once);
-  EXPECT_EQ(once.extent_count + once.tail_bytes, 0u);
+  plan_layout(&t, describe_kept(&t, &kept, &kept.pieces.at(0)), &s, source.size(), false, &once);
+  EXPECT_EQ(once.extents.size() + once.tail_bytes, 0u);
   EXPECT_STREQ(once.error, "error-41 : memory allocate faild(write_kept_wav)\n");
 }
 

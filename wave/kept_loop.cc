@@ -1,11 +1,7 @@
 #include "wave/kept_loop.h"
 
 #include "base/error_lines.h"
-#include "base/heap_buffer.h"
 #include "base/little_endian.h"
-#include "base/pos32.h"
-#include "base/stream_items.h"
-#include "wave/wav_body.h"
 #include "wave/wavheader.h"
 
 namespace {
@@ -13,11 +9,6 @@ namespace {
 constexpr uint32_t kMidiUnityNote = 60;
 
 bool loop_within_data(const TrackInfo* t) { return t->loop_mark != 0 && t->loop_start < t->data_bytes; }
-
-int header_failed() {
-  std::printf("%s", kKeptHeaderError);
-  return -31;
-}
 
 }  // namespace
 
@@ -88,45 +79,20 @@ int plan_kept_loop(const TrackInfo* t, bool apart, LoopEnd end, KeptPlan* plan) 
   // partial one at the end is noise to it. (Frames of 0 bytes drop nothing.)
   const uint32_t whole = t->data_bytes - plan->frames.dropped_bytes;
   const uint32_t at = plan->frames.loop_start * align;  // the loop on a whole frame
+  plan->pieces.clear();
   if (!keep) {
-    plan->count = 1;
-    plan->pieces[0] = WavPiece{0, whole, false, ""};
+    plan->pieces.push_back(WavPiece{0, whole, false, ""});
   } else if (!apart) {
-    plan->count = 1;
-    plan->pieces[0] = WavPiece{0, whole, true, ""};
+    plan->pieces.push_back(WavPiece{0, whole, true, ""});
   } else {
-    plan->count = 0;
-    if (at > 0) plan->pieces[plan->count++] = WavPiece{0, at, false, " - intro"};
-    plan->pieces[plan->count++] = WavPiece{at, whole - at, false, " - loop"};
+    if (at > 0) plan->pieces.push_back(WavPiece{0, at, false, " - intro"});
+    plan->pieces.push_back(WavPiece{at, whole - at, false, " - loop"});
   }
-  for (int i = 0; i < plan->count; ++i) {
-    const WavPiece& p = plan->pieces[i];
+  for (const WavPiece& p : plan->pieces) {
     if (!riff_fits(36u + uint64_t{p.bytes} + kept_trailer_bytes(p))) {
       std::printf("error-33 : wav file too large(plan_kept_loop)\n");
       return -33;
     }
   }
-  return 0;
-}
-
-int write_kept_wav(FILE* src, FILE* dst, const TrackInfo* t, const KeptPlan* plan, const WavPiece* piece,
-                   const Settings* s) {
-  if (!put_header(dst, t, kept_header(t, *piece))) return header_failed();
-  HeapBuffer<uint8_t> buffer = allocate_buffer<uint8_t>(static_cast<size_t>(s->buffer_size));
-  if (!buffer) {
-    std::printf("%s", kKeptBufferError);
-    return -41;
-  }
-  int result = go_datahead(src, t, s);
-  if (result == 0 && piece->from > 0 && !seek_by32(src, piece->from)) {
-    std::printf("%s", kKeptSeekError);
-    result = -43;
-  }
-  if (result == 0) result = transfar(src, dst, piece->bytes, buffer.get(), s);
-  if (result != 0) return result;
-  uint8_t after[kKeptTrailerMost];
-  const uint32_t after_bytes = kept_trailer(*piece, plan, t, after);
-  if (after_bytes > 0 && !write_item(dst, after, after_bytes)) return header_failed();
-  if (!flush_stream(dst)) return print_error(-52);
   return 0;
 }

@@ -5,7 +5,8 @@
 // stretch of the track's sample data in whole frames (a partial frame at
 // the end is left out), copied in pieces through one buffer as the body is,
 // under a standard 44-byte header whose bits per sample is the slot's
-// (slot_sample_bits), followed by a pad byte when its length is odd.
+// (slot_sample_bits), followed by a pad byte when its length is odd; its
+// description is wave/wav_layout.h's describe_kept.
 //
 //   smpl chunk = "smpl" (4) + 60 (4)
 //              + manufacturer, product, sample period in ns, MIDI unity note,
@@ -21,6 +22,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "base/records.h"
 #include "wave/wavheader.h"
@@ -74,8 +76,7 @@ struct WavPiece {
 struct KeptPlan {
   LoopFrames frames;
   LoopEnd end;
-  int count;
-  WavPiece pieces[2];
+  std::vector<WavPiece> pieces;
 };
 
 // Plans the WAVs for the track. Returns 0, or, having printed the error line,
@@ -103,10 +104,3 @@ inline uint32_t kept_trailer(const WavPiece& piece, const KeptPlan* plan, const 
 // Every derived value of a kept WAV's header: the full format block, and a
 // RIFF length that counts the trailer.
 WavHeaderFields kept_header(const TrackInfo* track, const WavPiece& piece);
-
-// Writes one planned WAV at the destination's position: header, data (padded
-// to an even length when a chunk follows), smpl chunk. Returns 0, -31 (the
-// header or the smpl chunk), -41 (buffer), -42, -43 (seeks), -51 (read) or
-// -52 (write), having printed the error line.
-int write_kept_wav(FILE* src, FILE* dst, const TrackInfo* track, const KeptPlan* plan, const WavPiece* piece,
-                   const Settings* settings);

@@ -4,10 +4,9 @@
 // whose one loop is the first pass of the loop section. Any player hears the
 // loop the loop count's times; a program that reads the chunk loops that
 // first pass. Only the RIFF length differs, counting what follows the data.
-// A track without a loop gets no chunk, and so the command line's bytes.
+// A track without a loop gets no chunk, and so the command line's bytes. Its
+// description is wave/wav_layout.h's describe_marked.
 #pragma once
-
-#include <cstdio>
 
 #include "base/records.h"
 #include "wave/kept_loop.h"
@@ -26,8 +25,3 @@ int marked_header(const TrackInfo* track, const Settings* settings, const KeptPl
 
 // Whether the marked WAV can be written: 0, or -33 having printed its line.
 int check_marked(const TrackInfo* track, const Settings* settings, LoopEnd end);
-
-// Writes the marked WAV at the destination's position: the header, the body
-// as write_wav_body writes it, the trailer. Returns 0 or the first failure's
-// code (-31 for the header, -52 for the trailer), having printed its line.
-int write_marked_wav(FILE* src, FILE* dst, const TrackInfo* track, const Settings* settings, LoopEnd end);

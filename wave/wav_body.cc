@@ -35,65 +35,95 @@ int transfar(FILE* src, FILE* dst, uint32_t count, uint8_t* buffer, const Settin
 
 namespace {
 
-// The repetitions of a loop section that fits the copy buffer: it is read
-// once, copied along the buffer as many whole times as fit and are needed,
-// and the buffer is written until every repetition is out. The bytes are
-// those of `repeats` rounds of go_datahead, skip_loophead and transfar, which
-// would each cost the same two seeks and a read of the same bytes; the seeks
-// are made once, so a failure among them has the same number as before.
-// Only the copies that are written are made: a buffer far larger than the
-// output (a large -b with a low loop count) is never touched beyond them, so
-// its untouched pages cost neither time nor memory.
-int repeat_from_memory(FILE* src, FILE* dst, uint32_t loop_bytes, uint32_t repeats, uint8_t* buffer,
-                       const TrackInfo* t, const Settings* s) {
+// Prints `line` and returns `code`: a description's own failure.
+int fail(int code, const char* line) {
+  std::printf("%s", line);
+  return code;
+}
+
+// Seeks on from the data's first byte to the copy's stretch, where the copy
+// makes that seek.
+int seek_on(FILE* src, const DataCopy& c) {
+  if (c.seek_on && !seek_by32(src, c.skip)) return fail(-43, c.seek_error);
+  return 0;
+}
+
+// The repetitions of a stretch that fits the copy buffer: it is read once,
+// copied along the buffer as many whole times as fit and are needed, and the
+// buffer is written until every repetition is out. The bytes are those of
+// `repeats` rounds of go_datahead, the seek on and transfar, which would
+// each cost the same two seeks and a read of the same bytes; the seeks are
+// made once, so a failure among them has the same number as before. Only
+// the copies that are written are made: a buffer far larger than the output
+// (a large -b with a low loop count) is never touched beyond them, so its
+// untouched pages cost neither time nor memory.
+int repeat_from_memory(FILE* src, FILE* dst, const DataCopy& c, uint8_t* buffer, const TrackInfo* t,
+                       const Settings* s) {
   int result = go_datahead(src, t, s);
-  if (result == 0) result = skip_loophead(src, t, s);
+  if (result == 0) result = seek_on(src, c);
   if (result != 0) return result;
-  if (!read_item(src, buffer, loop_bytes)) return print_error(-51);
-  const uint32_t room = static_cast<uint32_t>(s->buffer_size) / loop_bytes;
-  const uint32_t fit = repeats < room ? repeats : room;
+  if (!read_item(src, buffer, c.length)) return print_error(-51);
+  const uint32_t room = static_cast<uint32_t>(s->buffer_size) / c.length;
+  const uint32_t fit = c.repeats < room ? c.repeats : room;
   for (uint32_t held = 1; held < fit;) {  // doubling: a few large copies
     uint32_t more = held <= fit - held ? held : fit - held;
-    std::memcpy(buffer + size_t{held} * loop_bytes, buffer, size_t{more} * loop_bytes);
+    std::memcpy(buffer + size_t{held} * c.length, buffer, size_t{more} * c.length);
     held += more;
   }
-  while (repeats > 0) {
+  for (uint32_t repeats = c.repeats; repeats > 0;) {
     uint32_t now = repeats < fit ? repeats : fit;
-    if (!write_item(dst, buffer, size_t{now} * loop_bytes)) return print_error(-52);
+    if (!write_item(dst, buffer, size_t{now} * c.length)) return print_error(-52);
     repeats -= now;
   }
   return 0;
 }
 
+// One copy of the description: each round goes to the data, seeks on and
+// copies the stretch through transfar.
+int copy_data(FILE* src, FILE* dst, const DataCopy& c, uint8_t* buffer, const TrackInfo* t, const Settings* s) {
+  if (c.repeats == 0) return 0;
+  if (c.from_memory && c.length > 0 && c.length <= static_cast<uint32_t>(s->buffer_size)) {
+    return repeat_from_memory(src, dst, c, buffer, t, s);
+  }
+  // With an empty stretch every round is the same two seeks from the same
+  // place and copies nothing: the first shows how all of them end, so a huge
+  // loop count does not spin through the rest.
+  const uint32_t rounds = c.length == 0 ? 1u : c.repeats;
+  int result = 0;
+  for (uint32_t i = 0; result == 0 && i < rounds; ++i) {
+    result = go_datahead(src, t, s);
+    if (result == 0) result = seek_on(src, c);
+    if (result == 0) result = transfar(src, dst, c.length, buffer, s);
+  }
+  return result;
+}
+
 }  // namespace
 
-int write_wav_body(FILE* src, FILE* dst, const TrackInfo* t, const Settings* s) {
+int write_body(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, const Settings* s) {
   // A failure is a result code, never an exception or an abort.
   HeapBuffer<uint8_t> buffer = allocate_buffer<uint8_t>(static_cast<size_t>(s->buffer_size));
-  if (!buffer) {
-    return print_error(-41);
-  }
-  int result = go_datahead(src, t, s);
-  if (result == 0) result = transfar(src, dst, t->data_bytes, buffer.get(), s);
-  const uint32_t loop_bytes = t->data_bytes - t->loop_start;  // unsigned difference
-  const uint32_t repeats = s->loop_count > 1 ? static_cast<uint32_t>(s->loop_count - 1) : 0u;
-  if (result == 0 && repeats > 0 && loop_bytes > 0 && loop_bytes <= static_cast<uint32_t>(s->buffer_size)) {
-    result = repeat_from_memory(src, dst, loop_bytes, repeats, buffer.get(), t, s);
-  } else {
-    // With an empty loop section every repetition is the same two seeks from
-    // the same place and copies nothing: the first shows how all of them end,
-    // so a huge loop count does not spin through the rest.
-    const uint32_t rounds = loop_bytes == 0 && repeats > 0 ? 1u : repeats;
-    for (uint32_t i = 0; result == 0 && i < rounds; ++i) {
-      // Back to the data with an absolute seek, then on to the loop start
-      // with a relative one: each step has its own error number.
-      result = go_datahead(src, t, s);
-      if (result == 0) result = skip_loophead(src, t, s);
-      if (result == 0) result = transfar(src, dst, loop_bytes, buffer.get(), s);
-    }
+  if (!buffer) return fail(-41, l.buffer_error);
+  int result = 0;
+  for (const DataCopy& c : l.copies) {
+    result = copy_data(src, dst, c, buffer.get(), t, s);
+    if (result != 0) return result;
   }
   // The stream may have accepted the last pieces without their reaching the
   // file: the body is flushed once, after its last piece.
-  if (result == 0 && !flush_stream(dst)) return print_error(-52);
-  return result;
+  if (l.flush_body && !flush_stream(dst)) return print_error(-52);
+  return 0;
+}
+
+int write_layout(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, const Settings* s) {
+  if (!put_header(dst, t, l.header)) return fail(-31, l.header_error);
+  const int result = write_body(src, dst, t, l, s);
+  if (result != 0) return result;
+  if (l.tail_bytes > 0 && !write_item(dst, l.tail, l.tail_bytes)) return fail(l.tail_code, l.tail_error);
+  if (l.flush_end && !flush_stream(dst)) return print_error(-52);
+  return 0;
+}
+
+int write_wav_body(FILE* src, FILE* dst, const TrackInfo* t, const Settings* s) {
+  return write_body(src, dst, t, describe_unrolled(t, s), s);
 }

@@ -7,9 +7,20 @@
 #include <cstdio>
 
 #include "base/records.h"
+#include "wave/wav_layout.h"
 
 // Returns 0, -41 (buffer), -42, -43 (seeks), -51 (read) or -52 (write).
 int write_wav_body(FILE* src, FILE* dst, const TrackInfo* track, const Settings* settings);
+
+// Carries out one output's description (wave/wav_layout.h) at the
+// destination's position: its header, one write per field, flushed; its
+// copies through one buffer of the settings' size; its trailer. Returns 0
+// or the first failure's code, having printed the description's line for it.
+int write_layout(FILE* src, FILE* dst, const TrackInfo* track, const WavLayout& layout, const Settings* settings);
+
+// The body alone: the copy buffer, the copies, and the flush after them
+// where the description has it.
+int write_body(FILE* src, FILE* dst, const TrackInfo* track, const WavLayout& layout, const Settings* settings);
 
 // Seeks the source to the first sample byte. Returns 0 or -42.
 int go_datahead(FILE* src, const TrackInfo* track, const Settings* settings);

@@ -191,8 +191,7 @@ uint64_t carry_out(const WavPlan* plan, const uint8_t* source, uint64_t source_b
     n += length;
   };
   put(plan->head, plan->head_bytes);
-  for (int i = 0; i < plan->extent_count; ++i) {
-    const SourceExtent& e = plan->extents[i];
+  for (const SourceExtent& e : plan->extents) {
     if (uint64_t{e.offset} + e.length > source_bytes) fail("an extent outside the source", 0);
     for (uint32_t r = 0; r < e.repeats; ++r) put(source + e.offset, e.length);
   }
@@ -222,7 +221,8 @@ void check_plan(const uint8_t* src, size_t size, Settings s, int kind, LoopEnd e
   const std::vector<uint8_t> printed = contents(f.out);
   if (planned != r) fail("the planned run's result differs", planned);
   if (std::string(printed.begin(), printed.end()) != text) fail("the planned run printed otherwise", r);
-  for (int i = 0; i < plan.count; ++i) {
+  if (plan.names.size() != plan.wavs.size()) fail("a planned WAV without its name", r);
+  for (size_t i = 0; i < plan.wavs.size(); ++i) {
     const std::string& name = plan.names[i];
     const std::vector<uint8_t>& file = written[name == "dst - intro.wav" ? 1 : name == "dst - loop.wav" ? 2 : 0];
     const uint64_t n = carry_out(&plan.wavs[i], src, size, nullptr, 0);

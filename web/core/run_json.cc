@@ -46,7 +46,7 @@ bool read_as_written(const WavPlan& wav) {
 
 void put_wav(std::string* out, const std::string& name, const WavPlan& wav) {
   uint64_t bytes = uint64_t{wav.head_bytes} + wav.tail_bytes;
-  for (int i = 0; i < wav.extent_count; ++i) bytes += uint64_t{wav.extents[i].length} * wav.extents[i].repeats;
+  for (const SourceExtent& e : wav.extents) bytes += uint64_t{e.length} * e.repeats;
   *out += "{\"name\":";
   put_string(out, name);
   *out += ",\"playable\":";
@@ -54,7 +54,7 @@ void put_wav(std::string* out, const std::string& name, const WavPlan& wav) {
   *out += ",\"bytes\":" + std::to_string(bytes) + ",\"head\":";
   put_bytes(out, wav.head, wav.head_bytes);
   *out += ",\"extents\":[";
-  for (int i = 0; i < wav.extent_count; ++i) {
+  for (size_t i = 0; i < wav.extents.size(); ++i) {
     const SourceExtent& e = wav.extents[i];
     if (i > 0) *out += ',';
     *out += '[' + std::to_string(e.offset) + ',' + std::to_string(e.length) + ',' + std::to_string(e.repeats) + ']';
@@ -76,12 +76,12 @@ std::string run_json(const RunReport& report, const OutputPlan& plan, int result
     out += ':' + std::to_string(f.value);
   }
   out += "},\"wavs\":[";
-  for (int i = 0; i < plan.count; ++i) {
+  for (size_t i = 0; i < plan.wavs.size(); ++i) {
     if (i > 0) out += ',';
-    put_wav(&out, plan.names[i], plan.wavs[i]);
+    put_wav(&out, plan.names.at(i), plan.wavs[i]);
   }
   out += "],\"once\":";
-  if (result == 0 && plan.count > 0) {
+  if (result == 0 && !plan.wavs.empty()) {
     put_wav(&out, "", plan.sound_once);
   } else {
     out += "null";

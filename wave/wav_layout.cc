@@ -1,0 +1,47 @@
+#include "wave/wav_layout.h"
+
+#include <cstring>
+
+#include "base/error_lines.h"
+#include "wave/marked_loop.h"
+
+WavLayout describe_unrolled(const TrackInfo* t, const Settings* s) {
+  WavLayout l{};
+  derive_header(t, s, &l.header);
+  l.header_error = error_line(-31);
+  l.buffer_error = error_line(-41);
+  l.copies.push_back(DataCopy{0, false, nullptr, t->data_bytes, 1, false});
+  // Every repetition goes back to the data with an absolute seek, then on to
+  // the loop start with a relative one: each step has its own error number.
+  const uint32_t repeats = s->loop_count > 1 ? static_cast<uint32_t>(s->loop_count - 1) : 0u;
+  const uint32_t loop_bytes = t->data_bytes - t->loop_start;  // unsigned difference
+  if (repeats > 0) l.copies.push_back(DataCopy{t->loop_start, true, error_line(-43), loop_bytes, repeats, true});
+  l.flush_body = true;
+  return l;
+}
+
+WavLayout describe_marked(const TrackInfo* t, const Settings* s, LoopEnd end) {
+  WavLayout l = describe_unrolled(t, s);
+  KeptPlan marks{};
+  marked_loop(t, end, &marks);
+  marked_header(t, s, &marks, &l.header);  // the same header but the RIFF length, which counts the chunk
+  if (marks.frames.has_loop == 0) return l;  // the command line's WAV exactly
+  l.tail_bytes = trailer(l.header.data_length, &marks, t, l.tail);
+  l.tail_code = -52;
+  l.tail_error = error_line(-52);
+  l.flush_end = true;
+  return l;
+}
+
+WavLayout describe_kept(const TrackInfo* t, const KeptPlan* plan, const WavPiece* piece) {
+  WavLayout l{};
+  l.header = kept_header(t, *piece);
+  l.header_error = kKeptHeaderError;
+  l.buffer_error = kKeptBufferError;
+  l.copies.push_back(DataCopy{piece->from, piece->from > 0, kKeptSeekError, piece->bytes, 1, false});
+  l.tail_bytes = kept_trailer(*piece, plan, t, l.tail);
+  l.tail_code = -31;
+  l.tail_error = kKeptHeaderError;
+  l.flush_end = true;
+  return l;
+}

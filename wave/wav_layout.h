@@ -1,0 +1,54 @@
+// What one output WAV holds, described once for each kind: its header, the
+// stretches of the source's sample data it copies and how they are reached,
+// and what follows the data; with the lines its failures print. The
+// converter carries a description out into the destination
+// (wave/wav_body.h, write_layout), and the page's plan is made from the same
+// description (wave/wav_plan.h, plan_layout): no kind has a writer and a
+// planner of its own to keep in step.
+//
+//   WAV = header + for each copy: go to the data (an absolute seek), seek on
+//         by `skip` (when `seek_on`), `length` bytes, `repeats` times
+//       + trailer (a pad byte and a smpl chunk, where the kind has them)
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/records.h"
+#include "wave/kept_loop.h"
+#include "wave/wavheader.h"
+
+// One stretch of the sample data, copied `repeats` times in a row.
+struct DataCopy {
+  uint32_t skip;           // bytes from the data's first byte to the stretch
+  bool seek_on;            // the relative seek is made, even by 0 bytes
+  const char* seek_error;  // the line its failure prints (-43)
+  uint32_t length;         // bytes copied
+  uint32_t repeats;        // times: once a repetition is read, the rest may come from memory
+  bool from_memory;        // repetitions that fit the copy buffer are read once (the unrolled loop)
+};
+
+struct WavLayout {
+  WavHeaderFields header;
+  const char* header_error;  // -31
+  const char* buffer_error;  // -41
+  std::vector<DataCopy> copies;
+  bool flush_body;           // the body is flushed once after its last byte (-52)
+  uint8_t tail[kKeptTrailerMost];
+  uint32_t tail_bytes;
+  int tail_code;             // what a failed write of the trailer returns
+  const char* tail_error;
+  bool flush_end;            // the file is flushed after the trailer (-52)
+};
+
+// The command line's WAV: its header for the loop count heard (which must
+// be one the header can be written for) and the unrolled body.
+WavLayout describe_unrolled(const TrackInfo* track, const Settings* settings);
+
+// The command line's WAV with its loop's first pass marked in a smpl chunk
+// ending as `end` has it (wave/marked_loop.h).
+WavLayout describe_marked(const TrackInfo* track, const Settings* settings, LoopEnd end);
+
+// One WAV of a kept loop (wave/kept_loop.h): the piece's stretch of the data
+// in whole frames, its pad byte and smpl chunk.
+WavLayout describe_kept(const TrackInfo* track, const KeptPlan* plan, const WavPiece* piece);
