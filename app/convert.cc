@@ -76,9 +76,8 @@ bool buffer_available(const Settings* s) {
 
 // Adds `wav` to the plan under `name`, printing its failure's line as the
 // writer would; returns its result.
-int add_planned(OutputPlan* plan, const std::string& name, const WavPlan& wav) {
-  plan->wavs.push_back(wav);
-  plan->names.push_back(name);
+int add_planned(OutputPlan* plan, const std::string& name, const char* role, const WavPlan& wav) {
+  plan->wavs.push_back(PlannedWav{name, role, wav});
   if (wav.error != nullptr) std::printf("%s", wav.error);
   return wav.result;
 }
@@ -87,18 +86,18 @@ int add_planned(OutputPlan* plan, const std::string& name, const WavPlan& wav) {
 void plan_sound_once(FILE* src, const TrackInfo* t, const Settings* s, OutputPlan* plan) {
   KeptPlan whole{};
   loop_frames(t, &whole.frames);
-  const WavPiece once{0, t->data_bytes - whole.frames.dropped_bytes, false, ""};
+  const WavPiece once{0, t->data_bytes - whole.frames.dropped_bytes, false, "", "whole"};
   plan_layout(t, describe_kept(t, &whole, &once), s, source_length(src), true, &plan->sound_once);
 }
 
 // Carries `layout` out into the open destination, or (with a `plan`) adds
 // its plan on this source under `name`.
 int carry_out(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& layout, const Settings* s,
-              OutputPlan* plan, const std::string& name) {
+              OutputPlan* plan, const std::string& name, const char* role) {
   if (plan == nullptr) return write_layout(src, dst, t, layout, s);
   WavPlan wav{};
   plan_layout(t, layout, s, source_length(src), buffer_available(s), &wav);
-  return add_planned(plan, name, wav);
+  return add_planned(plan, name, role, wav);
 }
 
 // Opens, writes (or plans) and closes one WAV of a kept loop.
@@ -106,7 +105,7 @@ int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name
                 const KeptPlan& kept, const WavPiece& piece, const Settings* s, OutputPlan* plan) {
   OpenFile dst(ops);
   int result = create_destination(&dst, name);
-  if (result == 0) result = carry_out(src.get(), dst.get(), t, describe_kept(t, &kept, &piece), s, plan, name);
+  if (result == 0) result = carry_out(src.get(), dst.get(), t, describe_kept(t, &kept, &piece), s, plan, name, piece.role);
   return close_destination(&dst, result);
 }
 
@@ -123,7 +122,7 @@ int unrolled_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s, const L
   int result = check_header(t, s->loop_count);
   if (result != 0) return result;
   const WavLayout layout = marked != nullptr ? describe_marked(t, s, *marked) : describe_unrolled(t, s);
-  result = carry_out(src, dst, t, layout, s, plan, s->dst_name);
+  result = carry_out(src, dst, t, layout, s, plan, s->dst_name, "unrolled");
   if (result == 0 && plan != nullptr) plan_sound_once(src, t, s, plan);
   return result;
 }

@@ -17,9 +17,14 @@
 // written; the last one's result is the run's when a copy fails. With them,
 // when the run succeeds, the sound heard once under a plain header with the
 // full format block, which players can decode whatever the WAVs hold.
+struct PlannedWav {
+  std::string name;
+  const char* role;  // as the kinds' table names it (wave/output_kinds.h)
+  WavPlan wav;
+};
+
 struct OutputPlan {
-  std::vector<WavPlan> wavs;
-  std::vector<std::string> names;
+  std::vector<PlannedWav> wavs;
   WavPlan sound_once{};
 };
 

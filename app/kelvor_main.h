@@ -5,15 +5,10 @@
 
 #include "base/records.h"
 #include "wave/kept_loop.h"
+#include "wave/output_kinds.h"
 
 struct OutputPlan;  // app/convert.h
 
-// What a run writes: the command line's WAV, the loop unrolled; or, for the
-// page, the loop kept (app/convert.h, convert_kept), or the command line's
-// WAV with the loop's first pass marked in a smpl chunk. The page's table of
-// kinds (web/shared/kinds.js) gives each its number.
-enum class OutputKind { kUnrolled = 0, kLoopPointsKept = 1, kIntroAndLoop = 2, kUnrolledMarked = 3 };
-inline constexpr int kOutputKinds = 4;
 
 // What a run found besides its messages and result: the reader's record and
 // the loop count the track was converted with, after the no-loop-info rule.

@@ -46,8 +46,11 @@ Bytes read_file(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-Outcome run(const Bytes& source, OutputKind kind, const char* option = "-l2",
+// Without an option, the loop count a caller gives the kind: 2 where it
+// takes one, else 1 (the sound once).
+Outcome run(const Bytes& source, OutputKind kind, const char* option = nullptr,
             const std::map<std::string, Bytes>& present = {}, LoopEnd end = LoopEnd::kLastFrame) {
+  if (option == nullptr) option = output_kind_row(kind).loop_count ? "-l2" : "-l1";
   char dir[] = "/tmp/kelvor-kept-XXXXXX";
   Outcome o{1, {}};
   if (::mkdtemp(dir) == nullptr) return o;
@@ -143,7 +146,7 @@ std::vector<Layout> layouts() {
 TEST(KeptLoop, LoopPointsKeptInASmplChunk) {
   for (const Layout& l : layouts()) {
     SCOPED_TRACE(l.name);
-    const Outcome o = run(container(l.f, true, l.loop_units), OutputKind::kLoopPointsKept, "-l5");
+    const Outcome o = run(container(l.f, true, l.loop_units), OutputKind::kLoopPointsKept);
     ASSERT_EQ(o.result, 0);
     ASSERT_EQ(o.files.size(), 1u);
     const Wav w = parse(o.files.at("out.wav"));
@@ -213,7 +216,7 @@ TEST(KeptLoop, RefusalsMakeNoFile) {
     for (OutputKind kind : {OutputKind::kLoopPointsKept, OutputKind::kIntroAndLoop}) {
       if (!c.present.empty() && kind == OutputKind::kLoopPointsKept) continue;
       SCOPED_TRACE(c.name);
-      const Outcome o = run(c.source, kind, "-l2", c.present);
+      const Outcome o = run(c.source, kind, nullptr, c.present);
       EXPECT_EQ(o.result, c.result);
       EXPECT_TRUE(o.files.empty());
     }
@@ -226,6 +229,54 @@ TEST(KeptLoop, RefusalsMakeNoFile) {
   CaptureStdout out;
   EXPECT_EQ(plan_kept_loop(&huge, false, LoopEnd::kLastFrame, &plan), -33);
   EXPECT_EQ(out.text(), "error-33 : wav file too large(plan_kept_loop)\n");
+}
+
+// An option a kind's row does not take is refused before anything is
+// opened, with a line that names it; what a kind takes is taken.
+TEST(KeptLoop, OptionsAKindDoesNotTakeAreRefused) {
+  const Bytes source = small_container();
+  struct Case {
+    OutputKind kind;
+    const char* option;
+    LoopEnd end;
+    const char* refused;  // null: converted
+  };
+  const Case cases[] = {
+      {OutputKind::kLoopPointsKept, "-l5", LoopEnd::kLastFrame, "error-4 : a loop count (-l) other than 1 is not for the loop points kept\n"},
+      {OutputKind::kIntroAndLoop, "-l3", LoopEnd::kLastFrame, "error-4 : a loop count (-l) other than 1 is not for the intro and loop apart\n"},
+      {OutputKind::kLoopPointsKept, "-x", LoopEnd::kLastFrame, "error-4 : the short format block (-x) is not for the loop points kept\n"},
+      {OutputKind::kUnrolledMarked, "-x", LoopEnd::kLastFrame, "error-4 : the short format block (-x) is not for the loop unrolled and marked\n"},
+      {OutputKind::kUnrolled, "-l2", LoopEnd::kPastLast, "error-4 : a loop end is not for the loop unrolled\n"},
+      {OutputKind::kIntroAndLoop, "-l1", LoopEnd::kPastLast, "error-4 : a loop end is not for the intro and loop apart\n"},
+      {OutputKind::kLoopPointsKept, "-l1", LoopEnd::kPastLast, nullptr},
+      {OutputKind::kUnrolledMarked, "-l3", LoopEnd::kPastLast, nullptr},
+      {OutputKind::kUnrolled, "-x", LoopEnd::kLastFrame, nullptr},
+  };
+  for (const Case& c : cases) {
+    const OutputKindRow& row = output_kind_row(c.kind);
+    SCOPED_TRACE(std::string(row.name) + " " + c.option);
+    char dir[] = "/tmp/kelvor-refuse-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string src = std::string(dir) + "/in.zq", dst = std::string(dir) + "/out.wav";
+    FILE* f = std::fopen(src.c_str(), "wb");
+    std::fwrite(source.data(), source.size(), 1, f);
+    std::fclose(f);
+    const char* argv[] = {"kelvor", src.c_str(), dst.c_str(), c.option};
+    CaptureStdout out;
+    const int result = kelvor_run(4, argv, nullptr, c.kind, nullptr, c.end);
+    const std::string printed = out.text();
+    struct stat st;
+    const bool made = ::stat(dst.c_str(), &st) == 0;
+    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+    if (c.refused == nullptr) {
+      EXPECT_EQ(result, 0) << printed;
+      EXPECT_TRUE(made);
+    } else {
+      EXPECT_EQ(result, -4);
+      EXPECT_EQ(printed.substr(printed.find("error-")), c.refused);
+      EXPECT_FALSE(made);
+    }
+  }
 }
 
 // The track in frames: whole frames only, and where a loop start that is
@@ -274,7 +325,7 @@ TEST(KeptLoop, WhatReadersCountIsTheTracksFrames) {
   const Wav kept = parse(run(container(stereo24, true, 1), OutputKind::kLoopPointsKept).files.at("out.wav"));
   EXPECT_EQ(kept.data, slice(data, 0, 12));
   EXPECT_EQ(std::vector<uint32_t>({kept.smpl[kStart], kept.smpl[kEnd]}), std::vector<uint32_t>({0, 1}));
-  const Wav godot = parse(run(container(stereo24, true, 1), OutputKind::kLoopPointsKept, "-l2", {},
+  const Wav godot = parse(run(container(stereo24, true, 1), OutputKind::kLoopPointsKept, nullptr, {},
                               LoopEnd::kPastLast).files.at("out.wav"));
   EXPECT_EQ(std::vector<uint32_t>({godot.smpl[kStart], godot.smpl[kEnd]}), std::vector<uint32_t>({0, 2}));
   // A loop in the partial frame at the end: nothing to loop, one WAV of the whole frames.

@@ -1,25 +1,50 @@
 // The table of output kinds and the command line each file is converted
-// with: every kind complete, its code the converter's, its arguments those a
-// user would type.
+// with: every kind the converter's row with the page's words, its arguments
+// those a user would type and the converter takes.
 //
 //   node --test tests/kinds_test.mjs
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
+import { createRequire } from 'node:module';
+import { resolve } from 'node:path';
 import { test } from 'node:test';
 
-import { KINDS, commandLine, kindOf } from '../web/shared/kinds.js';
+import { KINDS, commandLine, kindOf, loopEndCode } from '../web/shared/kinds.js';
+import { newInstance, planRun } from '../web/worker/core_bridge.js';
 
-test('each kind has its texts and the code of the converter\'s kind of the same place', () => {
-  // app/kelvor_main.h numbers its OutputKind values in the order the table gives them.
-  const header = readFileSync(new URL('../app/kelvor_main.h', import.meta.url), 'utf8');
-  const codes = [...header.match(/enum class OutputKind \{([^}]*)\}/)[1].matchAll(/= (\d+)/g)].map((m) => Number(m[1]));
-  assert.deepEqual(KINDS.map((kind) => kind.code), codes);
+const moduleJs = resolve(process.env.KELVOR_MODULE || 'build-web/kelvor-module.js');
+const example = readFileSync(process.env.KELVOR_EXAMPLE || 'build/example.zq');
+const sink = { printed: [] };
+
+test('each kind is the converter\'s row, with the page\'s words for it', () => {
+  const rows = globalThis.kelvorCoreKinds;  // asked of the converter's module
+  assert.deepEqual(KINDS.map((kind) => [kind.id, kind.code, kind.name, kind.unrolls, kind.shortFormat, kind.smpl, kind.keeps]),
+    rows.map((row) => [row.id, row.code, row.name, row.loop_count, row.short_format, row.loop_end, row.whole_frames]));
   for (const kind of KINDS) {
-    for (const field of ['id', 'label', 'name', 'help']) assert.ok(kind[field].length > 0, `${kind.id}: ${field}`);
-    for (const flag of ['unrolls', 'shortFormat', 'smpl', 'keeps']) assert.equal(typeof kind[flag], 'boolean', `${kind.id}: ${flag}`);
+    for (const field of ['label', 'help']) assert.ok(kind[field].length > 0, `${kind.id}: ${field}`);
+    assert.equal(typeof kind.note, 'function', kind.id);
   }
   assert.equal(new Set(KINDS.map((kind) => kind.id)).size, KINDS.length);
   assert.equal(kindOf('gone').id, 'unrolled', 'an old visit\'s choice that no longer exists');
+});
+
+test('what the page asks of each kind is what the converter takes: every option the page may give, never refused', async () => {
+  const kelvor = await newInstance(createRequire(import.meta.url)(moduleJs),
+    await WebAssembly.compile(readFileSync(moduleJs.replace(/\.js$/, '.wasm'))), sink);
+  kelvor.FS.writeFile('/a.zq', example);
+  for (const kind of KINDS) {
+    for (const settings of [{ loopCount: 3, shortFormat: true, loopEnd: 'godot' }, { loopCount: 1, shortFormat: false, loopEnd: 'riff' }]) {
+      const args = commandLine('/a.zq', { ...settings, output: kind.id });
+      const { status } = planRun(kelvor, args, kind.code, sink, loopEndCode({ ...settings, output: kind.id }));
+      assert.equal(status, 0, `${kind.id} ${args.join(' ')}: ${Buffer.from(sink.printed).toString()}`);
+    }
+    // And what it does not take, the converter refuses in a line of its own.
+    if (!kind.shortFormat) {
+      const { status } = planRun(kelvor, ['/a.zq', '-l1', '-x'], kind.code, sink, 0);
+      assert.equal(status, -4, kind.id);
+      assert.match(Buffer.from(sink.printed).toString(), /^error-4 : the short format block \(-x\) is not for the /m);
+    }
+  }
 });
 
 test('the command line of a file: its name never taken for an option, the loop count and -x only where they apply', () => {
@@ -43,9 +68,4 @@ test('what a kept kind says of its WAVs', () => {
   assert.equal(kindOf('apart').note(loop, [{}]), 'The loop starts at the beginning: there is no intro.');
   assert.equal(kindOf('apart').note({ has_loop: 0 }, [{}]), 'No loop to keep: one WAV, the sound once.');
   assert.equal(kindOf('unrolled').note(loop, [{}]), null);
-  // Each WAV's role.
-  assert.deepEqual(kindOf('apart').roles(loop, [{}, {}]), ['intro', 'loop']);
-  assert.deepEqual(kindOf('apart').roles(loop, [{}]), ['loop'], 'a loop from the first frame');
-  assert.deepEqual(kindOf('apart').roles({ has_loop: 0 }, [{}]), ['whole']);
-  assert.deepEqual(['unrolled', 'kept', 'marked'].map((id) => kindOf(id).roles(loop, [{}])[0]), ['unrolled', 'whole', 'unrolled']);
 });

@@ -13,10 +13,10 @@ const facts = { sample_rate: 48000, channels: 1, sample_bits: 24, kept_bits: 24,
   dropped_bytes: 0 };
 
 test('names with commas, quotes, line breaks and formulas stay one cell of text; seconds are frames over the rate', () => {
-  const entries = [{ path: 'boss, "final"\nphase.zq', outputs: ['boss, "final"\nphase.wav'], output: 'kept', loopEnd: 'riff', facts },
-    { path: '=HYPERLINK("x").zq', outputs: ['=HYPERLINK("x").wav'], output: 'kept', loopEnd: 'godot',
+  const entries = [{ path: 'boss, "final"\nphase.zq', outputs: ['boss, "final"\nphase.wav'], roles: ['whole'], output: 'kept', loopEnd: 'riff', facts },
+    { path: '=HYPERLINK("x").zq', outputs: ['=HYPERLINK("x").wav'], roles: ['whole'], output: 'kept', loopEnd: 'godot',
       facts: { ...facts, smpl_loop_end: 96000 } },
-    ...['+1.zq', '-1.zq', '@a.zq', '\tb.zq'].map((path) => ({ path, outputs: ['a.wav'], output: 'kept', loopEnd: 'riff', facts }))];
+    ...['+1.zq', '-1.zq', '@a.zq', '\tb.zq'].map((path) => ({ path, outputs: ['a.wav'], roles: ['whole'], output: 'kept', loopEnd: 'riff', facts }))];
   const lines = KelvorLoopList.csv(entries).split('\r\n');
   assert.equal(lines[0], '\ufeffpath,output,loop_end_for,wav,wav_role,wav_frames,wav_2,wav_2_role,wav_2_frames,rate,channels,' +
     'bits,kept_bits,block_align,sound_frames,dropped_bytes,loop_count,loop_start_byte,loop_start_frame,' +
@@ -40,12 +40,12 @@ test('names with commas, quotes, line breaks and formulas stay one cell of text;
 
 test('each WAV with its role and frames: an unrolled one with its repetitions, the intro and the loop apart', () => {
   const unrolled = { ...facts, loop_count: 3, data_length: 3 * 288000 - 3 };
-  const [file] = JSON.parse(KelvorLoopList.json([{ path: 'a.zq', outputs: ['a.wav'], output: 'unrolled', facts: unrolled }])).files;
+  const [file] = JSON.parse(KelvorLoopList.json([{ path: 'a.zq', outputs: ['a.wav'], roles: ['unrolled'], output: 'unrolled', facts: unrolled }])).files;
   assert.deepEqual(file.wavs, [{ name: 'a.wav', role: 'unrolled', frames: 3 * 96000 - 1 }]);
   assert.equal(file.loop_count, 3);
   assert.deepEqual([file.loop.start_frame, file.loop.end_frame_exclusive, file.loop.smpl_end_frame], [1, 96000, null],
     'the loop\'s first pass; no smpl chunk');
-  const [apart] = JSON.parse(KelvorLoopList.json([{ path: 'a.zq', outputs: ['a - intro.wav', 'a - loop.wav'], output: 'apart',
+  const [apart] = JSON.parse(KelvorLoopList.json([{ path: 'a.zq', outputs: ['a - intro.wav', 'a - loop.wav'], roles: ['intro', 'loop'], output: 'apart',
     facts: { ...facts, dropped_bytes: 2, loop_start_moved: 1 } }])).files;
   assert.deepEqual(apart.wavs, [{ name: 'a - intro.wav', role: 'intro', frames: 1 }, { name: 'a - loop.wav', role: 'loop', frames: 95999 }]);
   assert.equal(apart.dropped_bytes, 2);
@@ -100,7 +100,7 @@ class Folder {
   }
 }
 
-const entry = (name) => ({ path: `${name}.zq`, outputs: [`${name}.wav`], output: 'kept', loopEnd: 'riff', facts });
+const entry = (name) => ({ path: `${name}.zq`, outputs: [`${name}.wav`], roles: ['whole'], output: 'kept', loopEnd: 'riff', facts });
 const listed = (folder, name = 'loops.json') => JSON.parse(folder.entries.get(name)).files.map((file) => file.path);
 
 test('an output folder\'s list: every WAV written there still there, across a reload; a list changed by hand never replaced', async () => {

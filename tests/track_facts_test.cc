@@ -54,14 +54,15 @@ Facts run(const Bytes& container, const char* option, OutputKind kind = OutputKi
 // out by hand from the bytes.
 TEST(RunFacts, EachFactUnderItsOwnName) {
   // 20 bytes of 24-bit mono (block align 3: 6 frames and 2 bytes over), the
-  // loop from byte 4 (inside frame 1), heard 3 times; the loop end for Godot.
+  // loop from byte 4 (inside frame 1), heard 3 times, marked; the loop end
+  // for Godot.
   TrkFields mono24;
   mono24.units = 5;
   mono24.rate = 22050;
   mono24.channels = 1;
   mono24.frame_bits = 24;
   mono24.sample_bits = 24;
-  const Facts a = run(ZqBuilder().header(88).trk(mono24).data(20).slp(1, 1).bytes(), "-l3", OutputKind::kUnrolled,
+  const Facts a = run(ZqBuilder().header(88).trk(mono24).data(20).slp(1, 1).bytes(), "-l3", OutputKind::kUnrolledMarked,
                       LoopEnd::kPastLast);
   ASSERT_EQ(a.result, 0);
   const std::map<std::string, int64_t> expected_a = {
@@ -71,8 +72,8 @@ TEST(RunFacts, EachFactUnderItsOwnName) {
       {"data_length", 20 + 2 * 16}, {"header_result", 0}, {"frames", 6}, {"has_loop", 1}, {"loop_start_frame", 1},
       {"loop_end_frame", 6}, {"dropped_bytes", 2}, {"loop_start_moved", 1}, {"loop_start_dropped", 0},
       {"kept_bits", 24}, {"smpl_loop_end", 6}, {"loop_end_past_last", 1},
-      // 20 + 16 (n - 1) + 36 <= 2^32 - 1
-      {"largest_loop_count", 268435453}};
+      // 20 + 16 (n - 1) + 36 + the smpl chunk's 68 <= 2^32 - 1
+      {"largest_loop_count", 268435449}};
   EXPECT_EQ(a.values, expected_a);
   // 24 bytes of 32-bit samples in 40-bit frames (block align 5: 4 frames and
   // 4 bytes over), the loop from byte 20, inside that partial frame; kept.
@@ -170,9 +171,9 @@ TEST(RunJson, FactsByNameAndEveryPlan) {
                       "\"dropped_bytes\":0,\"loop_start_moved\":0,\"loop_start_dropped\":0,\"kept_bits\":16,"
                       "\"smpl_loop_end\":1,\"loop_end_past_last\":0,\"largest_loop_count\":1073741813}"),
             std::string::npos) << json;
-  EXPECT_NE(json.find("\"name\":\"" + std::string(dir) + "/a \\\"b\\\"\\u0009.wav\",\"playable\":true,\"bytes\":56,"
+  EXPECT_NE(json.find("\"name\":\"" + std::string(dir) + "/a \\\"b\\\"\\u0009.wav\",\"role\":\"unrolled\",\"playable\":true,\"bytes\":56,"
                       "\"head\":[82,73,70,70,48,0,0,0,"), std::string::npos) << json;
-  EXPECT_NE(json.find("\"extents\":[[44,8,1],[48,4,1]],\"tail\":[]}],\"once\":{\"name\":\"\",\"playable\":true,\"bytes\":52,"),
+  EXPECT_NE(json.find("\"extents\":[[44,8,1],[48,4,1]],\"tail\":[]}],\"once\":{\"name\":\"\",\"role\":\"whole\",\"playable\":true,\"bytes\":52,"),
             std::string::npos) << json;
   // The short format block: a WAV that players cannot read.
   const std::string short_format = json_of("-x", OutputKind::kUnrolled, &result);

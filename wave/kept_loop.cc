@@ -2,6 +2,7 @@
 
 #include "base/error_lines.h"
 #include "base/little_endian.h"
+#include "wave/output_kinds.h"
 #include "wave/wavheader.h"
 
 namespace {
@@ -79,14 +80,15 @@ int plan_kept_loop(const TrackInfo* t, bool apart, LoopEnd end, KeptPlan* plan) 
   // partial one at the end is noise to it. (Frames of 0 bytes drop nothing.)
   const uint32_t whole = t->data_bytes - plan->frames.dropped_bytes;
   const uint32_t at = plan->frames.loop_start * align;  // the loop on a whole frame
+  const OutputKindRow& row = output_kind_row(apart ? OutputKind::kIntroAndLoop : OutputKind::kLoopPointsKept);
   plan->pieces.clear();
   if (!keep) {
-    plan->pieces.push_back(WavPiece{0, whole, false, ""});
+    plan->pieces.push_back(WavPiece{0, whole, false, "", "whole"});
   } else if (!apart) {
-    plan->pieces.push_back(WavPiece{0, whole, true, ""});
+    plan->pieces.push_back(WavPiece{0, whole, true, row.files[0].suffix, row.files[0].role});
   } else {
-    if (at > 0) plan->pieces.push_back(WavPiece{0, at, false, " - intro"});
-    plan->pieces.push_back(WavPiece{at, whole - at, false, " - loop"});
+    if (at > 0) plan->pieces.push_back(WavPiece{0, at, false, row.files[0].suffix, row.files[0].role});
+    plan->pieces.push_back(WavPiece{at, whole - at, false, row.files[1].suffix, row.files[1].role});
   }
   for (const WavPiece& p : plan->pieces) {
     if (!riff_fits(36u + uint64_t{p.bytes} + kept_trailer_bytes(p))) {

@@ -63,16 +63,19 @@ uint32_t smpl_loop_end(const LoopFrames& frames, LoopEnd end);
 
 // One WAV of a kept loop: `bytes` bytes of the sample data from byte `from`,
 // and a smpl chunk when `smpl` is set. `suffix` goes between the
-// destination's name and its ".wav".
+// destination's name and its ".wav"; `role` says what it holds (the kinds'
+// table, wave/output_kinds.h).
 struct WavPiece {
   uint32_t from;
   uint32_t bytes;
   bool smpl;
   const char* suffix;
+  const char* role;
 };
 
-// The WAVs of a kept loop: one with a smpl chunk, or (`apart`) the intro and
-// the loop. A track without a loop to keep gives one WAV of its data.
+// The WAVs of a kept loop, as the kinds' table names them: one with a smpl
+// chunk, or (`apart`) the intro and the loop. A track without a loop to keep
+// gives one WAV of its data.
 struct KeptPlan {
   LoopFrames frames;
   LoopEnd end;

@@ -2,18 +2,22 @@
 // worker's each bundled by esbuild, which follows their imports (the zip
 // library's among them), the styles, the WebAssembly (as base64) and the
 // workers' source (the module factory, then the worker's bundle), all
-// inlined into web/page/index.html; fills in the version and the release's
+// inlined into web/page/index.html; the converter's table of output kinds,
+// asked of its module, set before both bundles; fills in the version and the release's
 // name (from the files VERSION and RELEASE) and the license texts of kelvor
 // and of the zip library.
 //
 //   node web/build.mjs --module build-web/kelvor-module.js --wasm build-web/kelvor-module.wasm \
 //        --out build-web/kelvor.html
 import { existsSync, readFileSync, writeFileSync } from 'node:fs';
+import { createRequire } from 'node:module';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { parseArgs } from 'node:util';
 
 import { buildSync } from 'esbuild';
+
+import { kindsTable, newInstance } from './worker/core_bridge.js';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const { values: options } = parseArgs({
@@ -27,11 +31,18 @@ const read = (path) => readFileSync(path, 'utf8');
 const zipFolder = join(here, '..', 'node_modules', 'client-zip');
 const zipPackage = JSON.parse(read(join(zipFolder, 'package.json')));
 
+// The converter's table of output kinds, from its own module, which both
+// bundles are given before their code runs (web/shared/core_kinds.js).
+const converter = await newInstance(createRequire(import.meta.url)(options.module),
+  await WebAssembly.compile(readFileSync(options.wasm)), { printed: [] });
+const kindsBanner = `globalThis.kelvorCoreKinds = ${JSON.stringify(kindsTable(converter))};`;
+
 // One classic script of a module and everything it imports.
 function bundle(entry) {
   const { outputFiles } = buildSync({
     entryPoints: [join(here, entry)], bundle: true, format: 'iife', target: 'es2022', write: false, charset: 'utf8',
     legalComments: 'none',  // the zip library's license is in the page's footer
+    banner: { js: kindsBanner },
   });
   return outputFiles[0].text;
 }

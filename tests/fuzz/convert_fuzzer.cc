@@ -221,14 +221,13 @@ void check_plan(const uint8_t* src, size_t size, Settings s, int kind, LoopEnd e
   const std::vector<uint8_t> printed = contents(f.out);
   if (planned != r) fail("the planned run's result differs", planned);
   if (std::string(printed.begin(), printed.end()) != text) fail("the planned run printed otherwise", r);
-  if (plan.names.size() != plan.wavs.size()) fail("a planned WAV without its name", r);
-  for (size_t i = 0; i < plan.wavs.size(); ++i) {
-    const std::string& name = plan.names[i];
+  for (const PlannedWav& planned : plan.wavs) {
+    const std::string& name = planned.name;
     const std::vector<uint8_t>& file = written[name == "dst - intro.wav" ? 1 : name == "dst - loop.wav" ? 2 : 0];
-    const uint64_t n = carry_out(&plan.wavs[i], src, size, nullptr, 0);
+    const uint64_t n = carry_out(&planned.wav, src, size, nullptr, 0);
     if (n != file.size()) fail("a planned WAV's length differs from the written one", r);
     std::vector<uint8_t> made(file.size());
-    carry_out(&plan.wavs[i], src, size, made.data(), made.size());
+    carry_out(&planned.wav, src, size, made.data(), made.size());
     if (made != file) fail("a planned WAV's bytes differ from the written ones", r);
   }
 }

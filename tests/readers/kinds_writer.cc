@@ -3,7 +3,7 @@
 //
 //   kinds_writer KIND LOOP_END src.zq [dst.wav] [options]
 //
-// KIND is OutputKind's number (app/kelvor_main.h), LOOP_END LoopEnd's
+// KIND is OutputKind's number (wave/output_kinds.h), LOOP_END LoopEnd's
 // (wave/kept_loop.h). Prints what the run prints; exits with its result.
 #include <cstdlib>
 #include <vector>

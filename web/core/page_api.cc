@@ -12,6 +12,7 @@
 #include "app/kelvor_main.h"
 #include "web/core/peak_blocks.h"
 #include "web/core/run_json.h"
+#include "wave/output_kinds.h"
 
 namespace {
 
@@ -30,12 +31,21 @@ int copy_out(const std::string& text, char* out, int size) {
 // for the intro and the loop apart, their two names; one a line, in `out`.
 // Returns the length, or -1 when they do not fit in `size` bytes.
 extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_output_names(const char* src, int kind, char* out, int size) {
+  if (kind < 0 || kind >= kOutputKinds) return -1;
   const std::string dst = derive_dst_name(src);
   std::string names = dst;
-  if (kind == static_cast<int>(OutputKind::kIntroAndLoop)) {
-    for (const char* suffix : {" - intro", " - loop"}) names += "\n" + kept_output_name(dst, suffix);
+  const OutputKindRow& row = kOutputKindRows[static_cast<size_t>(kind)];
+  for (int i = 0; i < row.file_count; ++i) {
+    if (row.files[static_cast<size_t>(i)].suffix[0] != '\0') names += "\n" + kept_output_name(dst, row.files[static_cast<size_t>(i)].suffix);
   }
   return copy_out(names, out, size);
+}
+
+// The table of output kinds (wave/output_kinds.h) as JSON, into `out` of
+// `size` bytes: web/shared/kinds.js's facts of each kind, which the page's
+// build puts into the page. Returns the length, or -1 when it does not fit.
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_kinds_json(char* out, int size) {
+  return copy_out(output_kinds_json(), out, size);
 }
 
 // One run of the command line, `argv` holding `argc` arguments, the program

@@ -4,6 +4,7 @@
 
 #include "base/little_endian.h"
 #include "web/core/track_facts.h"
+#include "wave/output_kinds.h"
 
 namespace {
 
@@ -44,11 +45,13 @@ bool read_as_written(const WavPlan& wav) {
   return bits > 0 && channels * bits == align * 8u;
 }
 
-void put_wav(std::string* out, const std::string& name, const WavPlan& wav) {
+void put_wav(std::string* out, const std::string& name, const char* role, const WavPlan& wav) {
   uint64_t bytes = uint64_t{wav.head_bytes} + wav.tail_bytes;
   for (const SourceExtent& e : wav.extents) bytes += uint64_t{e.length} * e.repeats;
   *out += "{\"name\":";
   put_string(out, name);
+  *out += ",\"role\":";
+  put_string(out, role);
   *out += ",\"playable\":";
   *out += read_as_written(wav) ? "true" : "false";
   *out += ",\"bytes\":" + std::to_string(bytes) + ",\"head\":";
@@ -78,14 +81,45 @@ std::string run_json(const RunReport& report, const OutputPlan& plan, int result
   out += "},\"wavs\":[";
   for (size_t i = 0; i < plan.wavs.size(); ++i) {
     if (i > 0) out += ',';
-    put_wav(&out, plan.names.at(i), plan.wavs[i]);
+    put_wav(&out, plan.wavs[i].name, plan.wavs[i].role, plan.wavs[i].wav);
   }
   out += "],\"once\":";
   if (result == 0 && !plan.wavs.empty()) {
-    put_wav(&out, "", plan.sound_once);
+    put_wav(&out, "", "whole", plan.sound_once);
   } else {
     out += "null";
   }
   out += '}';
   return out;
+}
+
+std::string output_kinds_json() {
+  auto flag = [](bool b) { return b ? "true" : "false"; };
+  std::string out = "[";
+  for (const OutputKindRow& row : kOutputKindRows) {
+    if (out.size() > 1) out += ',';
+    out += "{\"code\":" + std::to_string(static_cast<int>(row.kind)) + ",\"id\":";
+    put_string(&out, row.id);
+    out += ",\"name\":";
+    put_string(&out, row.name);
+    out += ",\"format\":\"wav\",\"loop_count\":";
+    out += flag(row.loop_count);
+    out += ",\"short_format\":";
+    out += flag(row.short_format);
+    out += ",\"loop_end\":";
+    out += flag(row.loop_end);
+    out += ",\"whole_frames\":";
+    out += flag(row.whole_frames);
+    out += ",\"files\":[";
+    for (int i = 0; i < row.file_count; ++i) {
+      if (i > 0) out += ',';
+      out += "{\"suffix\":";
+      put_string(&out, row.files[static_cast<size_t>(i)].suffix);
+      out += ",\"role\":";
+      put_string(&out, row.files[static_cast<size_t>(i)].role);
+      out += '}';
+    }
+    out += "]}";
+  }
+  return out + "]";
 }

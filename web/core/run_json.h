@@ -21,3 +21,9 @@
 #include "app/kelvor_main.h"
 
 std::string run_json(const RunReport& report, const OutputPlan& plan, int result);
+
+// The table of output kinds (wave/output_kinds.h), one object a row:
+//   [ { "code": 0, "id": "unrolled", "name": "loop unrolled", "format": "wav",
+//       "loop_count": true, "short_format": true, "loop_end": false,
+//       "whole_frames": false, "files": [ { "suffix": "", "role": "unrolled" } ] }, ... ]
+std::string output_kinds_json();

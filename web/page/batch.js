@@ -270,7 +270,8 @@ export function createBatch({ pool, folders, list, changed }) {
   // A converted file's WAVs for "Download all", and its line of the loop list.
   function remember(entry, reply, sources) {
     entry.zip = sources.filter((source) => source.blob).map((source) => ({ name: source.path, blob: source.blob }));
-    entry.loop = { path: entry.path, outputs: sources.map((source) => source.path), output: entry.settings.output,
+    entry.loop = { path: entry.path, outputs: sources.map((source) => source.path), roles: reply.wavs.map((wav) => wav.role),
+      output: entry.settings.output,
       loopEnd: entry.settings.loopEnd, folder: entry.settings.folder, facts: reply.facts };
   }
 

@@ -1,59 +1,60 @@
-// The output kinds, one entry each: everything the page and the worker know
-// of a kind. `code` is the run's kind (OutputKind in app/kelvor_main.h),
-// whose writer and plan are in wave/. A new kind is one entry here and its
-// writer there.
+// The output kinds as the page shows them. What each kind is, takes and
+// writes is the converter's table (web/shared/core_kinds.js, from
+// wave/output_kinds.h); this file adds only the page's own words.
 //
-//   id          the option's value, remembered between visits
-//   label       the option's text; name: how rows and the loop list name it
-//   help        what it makes, beside the choice
-//   unrolls     true: the loop count applies, and the loop is heard that
-//               many times; false: each WAV holds the sound once (-l1)
-//   shortFormat true: -x applies
-//   smpl        true: its WAVs mark the loop in a smpl chunk, whose loop end
+//   from the converter's table:
+//   code        the run's kind
+//   name        how rows and the loop list name it
+//   unrolls     the loop count applies, and the loop is heard that many
+//               times; otherwise each WAV holds the sound once (-l1)
+//   shortFormat -x applies
+//   smpl        its WAVs mark the loop in a smpl chunk, whose loop end
 //               follows the convention chosen (LOOP_ENDS)
-//   keeps       true: its WAVs are stretches of the data in whole frames
-//               under a header that gives a sample's slot as its bits
-//   roles       what each of a run's WAVs holds: 'whole', 'intro', 'loop' or
-//               'unrolled'
+//   keeps       its WAVs are stretches of the data in whole frames under a
+//               header that gives a sample's slot as its bits
+//   the page's words, by the table's id:
+//   id          the option's value, remembered between visits
+//   label       the option's text
+//   help        what it makes, beside the choice
 //   note        what a converted row says of its WAVs, or null
+import { CORE_KINDS } from './core_kinds.js';
 import { count } from './text.js';
 
-export const KINDS = [
-  {
-    id: 'unrolled', code: 0, label: 'Loop unrolled', name: 'loop unrolled', unrolls: true, shortFormat: true,
-    smpl: false, keeps: false,
+const WORDS = {
+  unrolled: {
+    label: 'Loop unrolled',
     help: 'One WAV: the sound, then the loop section until it has been heard the loop count\'s times. Any player hears the loop.',
-    roles: (facts, wavs) => wavs.map(() => 'unrolled'),
     note: () => null,
   },
-  {
-    id: 'kept', code: 1, label: 'Loop points kept', name: 'loop points kept', unrolls: false, shortFormat: false,
-    smpl: true, keeps: true,
+  kept: {
+    label: 'Loop points kept',
     help: 'One WAV: the sound once, its loop points in a smpl chunk, for engines and samplers that loop by themselves.',
-    roles: (facts, wavs) => wavs.map(() => 'whole'),
     note: (facts) => (facts.has_loop
       ? `The loop is kept in the WAV's smpl chunk: ${smplLoop(facts)}.`
       : 'No loop to keep: the WAV has no smpl chunk.'),
   },
-  {
-    id: 'apart', code: 2, label: 'Intro and loop apart', name: 'intro and loop apart', unrolls: false, shortFormat: false,
-    smpl: false, keeps: true,
+  apart: {
+    label: 'Intro and loop apart',
     help: 'Two WAVs, NAME - intro.wav and NAME - loop.wav, for editors that read no loop points.',
-    roles: (facts, wavs) => (!facts.has_loop ? ['whole'] : wavs.length === 1 ? ['loop'] : ['intro', 'loop']),
     note: (facts, wavs) => (!facts.has_loop ? 'No loop to keep: one WAV, the sound once.'
       : wavs.length === 1 ? 'The loop starts at the beginning: there is no intro.' : null),
   },
-  {
-    id: 'marked', code: 3, label: 'Loop unrolled, loop points marked', name: 'loop unrolled and marked', unrolls: true,
-    shortFormat: false, smpl: true, keeps: false,
+  marked: {
+    label: 'Loop unrolled, loop points marked',
     help: 'One WAV: the loop unrolled as the command line writes it, its first pass marked in a smpl chunk: any player ' +
       'hears the loop the loop count\'s times, an engine finds where it is.',
-    roles: (facts, wavs) => wavs.map(() => 'unrolled'),
     note: (facts) => (facts.has_loop
       ? `The loop's first pass is marked in the WAV's smpl chunk: ${smplLoop(facts)}.`
       : 'No loop to mark: the WAV has no smpl chunk.'),
   },
-];
+};
+
+export const KINDS = CORE_KINDS.map((row) => {
+  const words = WORDS[row.id];
+  if (!words) throw new Error(`the converter has a kind "${row.id}" that the page has no words for`);
+  return { id: row.id, code: row.code, name: row.name, unrolls: row.loop_count, shortFormat: row.short_format,
+    smpl: row.loop_end, keeps: row.whole_frames, ...words };
+});
 
 // Where a smpl chunk's loop ends (LoopEnd in wave/kept_loop.h): the
 // programs that read it each way, the first the default.
@@ -85,11 +86,18 @@ export function loopEndOf(id) {
 }
 
 // The command line of one file, as a user would type it, for the settings
-// it was queued with ({ output, loopCount, shortFormat }). A name that starts
-// with "-" would be taken for an option, so it is given as "./name".
+// it was queued with ({ output, loopCount, shortFormat }): the loop count and
+// -x only for the kinds that take them. A name that starts with "-" would be
+// taken for an option, so it is given as "./name".
 export function commandLine(name, settings) {
   const kind = kindOf(settings.output);
   const args = [name.startsWith('-') ? './' + name : name, '-l' + (kind.unrolls ? settings.loopCount : 1)];
   if (kind.shortFormat && settings.shortFormat) args.push('-x');
   return args;
+}
+
+// The loop end's code for a run of the settings: only a kind with a smpl
+// chunk takes one (the converter refuses it for the others).
+export function loopEndCode(settings) {
+  return kindOf(settings.output).smpl ? loopEndOf(settings.loopEnd).code : LOOP_ENDS[0].code;
 }

@@ -38,10 +38,10 @@ function framesOf(role, facts) {
   return facts.frames;
 }
 
-// One file's line: `entry` is { path, outputs, output, loopEnd, facts }.
-function line({ path, outputs, output, loopEnd, facts }) {
+// One file's line: `entry` is { path, outputs, roles (the run's, of each
+// output), output, loopEnd, facts }.
+function line({ path, outputs, roles, output, loopEnd, facts }) {
   const kind = kindOf(output);
-  const roles = kind.roles(facts, outputs);
   const loop = facts.has_loop ? { start_byte: facts.loop_start, start_frame: facts.loop_start_frame,
     end_frame_exclusive: facts.loop_end_frame, smpl_end_frame: kind.smpl ? facts.smpl_loop_end : null,
     start_seconds: seconds(facts.loop_start_frame, facts.sample_rate),

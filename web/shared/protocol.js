@@ -23,7 +23,8 @@
 // few times a second while it writes; then exactly one of
 //   done       the run's messages (`printed`, bytes), result (`status`) and
 //              facts (web/core/run_json.h); for a run that made WAVs, `wavs`
-//              ({ name, size, playable, and `blob`, or `written`: its path in
+//              ({ name, role (as the converter's table names it), size,
+//              playable, and `blob`, or `written`: its path in
 //              the output folder }), `once` (the sound once under a plain
 //              header, a Blob, for players), and `writeFailure` ({ name,
 //              message }) when the folder refused a WAV, nothing of it left

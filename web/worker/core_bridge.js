@@ -35,6 +35,21 @@ export function outputNames(kelvor, source, kind) {
   }
 }
 
+// The converter's table of output kinds (web/core/run_json.h's
+// output_kinds_json), as the page's build and Node's tests ask for it.
+export function kindsTable(kelvor) {
+  const size = 16 * 1024;
+  const block = kelvor._malloc(size);
+  if (!block) throw new RangeError('no memory for the table of kinds');
+  try {
+    const length = kelvor._kelvor_kinds_json(block, size);
+    if (length < 0) throw new Error('the table of kinds does not fit');
+    return JSON.parse(kelvor.UTF8ToString(block, length));
+  } finally {
+    kelvor._free(block);
+  }
+}
+
 // Calls `call(argc, argv)` with `args` after the program's name as main
 // would be given them, laid out in the instance's memory.
 function withArguments(kelvor, args, call) {

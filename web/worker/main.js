@@ -16,7 +16,7 @@
 // nothing of it in the folder. The file's bytes, read once for the reader
 // and the waveform, are let go when the reply is sent.
 import { firstBytes, folderFor, writeAll } from '../shared/folder_output.js';
-import { commandLine, kindOf, loopEndOf } from '../shared/kinds.js';
+import { commandLine, kindOf, loopEndCode } from '../shared/kinds.js';
 import { keptName } from '../shared/names.js';
 import { sourcePeaks } from '../shared/peaks.js';
 import { wavBlob } from '../shared/plan_blob.js';
@@ -122,12 +122,12 @@ async function convert({ file, reading, settings, output }, held, timing, signal
   const folder = output ? await prepareOutput(kelvor, args[0], output, kind, ownName) : null;
   lap('read');
   signal.throwIfAborted();
-  const { status, run } = planRun(kelvor, args, kind, sink, loopEndOf(settings.loopEnd).code);
+  const { status, run } = planRun(kelvor, args, kind, sink, loopEndCode(settings));
   lap('run');
   const reply = { printed: new Uint8Array(sink.printed), status, facts: run.facts, wavs: [], once: null };
   // A container without a track makes an empty file, which is no WAV.
   if (status === 0 && run.facts.trk_mark) {
-    reply.wavs = run.wavs.map((wav) => ({ name: ownName(wav.name), size: wav.bytes, playable: wav.playable,
+    reply.wavs = run.wavs.map((wav) => ({ name: ownName(wav.name), role: wav.role, size: wav.bytes, playable: wav.playable,
       blob: wavBlob(wav, file, input) }));
     reply.once = wavBlob(run.once, file, input);
   }

@@ -1,0 +1,8 @@
+#include "wave/output_kinds.h"
+
+const OutputKindRow& output_kind_row(OutputKind kind) {
+  for (const OutputKindRow& row : kOutputKindRows) {
+    if (row.kind == kind) return row;
+  }
+  return kOutputKindRows.front();  // every kind has its row: the table is checked by the tests
+}
