@@ -15,7 +15,7 @@ import { join, resolve } from 'node:path';
 import { test } from 'node:test';
 
 import { KINDS, kindOf } from '../web/shared/kinds.js';
-import { wavBlob } from '../web/shared/plan_blob.js';
+import { encodedBlob, wavBlob } from '../web/shared/plan_blob.js';
 import { newInstance, planRun } from '../web/worker/core_bridge.js';
 
 const moduleJs = resolve(process.env.KELVOR_MODULE || 'build-web/kelvor-module.js');
@@ -186,4 +186,21 @@ test('a short loop heard a hundred thousand times: the native bytes, from a Blob
   const { run } = await pageRun(source, ['-l100000'], KINDS[0]);
   const [, , repeats] = run.wavs[0].extents[1];
   assert.equal(repeats, 99999);
+});
+
+test('the seam for encoded formats: an encoder is handed each kind\'s sound, in pieces of at most the size asked', async () => {
+  for (const kind of KINDS) {
+    const { run, wavs } = await pageRun(example, [kind.unrolls ? '-l3' : '-l1'], kind);
+    for (const wav of run.wavs) {
+      const pieces = [];
+      const encoder = { begin: () => ['begun'], piece: (bytes) => { pieces.push(bytes.length); return [bytes]; }, end: () => ['ended'] };
+      const made = Buffer.from(await (await encodedBlob(wav, new Blob([example]), encoder, 65536, 'audio/test')).arrayBuffer());
+      const written = wavs[wav.name];
+      const data = written.subarray(44, 44 + written.readUInt32LE(40));
+      assert.equal(made.toString('latin1', 0, 5), 'begun', `${kind.id}: the encoder's header first`);
+      assert.ok(made.subarray(5, made.length - 5).equals(data), `${kind.id} ${wav.name}: the sound the WAV holds`);
+      assert.equal(made.toString('latin1', made.length - 5), 'ended', `${kind.id}: what it writes last`);
+      assert.ok(pieces.length > 1 && Math.max(...pieces) <= 65536, `${kind.id}: pieces of ${Math.max(...pieces)} bytes`);
+    }
+  }
 });

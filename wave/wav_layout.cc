@@ -26,6 +26,7 @@ WavLayout describe_marked(const TrackInfo* t, const Settings* s, LoopEnd end) {
   marked_loop(t, end, &marks);
   marked_header(t, s, &marks, &l.header);  // the same header but the RIFF length, which counts the chunk
   if (marks.frames.has_loop == 0) return l;  // the command line's WAV exactly
+  l.marks = LoopMarks{true, marks.frames.loop_start, marks.frames.loop_end};
   l.tail_bytes = trailer(l.header.data_length, &marks, t, l.tail);
   l.tail_code = -52;
   l.tail_error = error_line(-52);
@@ -39,6 +40,7 @@ WavLayout describe_kept(const TrackInfo* t, const KeptPlan* plan, const WavPiece
   l.header_error = kKeptHeaderError;
   l.buffer_error = kKeptBufferError;
   l.copies.push_back(DataCopy{piece->from, piece->from > 0, kKeptSeekError, piece->bytes, 1, false});
+  if (piece->smpl) l.marks = LoopMarks{true, plan->frames.loop_start, plan->frames.loop_end};
   l.tail_bytes = kept_trailer(*piece, plan, t, l.tail);
   l.tail_code = -31;
   l.tail_error = kKeptHeaderError;

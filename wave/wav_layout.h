@@ -28,8 +28,17 @@ struct DataCopy {
   bool from_memory;        // repetitions that fit the copy buffer are read once (the unrolled loop)
 };
 
+// The loop a file marks, in sample frames: where its smpl chunk (or an
+// encoded format's loop tags) put it.
+struct LoopMarks {
+  bool marked;
+  uint32_t start_frame;
+  uint32_t end_frame;  // the frame after the loop's last
+};
+
 struct WavLayout {
-  WavHeaderFields header;
+  WavHeaderFields header;  // the format facts too: block align, bits, byte rate
+  LoopMarks marks;
   const char* header_error;  // -31
   const char* buffer_error;  // -41
   std::vector<DataCopy> copies;

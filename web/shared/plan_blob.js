@@ -31,3 +31,28 @@ function repeated(source, bytes, offset, length, repeats) {
   return parts;
 }
 
+
+// The seam for encoded formats in the page: the sound of a planned WAV, as
+// its data would hold it, in pieces of at most `pieceBytes` bytes in order,
+// each read from the source as it is needed, for an encoder to take as they
+// come (into a Blob's parts, or a chosen folder's stream).
+export async function* soundPieces(wav, source, pieceBytes) {
+  for (const [offset, length, repeats] of wav.extents) {
+    for (let round = 0; round < repeats; round++) {
+      for (let at = 0; at < length; at += pieceBytes) {
+        const end = Math.min(length, at + pieceBytes);
+        yield new Uint8Array(await source.slice(offset + at, offset + end).arrayBuffer());
+      }
+    }
+  }
+}
+
+// A file of an encoded format, from a planned WAV's sound: `encoder` is
+// { begin(), piece(bytes), end() }, each returning the Blob parts it writes,
+// and `type` the file's type.
+export async function encodedBlob(wav, source, encoder, pieceBytes, type) {
+  const parts = [...encoder.begin()];
+  for await (const piece of soundPieces(wav, source, pieceBytes)) parts.push(...encoder.piece(piece));
+  parts.push(...encoder.end());
+  return new Blob(parts, { type });
+}
