@@ -40,7 +40,7 @@ add_executable(kelvor_worker_module web/core/page_api.cc web/core/run_json.cc we
 set_source_files_properties(web/core/peak_blocks.cc PROPERTIES COMPILE_OPTIONS "-msimd128;-O3")
 target_link_libraries(kelvor_worker_module PRIVATE kelvor_core)
 set_target_properties(kelvor_worker_module PROPERTIES SUFFIX .js OUTPUT_NAME kelvor-module)
-target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker,node
+target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker,node -lworkerfs.js
                     -sMODULARIZE=1 -sEXPORT_NAME=createKelvor --no-entry -sTOTAL_STACK=256KB -sINITIAL_MEMORY=1MB
                     -sEXPORTED_FUNCTIONS=_malloc,_free
                     -sEXPORTED_RUNTIME_METHODS=FS,stringToUTF8,UTF8ToString,lengthBytesUTF8,getValue,setValue)

@@ -1460,6 +1460,23 @@ test('a soundtrack fits on a screen: one line a file, arrows between files, deta
   }
 });
 
+test('a file of more than 16 MiB is read in place: the command line\'s bytes, its waveform from pieces of the file', async () => {
+  await clear(page);
+  const data = Buffer.alloc(17 * 1024 * 1024);
+  for (let i = 0; i < data.length; i += 4) data.writeUInt32LE((Math.imul(i, 2654435761) ^ (i >>> 7)) >>> 0, i);
+  const [large] = written({ 'large.zq': container({ data, loopUnits: data.length / 16 }) });
+  await page.getByLabel('Loop count').fill('2');
+  await page.setInputFiles('#files', [large]);
+  await page.waitForFunction(() => /^Done/.test(document.getElementById('progress').textContent), null, { timeout: 60000 });
+  const [row] = await rows(page);
+  const native = nativeRun(large, 'large.zq', ['large.zq', '-l2']);
+  assert.equal(row.messages, native.stdout);
+  const saved = await download(page, page.locator('#results > li').first().locator('a[download]'));
+  assert.ok(saved.bytes.equals(native.wav), 'the WAV is the command line\'s');
+  await page.waitForFunction(() => document.querySelector('#results canvas.wave[data-drawn]'), null, { timeout: 30000 });
+  assert.equal(await page.locator('#results > li').first().locator('.wave-text, canvas.wave').count(), 1);
+});
+
 test('nothing leaves the page', () => {
   assert.deepEqual(pageErrors, []);
   const outside = requests.filter((url) => !/^(file|blob|data):/.test(url) && url !== servedPage);

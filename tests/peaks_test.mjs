@@ -160,3 +160,36 @@ test('repetitions inside frames, and data of no whole number of frames, are draw
   assert.equal(once.frames, 20);
   assert.deepEqual(once, KelvorPeaks.pcmPeaks(layout, data.subarray(0, 40), 20, 20));
 });
+
+test('read in pieces, the peaks are those of the sound held whole: any layout, loop, column count, piece and block size', () => {
+  let seed = 20261210;
+  const random = (n) => {
+    seed = (seed * 1103515245 + 12345) >>> 0;
+    return seed % n;
+  };
+  for (let round = 0; round < 200; round++) {
+    const bits = [8, 16, 24, 32][random(4)];
+    const channels = 1 + random(3);
+    const dataFrames = 1 + random(3000);
+    const sound = pcm({ bits, channels, frames: dataFrames,
+      sample: () => random(2 * FULL[bits]) - FULL[bits] });
+    const loopFrame = random(dataFrames);
+    const frames = random(3) === 0 ? dataFrames : dataFrames + random(5 * dataFrames);
+    const loop = frames > dataFrames ? { dataFrames, loopFrame } : null;
+    const columns = 1 + random(200);
+    const reads = [];
+    const read = (from, length) => {
+      reads.push(length);
+      return sound.data.subarray(from, from + length);
+    };
+    const options = { pieceBytes: 1 + random(4000), mostBlocks: 1 + random(40) };
+    const what = `round ${round}: ${bits} bit, ${channels} ch, ${frames} of ${dataFrames} frames from ${loopFrame}, ` +
+      `${columns} columns, ${JSON.stringify(options)}`;
+    assert.deepEqual(KelvorPeaks.piecewisePeaks(sound.layout, read, frames, columns, loop, null, options),
+      KelvorPeaks.pcmPeaks(sound.layout, sound.data, frames, columns, loop), what);
+    const piece = Math.max(...reads);
+    const wholePass = sound.data.length <= options.pieceBytes;
+    assert.ok(wholePass || piece <= Math.max(options.pieceBytes, 64 * sound.layout.blockAlign * Math.ceil(dataFrames /
+      (64 * options.mostBlocks))), `${what}: a read of ${piece} bytes`);
+  }
+});

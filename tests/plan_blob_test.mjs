@@ -68,7 +68,8 @@ async function pageRun(source, args, kind, loopEnd = 0) {
   const { status, run } = planRun(kelvor, ['in.zq', ...args], kind.code, sink, loopEnd);
   const wavs = {};
   for (const wav of run.wavs) {
-    const blob = wavBlob(wav, new Blob([source]), new Uint8Array(source));
+    const bytes = new Uint8Array(source);
+    const blob = wavBlob(wav, new Blob([source]), (offset, length) => bytes.subarray(offset, offset + length));
     assert.equal(blob.size, wav.bytes, `${wav.name}: the plan's length`);
     wavs[wav.name] = Buffer.from(await blob.arrayBuffer());
   }

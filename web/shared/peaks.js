@@ -85,18 +85,30 @@ export function pcmPeaks(layout, pcm, frames, columns, loop = null, blockExtreme
   const repeated = loop && loop.loopFrame < loop.dataFrames && loop.dataFrames < frames;
   const tableFrames = repeated ? loop.dataFrames : frames;
   if (frames === 0 || pcm.length < tableFrames * layout.blockAlign) return null;
-  const read = readers[layout.bits];
-  const samples = layout.bits === 16 && littleEndianHost && pcm.byteOffset % 2 === 0
-    ? new Int16Array(pcm.buffer, pcm.byteOffset, tableFrames * layout.channels) : null;
-  const scan = (from, to, into) => (samples ? extremes16(samples, layout.channels, from, to, into)
-    : extremes(pcm, layout, read, from, to, into));
+  const scan = scanOf(layout, pcm, tableFrames);
   // Where every column is narrower than two blocks no column would use the
   // table: the frames are scanned as they are (a short sound).
-  const narrow = frames < 2 * BLOCK * columns;
-  const table = narrow ? null
-    : (blockExtremes && blockExtremes(pcm, layout, tableFrames, BLOCK)) || scriptBlocks(scan, tableFrames);
+  const table = narrow(frames, columns) ? null
+    : (blockExtremes && blockExtremes(pcm, layout, tableFrames, BLOCK)) || scriptBlocks(scan, tableFrames, BLOCK);
+  if (table) table.block = BLOCK;
+  return { columns, ...drawn(scan, table, frames, columns, repeated ? loop : null), frames, rate: layout.rate };
+}
+
+const narrow = (frames, columns) => frames < 2 * BLOCK * columns;
+
+// The scan of frames [from, to) of the PCM `pcm`, which holds `frames` frames.
+function scanOf(layout, pcm, frames) {
+  const read = readers[layout.bits];
+  const samples = layout.bits === 16 && littleEndianHost && pcm.byteOffset % 2 === 0
+    ? new Int16Array(pcm.buffer, pcm.byteOffset, frames * layout.channels) : null;
+  return (from, to, into) => (samples ? extremes16(samples, layout.channels, from, to, into)
+    : extremes(pcm, layout, read, from, to, into));
+}
+
+// Each column's extremes, through `scan` and the block table (or none).
+function drawn(scan, table, frames, columns, loop) {
   const within = table ? ranges(scan, table) : scan;
-  const extremesOf = repeated ? unrolled(within, loop) : within;
+  const extremesOf = loop ? unrolled(within, loop) : within;
   const min = new Float32Array(columns).fill(1);
   const max = new Float32Array(columns).fill(-1);
   const pair = [1, -1];
@@ -110,7 +122,71 @@ export function pcmPeaks(layout, pcm, frames, columns, loop = null, blockExtreme
     min[column] = pair[0];
     max[column] = pair[1];
   }
-  return { columns, min, max, frames, rate: layout.rate };
+  return { min, max };
+}
+
+// The bytes of the sound read in pieces this long at most: a source of any
+// length costs a piece and the block table.
+const PIECE_BYTES = 4 * 1024 * 1024;
+// The block table stays under this many blocks: a longer sound takes
+// longer blocks, which change nothing drawn.
+const MOST_BLOCKS = 1 << 20;
+
+// pcmPeaks's peaks of a sound whose first pass is read through `read(from,
+// length)` (a byte offset within it), in pieces: the same numbers, with the
+// sound never held whole. The columns ask for the extremes of ranges of
+// frames; which ranges they ask for does not depend on the samples, so the
+// drawing is made twice: first to learn the ranges it scans, then, once one
+// pass over the pieces has filled the block table and worked out each of
+// those ranges, for the numbers.
+export function piecewisePeaks(layout, read, frames, columns, loop = null, blockExtremes = null,
+  { pieceBytes = PIECE_BYTES, mostBlocks = MOST_BLOCKS } = {}) {
+  const repeated = loop && loop.loopFrame < loop.dataFrames && loop.dataFrames < frames;
+  const tableFrames = repeated ? loop.dataFrames : frames;
+  const align = layout.blockAlign;
+  if (frames === 0) return null;
+  if (tableFrames * align <= pieceBytes) {
+    const pcm = read(0, tableFrames * align);
+    return pcm.length < tableFrames * align ? null : pcmPeaks(layout, pcm, frames, columns, loop, blockExtremes);
+  }
+  const block = BLOCK * Math.max(1, Math.ceil(tableFrames / (BLOCK * mostBlocks)));
+  const blocks = Math.ceil(tableFrames / block);
+  const table = narrow(frames, columns) ? null
+    : { low: new Float32Array(blocks).fill(1), high: new Float32Array(blocks).fill(-1), block };
+  const asked = new Map();  // "from:to" -> [low, high]
+  const key = (from, to) => `${from}:${to}`;
+  drawn((from, to, into) => { asked.set(key(from, to), [from, to, 1, -1]); return into; }, table, frames, columns,
+    repeated ? loop : null);
+  const wanted = [...asked.values()].sort((a, b) => a[0] - b[0]);
+  const pieceFrames = Math.max(block, Math.floor(pieceBytes / align / block) * block);
+  let next = 0;  // the first range of `wanted` not yet wholly seen
+  for (let first = 0; first < tableFrames; first += pieceFrames) {
+    const n = Math.min(pieceFrames, tableFrames - first);
+    const pcm = read(first * align, n * align);
+    if (pcm.length < n * align) return null;
+    const scan = scanOf(layout, pcm, n);
+    if (table) {
+      const made = (blockExtremes && blockExtremes(pcm, layout, n, block)) || scriptBlocks(scan, n, block);
+      table.low.set(made.low, first / block);
+      table.high.set(made.high, first / block);
+    }
+    for (let i = next; i < wanted.length && wanted[i][0] < first + n; i++) {
+      const range = wanted[i];
+      const from = Math.max(range[0], first);
+      const to = Math.min(range[1], first + n);
+      if (from < to) {
+        const pair = scan(from - first, to - first, [range[2], range[3]]);
+        range[2] = pair[0];
+        range[3] = pair[1];
+      }
+      if (range[1] <= first + n && i === next) next++;
+    }
+  }
+  const scanned = (from, to, into) => {
+    const range = asked.get(key(from, to));
+    return merge(into, range[2], range[3]);
+  };
+  return { columns, ...drawn(scanned, table, frames, columns, repeated ? loop : null), frames, rate: layout.rate };
 }
 
 // Repetitions that do not fall on whole frames are drawn from the sound
@@ -124,20 +200,28 @@ const LAID_OUT_MOST = 64 * 1024 * 1024;
 // source, not with the loop count, wherever the repetitions fall on whole
 // frames. Null when the layout is not drawn or the data is not there.
 export function sourcePeaks(input, facts, columns, blockExtremes = null) {
+  return peaksOfSource((offset, length) => input.subarray(offset, offset + length), input.length, facts, columns,
+    blockExtremes);
+}
+
+// The same, the source read through `read(offset, length)` (its bytes from
+// `offset`, fewer at its end) in pieces, `sourceBytes` long.
+export function peaksOfSource(read, sourceBytes, facts, columns, blockExtremes = null) {
   const layout = layoutOf(facts);
   if (!layout) return null;
   const align = layout.blockAlign;
   const frames = Math.floor(facts.data_length / align);
   const dataFrames = Math.floor(facts.data_bytes / align);
   const start = (facts.trk_offset + facts.data_offset) >>> 0;  // where the run seeks to: the sum modulo 2^32
-  const data = input.subarray(start, start + facts.data_bytes);
-  if (data.length < facts.data_bytes) return null;
-  if (frames <= dataFrames) return pcmPeaks(layout, data, frames, columns, null, blockExtremes);
+  if (start + facts.data_bytes > sourceBytes) return null;
+  const data = (from, length) => read(start + from, length);
+  if (frames <= dataFrames) return piecewisePeaks(layout, data, frames, columns, null, blockExtremes);
   if (facts.data_bytes % align === 0 && facts.loop_start % align === 0) {
-    return pcmPeaks(layout, data, frames, columns, { dataFrames, loopFrame: facts.loop_start / align }, blockExtremes);
+    return piecewisePeaks(layout, data, frames, columns, { dataFrames, loopFrame: facts.loop_start / align }, blockExtremes);
   }
   if (facts.data_length > LAID_OUT_MOST) return null;
-  return pcmPeaks(layout, laidOut(data, facts.loop_start, facts.data_length), frames, columns, null, blockExtremes);
+  const whole = data(0, facts.data_bytes);
+  return pcmPeaks(layout, laidOut(whole, facts.loop_start, facts.data_length), frames, columns, null, blockExtremes);
 }
 
 // The data once, then its bytes from `loopStart` on again and again, to
@@ -157,17 +241,17 @@ function laidOut(data, loopStart, length) {
 // covers whole and scans only the frames at its ends.
 const BLOCK = 64;
 
-// The extremes of each BLOCK frames of the first `frames`, the last block
+// The extremes of each `block` frames of the first `frames`, the last block
 // holding what is left: { low, high }, one entry a block.
-function scriptBlocks(scan, frames) {
-  const blocks = Math.ceil(frames / BLOCK);
+function scriptBlocks(scan, frames, block) {
+  const blocks = Math.ceil(frames / block);
   const low = new Float32Array(blocks);
   const high = new Float32Array(blocks);
   const pair = [1, -1];
   for (let b = 0; b < blocks; b++) {
     pair[0] = 1;
     pair[1] = -1;
-    scan(b * BLOCK, Math.min(frames, (b + 1) * BLOCK), pair);
+    scan(b * block, Math.min(frames, (b + 1) * block), pair);
     low[b] = pair[0];
     high[b] = pair[1];
   }
@@ -175,17 +259,17 @@ function scriptBlocks(scan, frames) {
 }
 
 // The extremes of frames [from, to) of the table's frames merged into `into`.
-function ranges(scan, { low, high }) {
+function ranges(scan, { low, high, block }) {
   return (from, to, into) => {
-    if (to - from < 2 * BLOCK) return scan(from, to, into);
-    const first = Math.ceil(from / BLOCK);
-    const last = Math.floor(to / BLOCK);
-    if (from < first * BLOCK) scan(from, first * BLOCK, into);
+    if (to - from < 2 * block) return scan(from, to, into);
+    const first = Math.ceil(from / block);
+    const last = Math.floor(to / block);
+    if (from < first * block) scan(from, first * block, into);
     for (let b = first; b < last; b++) {
       if (low[b] < into[0]) into[0] = low[b];
       if (high[b] > into[1]) into[1] = high[b];
     }
-    if (last * BLOCK < to) scan(last * BLOCK, to, into);
+    if (last * block < to) scan(last * block, to, into);
     return into;
   };
 }

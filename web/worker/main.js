@@ -18,13 +18,19 @@
 import { firstBytes, folderFor, writeAll } from '../shared/folder_output.js';
 import { commandLine, kindOf, loopEndCode } from '../shared/kinds.js';
 import { keptName } from '../shared/names.js';
-import { sourcePeaks } from '../shared/peaks.js';
+import { peaksOfSource } from '../shared/peaks.js';
 import { wavBlob } from '../shared/plan_blob.js';
 import { fromWorker } from '../shared/protocol.js';
 import { blockExtremesIn, newInstance, outputNames, planRun } from './core_bridge.js';
 import { release } from './release.js';
 
 const WORK_FOLDER = '/work';
+const SOURCE_FOLDER = '/source';
+// A file up to this size is read whole, once, for the run and the waveform;
+// a larger one is read in place: the run reads what it reads of the file
+// itself (mounted, never copied), and the waveform reads its sample data
+// in pieces, so that no file is ever held whole.
+const READ_WHOLE_BELOW = 16 * 1024 * 1024;
 const PEAK_COLUMNS = 2048;  // a waveform is drawn at the device's width from these
 
 let moduleArrived;
@@ -91,7 +97,29 @@ async function instance() {
 function keep(ready, bytes) {
   const { FS } = ready.kelvor;
   for (const entry of FS.readdir(WORK_FOLDER)) if (entry !== '.' && entry !== '..') FS.unlink(entry);
+  if (ready.mounted) {
+    FS.unmount(SOURCE_FOLDER);
+    ready.mounted = false;
+  }
   if (bytes < KEEP_INSTANCE_BELOW) kept = ready;
+}
+
+// The file where the run reads it, in place: mounted read-only (the browser's
+// own file system for workers reads the slices the run asks for), and named
+// in the run's folder by a link, so that the run's names and messages are
+// the command line's.
+function mount(ready, file) {
+  const { FS } = ready.kelvor;
+  if (!FS.analyzePath(SOURCE_FOLDER).exists) FS.mkdir(SOURCE_FOLDER);
+  FS.mount(FS.filesystems.WORKERFS, { files: [file] }, SOURCE_FOLDER);
+  ready.mounted = true;
+  FS.symlink(`${SOURCE_FOLDER}/${file.name}`, `${WORK_FOLDER}/${file.name}`);
+}
+
+// Reads bytes of `file` where they lie, at once (a worker may wait for them).
+function readerOf(file) {
+  const reader = new FileReaderSync();
+  return (offset, length) => new Uint8Array(reader.readAsArrayBuffer(file.slice(offset, offset + length)));
 }
 
 // Runs the command line on the file, its WAVs planned, and makes each WAV
@@ -110,15 +138,26 @@ async function convert({ file, reading, settings, output }, held, timing, signal
   signal.throwIfAborted();
   const { kelvor, sink } = ready;
   lap('instance');
-  let input;
+  let input = null;
+  let read;
   try {
-    input = new Uint8Array(await Promise.race([reading, aborted(signal)]));
+    if (reading) {
+      input = new Uint8Array(await Promise.race([reading, aborted(signal)]));
+    } else {  // a first byte read, so that a file moved or deleted since it was chosen says so
+      await Promise.race([file.slice(0, 1).arrayBuffer(), aborted(signal)]);
+    }
   } catch (error) {
     throw signal.aborted || isOutOfMemory(error) ? error : new UnreadableFile(error);
   }
-  held.push(input.buffer);
   signal.throwIfAborted();
-  kelvor.FS.writeFile(file.name, input, { canOwn: true });  // MEMFS keeps the array: no copy
+  if (input) {
+    held.push(input.buffer);
+    kelvor.FS.writeFile(file.name, input, { canOwn: true });  // MEMFS keeps the array: no copy
+    read = (offset, length) => input.subarray(offset, offset + length);
+  } else {
+    mount(ready, file);
+    read = readerOf(file);
+  }
   const folder = output ? await prepareOutput(kelvor, args[0], output, kind, ownName) : null;
   lap('read');
   signal.throwIfAborted();
@@ -128,14 +167,14 @@ async function convert({ file, reading, settings, output }, held, timing, signal
   // A container without a track makes an empty file, which is no WAV.
   if (status === 0 && run.facts.trk_mark) {
     reply.wavs = run.wavs.map((wav) => ({ name: ownName(wav.name), role: wav.role, size: wav.bytes, playable: wav.playable,
-      blob: wavBlob(wav, file, input) }));
-    reply.once = wavBlob(run.once, file, input);
+      blob: wavBlob(wav, file, read) }));
+    reply.once = wavBlob(run.once, file, read);
   }
   const peaks = () => {
     try {
-      return reply.wavs.length > 0 ? sourcePeaks(input, run.facts, PEAK_COLUMNS, blockExtremesIn(kelvor)) : null;
+      return reply.wavs.length > 0 ? peaksOfSource(read, file.size, run.facts, PEAK_COLUMNS, blockExtremesIn(kelvor)) : null;
     } finally {
-      keep(ready, input.length);
+      keep(ready, file.size);
     }
   };
   return { reply, folder, peaks };
@@ -281,9 +320,9 @@ self.onmessage = ({ data }) => {
   } else if (data.type === 'names') {
     answerNames(data.id, data.names);
   } else if (data.type === 'job') {
-    // The file is read at once, so that the next files are read while one converts.
-    const reading = data.file.arrayBuffer();
-    reading.catch(() => {});  // a failed read is met when the file is converted
+    // A file read whole is read at once, so that the next files are read while one converts.
+    const reading = data.file.size < READ_WHOLE_BELOW ? data.file.arrayBuffer() : null;
+    if (reading) reading.catch(() => {});  // a failed read is met when the file is converted
     queue.push({ ...data, reading });
     convertQueue();
   }
