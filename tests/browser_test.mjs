@@ -1132,18 +1132,23 @@ const folderNames = (name) => served.evaluate(async (folderName) => {
 test('the output folder keeps the user\'s files: keep both by default, each name asked about once; a file added twice gets its own name', async () => {
   await clear(served);
   await chooseFolder('mine', { 'example.wav': 'RIFFuser-own-recording', '音楽.wav': 'the user\'s too' });
+  await served.evaluate(() => {
+    window.questions = 0;
+    const showModal = HTMLDialogElement.prototype.showModal;
+    HTMLDialogElement.prototype.showModal = function () { window.questions++; return showModal.call(this); };
+  });
   await served.setInputFiles('#files', [paths[0], paths[3], paths[0]]);
   // Each question lists the names met since the last; Enter keeps both. The
-  // two workers' files may be asked about together or one after the other.
+  // two workers' files may be asked about together or one after the other,
+  // the next question opening as the last one closes.
   const listed = [];
-  for (;;) {
-    await served.waitForFunction(() => document.getElementById('replace-dialog').open ||
-      /^Done/.test(document.getElementById('progress').textContent));
-    if (!await served.evaluate(() => document.getElementById('replace-dialog').open)) break;
+  for (let answered = 0; ; answered++) {
+    await served.waitForFunction((n) => window.questions > n || /^Done/.test(document.getElementById('progress').textContent),
+      answered);
+    if (!await served.evaluate((n) => window.questions > n, answered)) break;
     assert.equal(await served.evaluate(() => document.activeElement.textContent), 'Keep both', 'the default has the focus');
     listed.push(...await served.locator('#replace-names li').allTextContents());
     await served.keyboard.press('Enter');
-    await served.waitForFunction(() => !document.getElementById('replace-dialog').open);
   }
   assert.deepEqual(listed.sort(), ['mine/example.wav', 'mine/音楽.wav'], 'each of the user\'s files asked about once');
   assert.deepEqual(await folderNames('mine'), ['example (2).wav', 'example (3).wav', 'example.wav', 'loops.csv', 'loops.json',
