@@ -18,9 +18,21 @@ import { createRow } from './row.js';
 // while they are small.
 const AHEAD_FILES = 8;
 const AHEAD_BYTES = 16 * 1024 * 1024;
-// A File's size costs the browser a look at the disk (about a millisecond):
-// sizes are read in slices this long between other work, never all at once.
-const SIZE_SLICE_MS = 8;
+// A File's size costs the browser a look at the disk (about a millisecond),
+// a row its making: both are done in slices this long between other work,
+// never all at once.
+const SLICE_MS = 8;
+
+// Takes `queue`'s entries through `work` in slices, `after()` following each.
+function inSlices(queue, work, after = () => {}) {
+  const step = () => {
+    const until = performance.now() + SLICE_MS;
+    while (queue.length > 0 && performance.now() < until) work(queue.shift());
+    if (queue.length > 0) setTimeout(step, 0);
+    after();
+  };
+  setTimeout(step, 0);
+}
 // The outcomes "Show problems only" shows: every file that gave no WAV, or
 // a WAV with a warning.
 const PROBLEMS = ['failed', 'empty', 'stopped', 'warned'];
@@ -53,20 +65,9 @@ export function createBatch({ pool, folders, list, changed }) {
     return entry.size;
   }
 
-  function sizeInBackground() {
-    const step = () => {
-      const until = performance.now() + SIZE_SLICE_MS;
-      while (unsized.length > 0 && performance.now() < until) sizeOf(unsized.shift());
-      if (unsized.length > 0) setTimeout(step, 0);
-      changed();
-    };
-    setTimeout(step, 0);
-  }
-
-  // Rows made at once when files are added; the rest are made in slices
-  // between other work, so that adding hundreds of files never holds the
-  // page. A file handed over before its slice came gets its row then.
-  const ROWS_AT_ONCE = 0;  // past those handed over at once: a placeholder names the file meanwhile
+  // Rows are made in slices between other work, so that adding hundreds of
+  // files never holds the page; a placeholder names each file meanwhile, and
+  // a file handed over before its slice came gets its row then.
   const unmade = [];
   let detailsShown = false;
 
@@ -78,14 +79,6 @@ export function createBatch({ pool, folders, list, changed }) {
     return entry.row;
   }
 
-  function makeRowsInBackground() {
-    const step = () => {
-      const until = performance.now() + SIZE_SLICE_MS;
-      while (unmade.length > 0 && performance.now() < until) rowOf(unmade.shift());
-      if (unmade.length > 0) setTimeout(step, 0);
-    };
-    setTimeout(step, 0);
-  }
 
   function add(found, settings) {
     dropCleared();
@@ -98,10 +91,9 @@ export function createBatch({ pool, folders, list, changed }) {
       return entry;
     });
     list.append(...added.map((entry) => entry.placeholder));
-    added.slice(0, ROWS_AT_ONCE).forEach(rowOf);
-    if (unmade.push(...added.slice(ROWS_AT_ONCE)) === added.length - ROWS_AT_ONCE && unmade.length > 0) makeRowsInBackground();
+    if (unmade.push(...added) === added.length) inSlices(unmade, rowOf);
     entries.push(...added);
-    if (unsized.push(...added) === added.length) sizeInBackground();
+    if (unsized.push(...added) === added.length) inSlices(unsized, sizeOf, changed);
     if (run && run.phase === 'converting') {
       run.entries.push(...added);
       run.skipped += found.skipped;

@@ -29,10 +29,9 @@ export function createOutputFolder({ ask }) {
     withdrawn = false;
   }
 
-  const of = (map, root) => {
-    if (!map.has(root)) map.set(root, map === given ? new Set() : new Map());
-    return map.get(root);
-  };
+  // This run's paths given, and the user's answers, under `root`.
+  const givenIn = (root) => given.get(root) || given.set(root, new Set()).get(root);
+  const answersIn = (root) => answers.get(root) || answers.set(root, new Map()).get(root);
 
   // For the WAV names `names` of one file (as they are saved), under
   // `subfolders` of `root`: [{ name, existed }] to write them as, or null
@@ -65,14 +64,14 @@ export function createOutputFolder({ ask }) {
       for (const c of claims.filter((claim) => !claim.error)) {
         c.names.forEach((name, i) => {
           const path = pathOf(c.subfolders, name);
-          if (c.there[i] && !of(given, c.root).has(path) && !of(answers, c.root).has(path)) {
+          if (c.there[i] && !givenIn(c.root).has(path) && !answersIn(c.root).has(path)) {
             unasked.set(`${c.root.name}\n${path}`, [c.root, path]);
           }
         });
       }
       if (unasked.size > 0 && !withdrawn) {
         const choice = await ask([...unasked.values()].map(([root, path]) => `${root.name}/${path}`));
-        if (choice) for (const [root, path] of unasked.values()) of(answers, root).set(path, choice);
+        if (choice) for (const [root, path] of unasked.values()) answersIn(root).set(path, choice);
       }
       for (const c of claims) {
         if (c.error) c.reject(c.error);
@@ -85,9 +84,9 @@ export function createOutputFolder({ ask }) {
 
   // The names one claim gets, its question answered.
   async function settle({ root, subfolders, names, folder, there }) {
-    const paths = of(given, root);
+    const paths = givenIn(root);
     const again = names.some((name) => paths.has(pathOf(subfolders, name)));
-    const answer = (name) => of(answers, root).get(pathOf(subfolders, name));
+    const answer = (name) => answersIn(root).get(pathOf(subfolders, name));
     const keep = again || names.some((name, i) => there[i] && answer(name) !== 'replace');
     let final = names;
     if (keep) {
