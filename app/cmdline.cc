@@ -6,6 +6,7 @@
 #include "app/version.h"
 #include "base/error_lines.h"
 #include "platform/platform.h"
+#include "base/messages.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ void store_if_positive(char option, const char* text, int32_t* field) {
   if (value > 0) {
     *field = value;
   } else {
-    std::printf("warning : value of option '%c' is out of range.\n", option);
+    say("warning : value of option '%c' is out of range.\n", option);
   }
 }
 
@@ -39,10 +40,10 @@ bool ends_with_wav(const std::string& name) {
 
 }  // namespace
 
-void print_banner() { std::printf("%s ver. %s\nby %s(%s)\n", kProgram, kKelvorVersion, kAuthor, kContact); }
+void print_banner() { say("%s ver. %s\nby %s(%s)\n", kProgram, kKelvorVersion, kAuthor, kContact); }
 
 void print_usage() {
-  std::printf(
+  say(
       "\nusage : %s.exe [zq name] {wav name} {options}\n"
       "        [zq name]  : .zq file\n"
       "        {wav name} : output wav file name(option)\n"
@@ -51,7 +52,7 @@ void print_usage() {
 }
 
 void print_settings(const Settings& s) {
-  std::printf("setting : loop %d\n    src[%s]\n    dst[%s]\n", s.loop_count, s.src_name.c_str(),
+  say("setting : loop %d\n    src[%s]\n    dst[%s]\n", s.loop_count, s.src_name.c_str(),
               s.dst_name.c_str());
 }
 
@@ -90,7 +91,7 @@ void scan_arguments(int argc, const char* const* argv, Settings* s) {
         break;
       default:
         // A lone "-" names the NUL that ends it; the byte is printed as it is.
-        std::printf("warning : '%c' is invalid option.\n", arg[1]);
+        say("warning : '%c' is invalid option.\n", arg[1]);
         break;
     }
   }

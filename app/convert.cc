@@ -10,6 +10,7 @@
 #include "wave/wav_layout.h"
 #include "wave/wav_plan.h"
 #include "wave/wavheader.h"
+#include "base/messages.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ bool buffer_available(const Settings* s) {
 // writer would; returns its result.
 int add_planned(OutputPlan* plan, const std::string& name, const char* role, const WavPlan& wav) {
   plan->wavs.push_back(PlannedWav{name, role, wav});
-  if (wav.error != nullptr) std::printf("%s", wav.error);
+  if (wav.error != nullptr) say("%s", wav.error);
   return wav.result;
 }
 
@@ -116,7 +117,7 @@ int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name
 int unrolled_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s, const LoopEnd* marked, OutputPlan* plan) {
   if (t->trk_mark == 0) return 0;  // no track: the destination stays empty
   if (loop_count_heard(t, s) != s->loop_count) {
-    std::printf("warning : no loop info, reset loopcount to 1.\n");
+    say("warning : no loop info, reset loopcount to 1.\n");
     s->loop_count = 1;
   }
   int result = check_header(t, s->loop_count);

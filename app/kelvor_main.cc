@@ -2,6 +2,7 @@
 
 #include "app/cmdline.h"
 #include "app/convert.h"
+#include "base/messages.h"
 
 #include <cstdio>
 
@@ -29,13 +30,14 @@ int refuse_options(int argc, const char* const* argv, const Settings& s, const O
     refused = "a loop end";
   }
   if (refused == nullptr) return 0;
-  std::printf("error-4 : %s is not for the %s\n", refused, row.name);
+  say("error-4 : %s is not for the %s\n", refused, row.name);
   return -4;
 }
 
 }  // namespace
 
-int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind, OutputPlan* plan, LoopEnd end) {
+int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind, OutputPlan* plan, LoopEnd end,
+               const FileOps& ops) {
   print_banner();
   if (argc < 2) {
     print_usage();
@@ -53,10 +55,10 @@ int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind 
   r->kind = kind;
   if (kind == OutputKind::kUnrolled || kind == OutputKind::kUnrolledMarked) {
     const LoopEnd* marked = kind == OutputKind::kUnrolledMarked ? &end : nullptr;
-    result = convert_with(&settings, system_file_ops(), &r->track, plan, marked);
+    result = convert_with(&settings, ops, &r->track, plan, marked);
     r->loop_count = settings.loop_count;
   } else {
-    result = convert_kept(&settings, system_file_ops(), &r->track, kind == OutputKind::kIntroAndLoop, end, plan);
+    result = convert_kept(&settings, ops, &r->track, kind == OutputKind::kIntroAndLoop, end, plan);
     r->loop_count = 1;
   }
   return result;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "app/file_ops.h"
 #include "base/records.h"
 #include "wave/kept_loop.h"
 #include "wave/output_kinds.h"
@@ -29,6 +30,7 @@ int kelvor_main(int argc, const char* const* argv);
 // The same run, filling `report` (which may be null), writing `kind`, a
 // smpl chunk's loop ending as `end` has it. A run that keeps the loop
 // reports a loop count of 1: each WAV holds the sound once. With a `plan`,
-// the WAVs are planned rather than written (app/convert.h).
+// the WAVs are planned rather than written (app/convert.h). Files are opened
+// and closed through `ops`.
 int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind = OutputKind::kUnrolled,
-               OutputPlan* plan = nullptr, LoopEnd end = LoopEnd::kLastFrame);
+               OutputPlan* plan = nullptr, LoopEnd end = LoopEnd::kLastFrame, const FileOps& ops = system_file_ops());

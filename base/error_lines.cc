@@ -1,5 +1,7 @@
 #include "base/error_lines.h"
 
+#include "base/messages.h"
+
 #include <cstdio>
 
 namespace {
@@ -42,6 +44,6 @@ const char* error_line(int code) {
 
 int print_error(int code) {
   const char* line = error_line(code);
-  if (line != nullptr) std::printf("%s", line);
+  if (line != nullptr) say("%s", line);
   return code;
 }

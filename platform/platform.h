@@ -68,3 +68,28 @@ class Utf8Console {
   [[maybe_unused]] unsigned original_code_page_ = 0;  // used where the platform has code pages
   [[maybe_unused]] bool changed_ = false;
 };
+
+// What the batch command asks besides: a terminal to redraw a line on,
+// files written under a scratch name and moved into place once whole, and
+// a user's interrupt (Ctrl-C), noted rather than obeyed at once.
+
+// True when standard output is a terminal (a console on Windows).
+bool stdout_is_terminal();
+
+// Creates `name`, which must not exist yet, for writing bytes; null when it
+// cannot be made. The file can be removed by name while it is still open
+// (Windows otherwise refuses that), and is gone once the last handle closes.
+FILE* open_scratch(const std::string& name);
+
+// Moves the file `from` to `to`, in place of a file `to` if there is one;
+// false when it could not be moved.
+bool move_file(const std::string& from, const std::string& to);
+
+// Removes the file `name`; false when it could not be removed.
+bool remove_named(const std::string& name);
+
+// From the first call on, Ctrl-C (and a request to terminate) no longer ends
+// the process: interrupted() becomes true instead, for the program to end
+// the way it chooses.
+void catch_interrupts();
+bool interrupted();

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "platform/platform.h"
 
@@ -84,3 +85,36 @@ bool read_regular_file_head(const std::string& name, uint8_t* head, size_t n) {
   if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   return read_fully(fd.get(), head, n);
 }
+
+namespace {
+
+volatile std::sig_atomic_t interrupt_seen = 0;  // set by the handler alone
+
+extern "C" void note_interrupt(int) { interrupt_seen = 1; }
+
+}  // namespace
+
+bool stdout_is_terminal() { return ::isatty(::fileno(stdout)) == 1; }
+
+FILE* open_scratch(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  FILE* f = ::fdopen(fd, "wb");
+  if (f == nullptr) ::close(fd);
+  return f;
+}
+
+bool move_file(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
+bool remove_named(const std::string& name) { return ::unlink(name.c_str()) == 0; }
+
+void catch_interrupts() {
+  struct sigaction action {};
+  action.sa_handler = note_interrupt;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGHUP, &action, nullptr);
+}
+
+bool interrupted() { return interrupt_seen != 0; }

@@ -2,6 +2,7 @@
 // the wide-character API, in the extended-length form when their absolute
 // path is too long for the plain one.
 #include <conio.h>
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -170,3 +171,50 @@ bool read_regular_file_head(const std::string& name, uint8_t* head, size_t n) {
   }
   return true;
 }
+
+namespace {
+
+volatile LONG interrupt_seen = 0;  // set by the console's handler thread
+
+BOOL WINAPI note_interrupt(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  InterlockedExchange(&interrupt_seen, 1);
+  return TRUE;
+}
+
+}  // namespace
+
+bool stdout_is_terminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+FILE* open_scratch(const std::string& name) {
+  const std::wstring path = api_name(name);
+  if (path.empty()) return nullptr;
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  FILE* f = _fdopen(fd, "wb");
+  if (f == nullptr) _close(fd);
+  return f;
+}
+
+bool move_file(const std::string& from, const std::string& to) {
+  const std::wstring a = api_name(from), b = api_name(to);
+  return !a.empty() && !b.empty() && MoveFileExW(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool remove_named(const std::string& name) {
+  const std::wstring path = api_name(name);
+  return !path.empty() && DeleteFileW(path.c_str()) != 0;
+}
+
+void catch_interrupts() { SetConsoleCtrlHandler(note_interrupt, TRUE); }
+
+bool interrupted() { return InterlockedCompareExchange(&interrupt_seen, 0, 0) != 0; }

@@ -7,7 +7,8 @@
 #include <random>
 
 #include "app/convert.h"
-#include "app/convert_all.h"
+#include "app/batch_inputs.h"
+#include "app/batch_main.h"
 #include "container/analyze.h"
 #include "test_support.h"
 
@@ -234,9 +235,9 @@ TEST(ConvertAll, FilesAndFoldersEachConvertedOnceWithTheOptionsOfEveryRun) {
 
   CaptureStdout cap;
   // The folder given with a separator at its end, as a console may complete it.
-  int failed = convert_all({f.file("a.zq"), "-l3", f.file("bgm") + "/", "", f.file("missing.zq")}, f.file("bgm/deep"));
+  int status = batch_main({f.file("a.zq"), "-l3", f.file("bgm") + "/", "", f.file("missing.zq")}, "convert-all", f.file("bgm/deep"));
   std::string out = cap.text();
-  EXPECT_EQ(failed, 2);
+  EXPECT_EQ(status, kBatchSomeFailed);
   for (const char* wav : {"a.wav", "bgm/B.wav", "bgm/deep/c.wav", "bgm/100% & !.wav"}) EXPECT_TRUE(f.exists(wav)) << wav;
   EXPECT_FALSE(f.exists("bgm/d.wav"));
   size_t runs = 0;
@@ -245,15 +246,20 @@ TEST(ConvertAll, FilesAndFoldersEachConvertedOnceWithTheOptionsOfEveryRun) {
   // After every run's messages: each failure, named from the folder it was
   // found through or as given, with its run's error line, then the counts.
   EXPECT_TRUE(out.ends_with("error-11 : can not open .zq file.\n"
-                            "\nconvert-all: these files failed:\n"
+                            "\nconvert-all: 2 other files in the folders, not .zq, left alone.\n"
+                            "convert-all: these files failed:\n"
                             "  bgm/deep/cut.zq: error-22 : read error(analyze)\n"
                             "  " + f.file("missing.zq") + ": error-11 : can not open .zq file.\n"
                             "convert-all: 4 converted, 2 failed.\n")) << out;
 
-  // No name at all: the program's own folder, without its subfolders.
+  // No name at all: the program's own folder, without its subfolders. The
+  // WAVs of the first run are kept, the new ones numbered.
   CaptureStdout again;
-  EXPECT_EQ(convert_all({"-l1"}, f.file("bgm")), 0);
-  EXPECT_TRUE(again.text().ends_with("dst[" + f.file("bgm/B.wav") + "]\n\nconvert-all: 2 converted, 0 failed.\n"));
+  EXPECT_EQ(batch_main({"-l1"}, "convert-all", f.file("bgm")), kBatchAllConverted);
+  EXPECT_TRUE(again.text().ends_with("dst[" + f.file("bgm/B.wav") + "]\nconvert-all: " + f.file("bgm/B.wav") +
+                                     " is there already, and was kept: this one is " + f.file("bgm/B (2).wav") +
+                                     ".\n\nconvert-all: 4 other files in the folders, not .zq, left alone.\n"
+                                     "convert-all: 2 converted, 0 failed.\n")) << again.text();
 }
 
 TEST(ConvertAll, SaysWhereItFoundNothing) {
@@ -266,17 +272,19 @@ TEST(ConvertAll, SaysWhereItFoundNothing) {
   // Started from a folder without containers, as from inside a zip: the
   // folder it looked in, and what to do.
   CaptureStdout cap;
-  EXPECT_EQ(convert_all({}, f.file("kit")), 0);
+  EXPECT_EQ(batch_main({}, "convert-all", f.file("kit")), kBatchSomeFailed);
   EXPECT_EQ(cap.text(), "\nconvert-all: no .zq file in " + f.file("kit") + ".\n"
+                        "convert-all: 1 other file in the folders, not .zq, left alone.\n"
                         "convert-all: drop .zq files, or folders that hold them, on convert-all.\n"
                         "convert-all: if it is still inside its zip, extract the zip first.\n"
                         "convert-all: 0 converted, 0 failed.\n");
 
   // A folder given without containers is named; the others still convert.
   CaptureStdout some;
-  EXPECT_EQ(convert_all({f.file("music/empty"), f.file("music/a.zq")}, f.file("kit")), 0);
+  EXPECT_EQ(batch_main({f.file("music/empty"), f.file("music/a.zq")}, "convert-all", f.file("kit")), kBatchAllConverted);
   EXPECT_TRUE(some.text().ends_with("\n\nconvert-all: no .zq file in " + f.file("music/empty") +
-                                    " or its subfolders.\nconvert-all: 1 converted, 0 failed.\n"))
+                                    " or its subfolders.\nconvert-all: 1 other file in the folders, not .zq, left alone.\n"
+                                    "convert-all: 1 converted, 0 failed.\n"))
       << some.text();
 }
 

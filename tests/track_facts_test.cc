@@ -1,5 +1,5 @@
 // The facts the page shows come from the converter's own run.
-#include "web/core/track_facts.h"
+#include "app/track_facts.h"
 
 #include "web/core/run_json.h"
 

@@ -5,6 +5,7 @@
 #include "base/pos32.h"
 #include "base/stream_items.h"
 #include "wave/wav_body.h"
+#include "base/messages.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ int encode_copy(FILE* src, FILE* dst, const DataCopy& c, uint8_t* buffer, const 
     int result = go_datahead(src, t, s);
     if (result != 0) return result;
     if (c.seek_on && !seek_by32(src, c.skip)) {
-      std::printf("%s", c.seek_error);
+      say("%s", c.seek_error);
       return -43;
     }
     for (uint32_t left = c.length; left > 0;) {
@@ -39,7 +40,7 @@ int encode_layout(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, 
   if (result != 0) return result;
   HeapBuffer<uint8_t> buffer = allocate_buffer<uint8_t>(static_cast<size_t>(s->buffer_size));
   if (!buffer) {
-    std::printf("%s", l.buffer_error);
+    say("%s", l.buffer_error);
     return -41;
   }
   for (const DataCopy& c : l.copies) {

@@ -4,6 +4,7 @@
 #include "base/little_endian.h"
 #include "wave/output_kinds.h"
 #include "wave/wavheader.h"
+#include "base/messages.h"
 
 namespace {
 
@@ -67,11 +68,11 @@ int plan_kept_loop(const TrackInfo* t, bool apart, LoopEnd end, KeptPlan* plan) 
   loop_frames(t, &plan->frames);
   plan->end = end;
   if (t->loop_mark != 0 && t->loop_start > t->data_bytes) {
-    std::printf("error-32 : loop start is beyond the data(plan_kept_loop)\n");
+    say("error-32 : loop start is beyond the data(plan_kept_loop)\n");
     return -32;
   }
   if (loop_within_data(t) && plan->frames.block_align == 0) {
-    std::printf("error-34 : block align is 0(plan_kept_loop)\n");
+    say("error-34 : block align is 0(plan_kept_loop)\n");
     return -34;
   }
   const bool keep = plan->frames.has_loop != 0;
@@ -92,7 +93,7 @@ int plan_kept_loop(const TrackInfo* t, bool apart, LoopEnd end, KeptPlan* plan) 
   }
   for (const WavPiece& p : plan->pieces) {
     if (!riff_fits(36u + uint64_t{p.bytes} + kept_trailer_bytes(p))) {
-      std::printf("error-33 : wav file too large(plan_kept_loop)\n");
+      say("error-33 : wav file too large(plan_kept_loop)\n");
       return -33;
     }
   }

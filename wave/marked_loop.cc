@@ -1,6 +1,7 @@
 #include "wave/marked_loop.h"
 
 #include "base/error_lines.h"
+#include "base/messages.h"
 
 void marked_loop(const TrackInfo* t, LoopEnd end, KeptPlan* out) {
   *out = KeptPlan{};
@@ -23,6 +24,6 @@ int check_marked(const TrackInfo* t, const Settings* s, LoopEnd end) {
   marked_loop(t, end, &marks);
   WavHeaderFields h{};
   if (marked_header(t, s, &marks, &h) == 0) return 0;
-  std::printf("%s", kMarkedTooLargeError);
+  say("%s", kMarkedTooLargeError);
   return -33;
 }

@@ -6,6 +6,7 @@
 #include "base/heap_buffer.h"
 #include "base/pos32.h"
 #include "base/stream_items.h"
+#include "base/messages.h"
 
 int go_datahead(FILE* src, const TrackInfo* t, const Settings* /*settings*/) {
   if (!seek_to32(src, t->trk_offset + t->data_offset)) {  // sum wraps mod 2^32
@@ -37,7 +38,7 @@ namespace {
 
 // Prints `line` and returns `code`: a description's own failure.
 int fail(int code, const char* line) {
-  std::printf("%s", line);
+  say("%s", line);
   return code;
 }
 

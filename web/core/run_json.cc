@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "base/little_endian.h"
-#include "web/core/track_facts.h"
+#include "app/track_facts.h"
 #include "wave/output_kinds.h"
 
 namespace {

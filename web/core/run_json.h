@@ -1,4 +1,4 @@
-// A run for the page, as JSON: its facts by name (web/core/track_facts.h) and
+// A run for the page, as JSON: its facts by name (app/track_facts.h) and
 // the plan of every WAV it would write (app/convert.h), which the page
 // carries out on the file it was given.
 //

@@ -1,6 +1,6 @@
 // What a row says, as text: the settings a file was queued with, the track's
 // facts as the converter's run found them, and the failures of the browser
-// in plain words. Every fact is the run's (web/core/track_facts.h).
+// in plain words. Every fact is the run's (app/track_facts.h).
 import { kindOf, loopEndOf } from '../shared/kinds.js';
 import { count, duration, size } from '../shared/text.js';
 

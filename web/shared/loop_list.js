@@ -1,7 +1,7 @@
 // The loop list of a batch: one line per converted file, with its WAVs and
 // where its loop lies, for the engines and editors that the WAVs go into.
 // loops.csv for spreadsheets, loops.json for scripts. Every number is the
-// run's (web/core/track_facts.h): the reader's record and the track in
+// run's (app/track_facts.h): the reader's record and the track in
 // frames; seconds are frames over the sample rate.
 //
 // Each WAV has its role (whole: the sound once; intro; loop; unrolled: the

@@ -1,4 +1,4 @@
-#include "web/core/track_facts.h"
+#include "app/track_facts.h"
 
 #include <cstdint>
 #include <cstring>

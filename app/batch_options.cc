@@ -1,0 +1,240 @@
+#include "app/batch_options.h"
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+// A positive decimal number no larger than `most`, or -1.
+int64_t positive(const char* text, int64_t most) {
+  if (text == nullptr || *text == '\0') return -1;
+  int64_t n = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return -1;
+    n = n * 10 + (*p - '0');
+    if (n > most) return -1;
+  }
+  return n > 0 ? n : -1;
+}
+
+std::string kinds_list() {
+  std::string list;
+  for (const OutputKindRow& row : kOutputKindRows) list += std::string(list.empty() ? "" : ", ") + row.id;
+  return list;
+}
+
+std::string set_kind(const char* v, BatchOptions* o) {
+  for (const OutputKindRow& row : kOutputKindRows) {
+    if (std::strcmp(v, row.id) == 0) {
+      o->kind = row.kind;
+      return {};
+    }
+  }
+  return std::string("there is no kind \"") + v + "\": the kinds are " + kinds_list();
+}
+
+std::string set_loop_end(const char* v, BatchOptions* o) {
+  o->loop_end_given = true;
+  if (std::strcmp(v, "riff") == 0) {
+    o->loop_end = LoopEnd::kLastFrame;
+  } else if (std::strcmp(v, "godot") == 0) {
+    o->loop_end = LoopEnd::kPastLast;
+  } else {
+    return std::string("there is no loop end \"") + v + "\": it is riff or godot";
+  }
+  return {};
+}
+
+std::string set_loop_count(const char* v, BatchOptions* o) {
+  const int64_t n = positive(v, INT32_MAX);
+  if (n < 0) return std::string("the loop count must be a whole number from 1 to 2147483647, not \"") + v + "\"";
+  o->loop_count = static_cast<int32_t>(n);
+  o->loop_count_given = true;
+  return {};
+}
+
+std::string set_buffer(const char* v, BatchOptions* o) {
+  const int64_t n = positive(v, INT32_MAX);
+  if (n < 0) return std::string("the copy buffer must be a whole number of bytes from 1 to 2147483647, not \"") + v + "\"";
+  o->buffer_size = static_cast<int32_t>(n);
+  return {};
+}
+
+std::string set_jobs(const char* v, BatchOptions* o) {
+  const int64_t n = positive(v, 256);
+  if (n < 0) return std::string("the number of files at once must be from 1 to 256, not \"") + v + "\"";
+  o->jobs = static_cast<int>(n);
+  return {};
+}
+
+std::string set_out(const char* v, BatchOptions* o) {
+  if (*v == '\0') return "--out needs a folder";
+  o->out = v;
+  return {};
+}
+
+std::string set_loop_list(const char* v, BatchOptions* o) {
+  const size_t n = std::strlen(v);
+  auto ends = [&](const char* tail) {
+    const size_t t = std::strlen(tail);
+    if (n <= t) return false;
+    for (size_t i = 0; i < t; ++i) {
+      const char c = v[n - t + i];
+      if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != tail[i]) return false;
+    }
+    return true;
+  };
+  if (!ends(".csv") && !ends(".json")) return std::string("the loop list \"") + v + "\" must end in .csv or .json";
+  o->loop_list = v;
+  return {};
+}
+
+std::string set_short_format(const char*, BatchOptions* o) {
+  o->short_format = true;
+  return {};
+}
+std::string set_replace(const char*, BatchOptions* o) {
+  o->replace = true;
+  return {};
+}
+std::string set_help(const char*, BatchOptions* o) {
+  o->help = true;
+  return {};
+}
+std::string set_version(const char*, BatchOptions* o) {
+  o->version = true;
+  return {};
+}
+
+const std::vector<BatchOptionRow> kRows = {
+    {"out", 'o', "DIR",
+     "Write the WAVs into DIR, the folders under it mirroring the inputs: Game/bgm/town.zq becomes "
+     "DIR/Game/bgm/town.wav. Without it each WAV goes beside its source.",
+     set_out},
+    {"kind", 'k', "KIND",
+     "What to write: unrolled (the loop heard the loop count's times, as kelvor writes it; the default), kept "
+     "(the sound once, its loop points in a smpl chunk), apart (NAME - intro.wav and NAME - loop.wav), marked "
+     "(unrolled, the loop's first pass in a smpl chunk).",
+     set_kind},
+    {"loop-count", 'l', "N", "Hear the loop N times in all (default 2); for unrolled and marked only.", set_loop_count},
+    {"loop-end", 0, "END",
+     "Where a smpl chunk's loop ends: riff (its last frame, as samplers, FMOD, Unreal, Wwise and libsndfile read "
+     "it; the default) or godot (the frame after it); for kept and marked only.",
+     set_loop_end},
+    {"short-format", 'x', nullptr, "Write the short format block, as kelvor -x; for unrolled only.", set_short_format},
+    {"replace", 0, nullptr,
+     "Replace a WAV that is already there. Without it both are kept: the new one is numbered, as in "
+     "\"town (2).wav\", and the file's lines say so.",
+     set_replace},
+    {"loop-list", 0, "FILE",
+     "Write the run's loop list to FILE, a .csv or a .json: each converted file, its WAVs and where its loop lies.",
+     set_loop_list},
+    {"jobs", 'j', "N", "Convert N files at once (default: one per processor). The WAVs and the lines are the same "
+     "whatever N.", set_jobs},
+    {"buffer", 'b', "N", "The copy buffer in bytes, as kelvor -b.", set_buffer},
+    {"help", 'h', nullptr, "Print this help and exit.", set_help},
+    {"version", 0, nullptr, "Print the version and exit.", set_version},
+};
+
+const BatchOptionRow* row_named(const std::string& name) {
+  for (const BatchOptionRow& row : kRows) {
+    if (name == row.long_name) return &row;
+  }
+  return nullptr;
+}
+
+const BatchOptionRow* row_of(char letter) {
+  for (const BatchOptionRow& row : kRows) {
+    if (row.letter == letter) return &row;
+  }
+  return nullptr;
+}
+
+// What the kind of `o` does not take, as one line; empty when it takes all.
+std::string refused_by_kind(const BatchOptions& o) {
+  const OutputKindRow& row = output_kind_row(o.kind);
+  const char* refused = nullptr;
+  if (o.short_format && !row.short_format) {
+    refused = "the short format block (-x)";
+  } else if (o.loop_count_given && !row.loop_count && o.loop_count != 1) {
+    refused = "a loop count (-l) other than 1";
+  } else if (o.loop_end_given && !row.loop_end) {
+    refused = "a loop end (--loop-end)";
+  }
+  if (refused == nullptr) return {};
+  return std::string(refused) + " is not for the " + row.name + " kind (--kind " + row.id + ")";
+}
+
+}  // namespace
+
+const std::vector<BatchOptionRow>& batch_option_rows() { return kRows; }
+
+std::string parse_batch_options(const std::vector<std::string>& args, BatchOptions* o) {
+  bool names_only = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (names_only || a.size() < 2 || a[0] != '-') {
+      if (!a.empty()) o->names.push_back(a);  // an empty name names nothing
+      continue;
+    }
+    if (a == "--") {
+      names_only = true;
+      continue;
+    }
+    const BatchOptionRow* row = nullptr;
+    std::string value;
+    bool has_value = false;
+    if (a[1] == '-') {
+      const size_t eq = a.find('=');
+      row = row_named(a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2));
+      if (eq != std::string::npos) {
+        value = a.substr(eq + 1);
+        has_value = true;
+      }
+    } else {
+      row = row_of(a[1]);
+      if (a.size() > 2) {
+        value = a.substr(2);
+        has_value = true;
+      }
+    }
+    if (row == nullptr) return "there is no option " + a + ": see --help";
+    if (row->value == nullptr && has_value) return "the option " + a + " takes no value";
+    if (row->value != nullptr && !has_value) {
+      if (i + 1 >= args.size()) return "the option " + a + " needs " + row->value;
+      value = args[++i];
+    }
+    const std::string problem = row->apply(row->value != nullptr ? value.c_str() : nullptr, o);
+    if (!problem.empty()) return problem;
+  }
+  return refused_by_kind(*o);
+}
+
+std::string batch_help(const char* program) {
+  std::string text = std::string("Usage: ") + program + " [OPTION]... FILE_OR_FOLDER...\n"
+      "Converts .zq files, and the .zq files in folders and their subfolders (any letter case), as kelvor does,\n"
+      "several at once. A file already there is never replaced unless --replace is given.\n\nOptions:\n";
+  for (const BatchOptionRow& row : kRows) {
+    std::string left = "  ";
+    left += row.letter != 0 ? std::string("-") + row.letter + ", " : "    ";
+    left += std::string("--") + row.long_name + (row.value != nullptr ? std::string(" ") + row.value : "");
+    text += left + "\n      " + row.help + "\n";
+  }
+  text += "\nExit status: 0 when every file was converted; 1 when one or more failed, or none was found;\n"
+          "2 for a usage error (nothing converted); 130 when stopped by Ctrl-C.\n";
+  return text;
+}
+
+std::string batch_manual_options() {
+  std::string text;
+  for (const BatchOptionRow& row : kRows) {
+    text += ".TP\n";
+    if (row.letter != 0) text += std::string("\\fB\\-") + row.letter + "\\fR, ";
+    text += std::string("\\fB\\-\\-") + row.long_name + "\\fR";
+    if (row.value != nullptr) text += std::string(" \\fI") + row.value + "\\fR";
+    text += "\n";
+    for (const char* p = row.help; *p != '\0'; ++p) text += *p == '-' ? std::string("\\-") : std::string(1, *p);
+    text += "\n";
+  }
+  return text;
+}

@@ -1,0 +1,268 @@
+#include "app/loop_list.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "app/track_facts.h"
+#include "wave/output_kinds.h"
+
+namespace {
+
+constexpr const char* kColumns[] = {
+    "path", "output", "loop_end_for", "wav", "wav_role", "wav_frames", "wav_2", "wav_2_role", "wav_2_frames",
+    "rate", "channels", "bits", "kept_bits", "block_align", "sound_frames", "dropped_bytes", "loop_count",
+    "loop_start_byte", "loop_start_frame", "loop_end_frame_exclusive", "smpl_loop_end_frame",
+    "loop_start_seconds", "loop_end_seconds"};
+constexpr const char* kJsonFormat = "kelvor loop list 3";
+constexpr const char* kAbout =
+    "loop.end_frame_exclusive is the frame after the loop's last; loop.smpl_end_frame is the end frame the WAV's "
+    "smpl chunk holds: its last frame for loop_end_for \"riff\", the frame after it for \"godot\"";
+
+// A value of a line: a number, a text, or nothing (JSON's null, an empty
+// cell).
+struct Value {
+  enum Type { kNull, kNumber, kText, kSeconds } type = kNull;
+  int64_t number = 0;
+  std::string text;  // kText; kSeconds: the number as the lists write it
+};
+
+Value null() { return Value{}; }
+Value num(int64_t n) { return Value{Value::kNumber, n, {}}; }
+Value text(std::string t) { return Value{Value::kText, 0, std::move(t)}; }
+Value secs(int64_t frame, uint32_t rate) {
+  return rate > 0 ? Value{Value::kSeconds, 0, list_seconds(frame, rate)} : null();
+}
+
+// The facts of a line, as web/shared/loop_list.js reads the run's.
+struct Line {
+  const ListedFile* file;
+  std::vector<RunFact> facts;
+  const OutputKindRow* kind;
+  int64_t get(const char* name) const { return fact(facts, name); }
+};
+
+int64_t frames_of(const std::string& role, const Line& l) {
+  if (role == "intro") return l.get("loop_start_frame");
+  if (role == "loop") return l.get("frames") - l.get("loop_start_frame");
+  if (role == "unrolled" && l.get("block_align") > 0) return l.get("data_length") / l.get("block_align");
+  return l.get("frames");
+}
+
+// The line's loop, in the JSON's order, or nothing.
+std::vector<std::pair<const char*, Value>> loop_of(const Line& l) {
+  if (l.get("has_loop") == 0) return {};
+  const uint32_t rate = static_cast<uint32_t>(l.get("sample_rate"));
+  return {{"start_byte", num(l.get("loop_start"))},
+          {"start_frame", num(l.get("loop_start_frame"))},
+          {"end_frame_exclusive", num(l.get("loop_end_frame"))},
+          {"smpl_end_frame", l.kind->loop_end ? num(l.get("smpl_loop_end")) : null()},
+          {"start_seconds", secs(l.get("loop_start_frame"), rate)},
+          {"end_seconds", secs(l.get("loop_end_frame"), rate)}};
+}
+
+// The line's fields after its WAVs, in the JSON's order.
+std::vector<std::pair<const char*, Value>> numbers_of(const Line& l) {
+  return {{"rate", num(l.get("sample_rate"))},
+          {"channels", num(l.get("channels"))},
+          {"bits", num(l.get("sample_bits"))},
+          {"kept_bits", num(l.kind->whole_frames ? l.get("kept_bits") : l.get("sample_bits"))},
+          {"block_align", num(l.get("block_align"))},
+          {"sound_frames", num(l.get("frames"))},
+          {"dropped_bytes", num(l.kind->whole_frames ? l.get("dropped_bytes") : 0)},
+          {"loop_count", num(l.get("loop_count"))}};
+}
+
+Value loop_end_for(const Line& l) {
+  return l.kind->loop_end ? text(loop_end_id(l.file->report.loop_end)) : null();
+}
+
+Line line_of(const ListedFile& f) {
+  return Line{&f, run_facts(f.report), &output_kind_row(f.report.kind)};
+}
+
+// ---- CSV: RFC 4180, a name that reads as a formula written as ="NAME".
+
+std::string quoted_if_needed(const std::string& t) {
+  if (t.find_first_of(",\"\r\n") == std::string::npos) return t;
+  std::string out = "\"";
+  for (const char c : t) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
+std::string cell(const Value& v) {
+  switch (v.type) {
+    case Value::kNull:
+      return "";
+    case Value::kNumber:
+      return std::to_string(v.number);
+    case Value::kSeconds:
+      return v.text;
+    case Value::kText:
+      break;
+  }
+  const std::string& t = v.text;
+  if (!t.empty() && (t[0] == '=' || t[0] == '+' || t[0] == '-' || t[0] == '@' || t[0] == '\t' || t[0] == '\r')) {
+    std::string formula = "=\"";
+    for (const char c : t) formula += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted_if_needed(formula + "\"");
+  }
+  return quoted_if_needed(t);
+}
+
+std::vector<Value> csv_row(const Line& l) {
+  const std::vector<ListedWav>& w = l.file->wavs;
+  auto wav = [&](size_t i) -> std::vector<Value> {
+    if (i >= w.size()) return {null(), null(), null()};
+    return {text(w[i].name), text(w[i].role), num(frames_of(w[i].role, l))};
+  };
+  std::vector<Value> row = {text(l.file->path), text(l.kind->name), loop_end_for(l)};
+  for (size_t i = 0; i < 2; ++i) {
+    for (Value& v : wav(i)) row.push_back(std::move(v));
+  }
+  for (auto& [name, v] : numbers_of(l)) row.push_back(std::move(v));
+  std::vector<std::pair<const char*, Value>> loop = loop_of(l);
+  if (loop.empty()) loop.resize(6);
+  for (auto& [name, v] : loop) row.push_back(std::move(v));
+  return row;
+}
+
+// ---- JSON, as JSON.stringify(value, null, 2) writes it.
+
+void put_json_string(std::string* out, const std::string& t) {
+  *out += '"';
+  for (const char c : t) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"': *out += "\\\""; break;
+      case '\\': *out += "\\\\"; break;
+      case '\b': *out += "\\b"; break;
+      case '\f': *out += "\\f"; break;
+      case '\n': *out += "\\n"; break;
+      case '\r': *out += "\\r"; break;
+      case '\t': *out += "\\t"; break;
+      default:
+        if (u < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+          *out += escaped;
+        } else {
+          *out += c;
+        }
+    }
+  }
+  *out += '"';
+}
+
+void put_json_value(std::string* out, const Value& v) {
+  if (v.type == Value::kNull) {
+    *out += "null";
+  } else if (v.type == Value::kNumber) {
+    *out += std::to_string(v.number);
+  } else if (v.type == Value::kSeconds) {
+    *out += v.text;
+  } else {
+    put_json_string(out, v.text);
+  }
+}
+
+// Fields of an object at `indent` (its own braces one step out).
+void put_fields(std::string* out, const std::vector<std::pair<const char*, Value>>& fields, const std::string& indent) {
+  for (size_t i = 0; i < fields.size(); ++i) {
+    *out += indent;
+    put_json_string(out, fields[i].first);
+    *out += ": ";
+    put_json_value(out, fields[i].second);
+    *out += i + 1 < fields.size() ? ",\n" : "\n";
+  }
+}
+
+void put_json_line(std::string* out, const Line& l) {
+  const std::string in = "      ";
+  *out += "    {\n";
+  put_fields(out, {{"path", text(l.file->path)}, {"output", text(l.kind->name)}, {"loop_end_for", loop_end_for(l)}}, in);
+  out->back() = ',';
+  *out += "\n" + in + "\"wavs\": ";
+  if (l.file->wavs.empty()) *out += "[]";
+  for (size_t i = 0; i < l.file->wavs.size(); ++i) {
+    const ListedWav& w = l.file->wavs[i];
+    *out += i == 0 ? "[\n" : "";
+    *out += in + "  {\n";
+    put_fields(out, {{"name", text(w.name)}, {"role", text(w.role)}, {"frames", num(frames_of(w.role, l))}}, in + "    ");
+    *out += in + "  }" + (i + 1 < l.file->wavs.size() ? ",\n" : "\n" + in + "]");
+  }
+  *out += ",\n";
+  put_fields(out, numbers_of(l), in);
+  out->back() = ',';
+  *out += "\n" + in + "\"loop\": ";
+  const std::vector<std::pair<const char*, Value>> loop = loop_of(l);
+  if (loop.empty()) {
+    *out += "null\n";
+  } else {
+    *out += "{\n";
+    put_fields(out, loop, in + "  ");
+    *out += in + "}\n";
+  }
+  *out += "    }";
+}
+
+}  // namespace
+
+const char* loop_end_id(LoopEnd end) { return end == LoopEnd::kPastLast ? "godot" : "riff"; }
+
+std::string list_seconds(int64_t frame, uint32_t rate) {
+  // The double JavaScript divides to, then its exact value rounded to the
+  // microsecond, a half up, as toFixed rounds: frame / rate = m * 2^e.
+  const double x = static_cast<double>(frame) / rate;
+  int e = 0;
+  const double m = std::frexp(x, &e);
+  __extension__ typedef unsigned __int128 Wide;
+  const uint64_t mantissa = static_cast<uint64_t>(std::ldexp(m, 53));  // x = mantissa * 2^(e - 53)
+  const int shift = 53 - e;
+  Wide micro = static_cast<Wide>(mantissa) * 1000000u;
+  if (shift > 0 && shift < 127) {
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
+    micro = (micro + half) >> shift;
+  } else if (shift >= 127) {
+    micro = 0;
+  } else {
+    micro <<= -shift;
+  }
+  const uint64_t whole = static_cast<uint64_t>(micro / 1000000u);
+  uint64_t fraction = static_cast<uint64_t>(micro % 1000000u);
+  std::string out = std::to_string(whole);
+  if (fraction == 0) return out;
+  int digits = 6;
+  while (fraction % 10 == 0) {
+    fraction /= 10;
+    --digits;
+  }
+  std::string tail = std::to_string(fraction);
+  return out + "." + std::string(static_cast<size_t>(digits) - tail.size(), '0') + tail;
+}
+
+std::string loop_list_csv(const std::vector<ListedFile>& files) {
+  std::string out = "\xEF\xBB\xBF";
+  for (size_t i = 0; i < std::size(kColumns); ++i) out += std::string(i > 0 ? "," : "") + kColumns[i];
+  out += "\r\n";
+  for (const ListedFile& f : files) {
+    const std::vector<Value> row = csv_row(line_of(f));
+    for (size_t i = 0; i < row.size(); ++i) out += (i > 0 ? "," : "") + cell(row[i]);
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::string loop_list_json(const std::vector<ListedFile>& files) {
+  std::string out = "{\n  \"format\": ";
+  put_json_string(&out, kJsonFormat);
+  out += ",\n  \"about\": ";
+  put_json_string(&out, kAbout);
+  out += ",\n  \"files\": ";
+  if (files.empty()) out += "[]";
+  for (size_t i = 0; i < files.size(); ++i) {
+    out += i == 0 ? "[\n" : ",\n";
+    put_json_line(&out, line_of(files[i]));
+  }
+  if (!files.empty()) out += "\n  ]";
+  return out + "\n}\n";
+}
