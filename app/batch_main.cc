@@ -17,16 +17,19 @@
 
 namespace {
 
+// A name kelvor would take for an option ("-x.zq") as "./-x.zq".
+std::string not_an_option(const std::string& name) { return !name.empty() && name[0] == '-' ? "./" + name : name; }
+
 // The files with their names settled, in the order given.
 std::vector<BatchFile> settle_names(const BatchInputs& in, const BatchOptions& o, const char* program) {
   NameBook book(o.replace);
   std::vector<BatchFile> files;
   for (const BatchInput& input : in.files) {
     BatchFile f;
-    f.source = input.file;
+    f.source = not_an_option(input.file);
     f.shown = input.shown;
     f.bytes = input.bytes;
-    f.destination = batch_destination(input, o.out);
+    f.destination = not_an_option(batch_destination(input, o.out));
     f.names = kind_names(f.destination, o.kind);
     bool numbered = false;
     f.lands = book.claim(f.names, &numbered);

@@ -153,9 +153,8 @@ void erase(size_t* shown) {
 }  // namespace
 
 std::vector<std::string> kelvor_arguments(const BatchFile& file, const BatchOptions& o) {
-  auto safe = [](const std::string& name) { return !name.empty() && name[0] == '-' ? "./" + name : name; };
   const OutputKindRow& row = output_kind_row(o.kind);
-  std::vector<std::string> args = {"kelvor", safe(file.source), safe(file.destination),
+  std::vector<std::string> args = {"kelvor", file.source, file.destination,
                                    "-l" + std::to_string(row.loop_count ? o.loop_count : 1)};
   if (row.short_format && o.short_format) args.push_back("-x");
   if (o.buffer_size > 0) args.push_back("-b" + std::to_string(o.buffer_size));

@@ -16,9 +16,9 @@
 
 // One file of a batch, its names settled before any run starts.
 struct BatchFile {
-  std::string source;             // as kelvor is given it
+  std::string source;             // as kelvor is given it: a name that begins with "-" as "./name"
   std::string shown;              // as the lines and the loop list name it
-  std::string destination;        // as kelvor is given it
+  std::string destination;        // as kelvor is given it, likewise
   std::vector<std::string> names;  // every name the run may write (app/batch_names.h)
   std::vector<std::string> lands;  // where each of them lands
   std::string note;               // the batch's own line about the names, if any
@@ -54,6 +54,5 @@ BatchEnd run_batch(const std::vector<BatchFile>& files, const BatchOptions& opti
                    const char* program);
 
 // kelvor's arguments for `file`: the program's name, the source, the
-// destination, the loop count and the options the kind takes. A name that
-// begins with "-" is given as "./name".
+// destination, the loop count and the options the kind takes.
 std::vector<std::string> kelvor_arguments(const BatchFile& file, const BatchOptions& options);
