@@ -181,19 +181,22 @@ void put_json_line(std::string* out, const Line& l) {
   *out += "    {\n";
   put_fields(out, {{"path", text(l.file->path)}, {"output", text(l.kind->name)}, {"loop_end_for", loop_end_for(l)}}, in);
   out->back() = ',';
-  *out += "\n" + in + "\"wavs\": ";
+  *out += "\n";
+  *out += in + "\"wavs\": ";
   if (l.file->wavs.empty()) *out += "[]";
   for (size_t i = 0; i < l.file->wavs.size(); ++i) {
     const ListedWav& w = l.file->wavs[i];
     *out += i == 0 ? "[\n" : "";
     *out += in + "  {\n";
     put_fields(out, {{"name", text(w.name)}, {"role", text(w.role)}, {"frames", num(frames_of(w.role, l))}}, in + "    ");
-    *out += in + "  }" + (i + 1 < l.file->wavs.size() ? ",\n" : "\n" + in + "]");
+    *out += in + "  }";
+    *out += i + 1 < l.file->wavs.size() ? ",\n" : "\n" + in + "]";
   }
   *out += ",\n";
   put_fields(out, numbers_of(l), in);
   out->back() = ',';
-  *out += "\n" + in + "\"loop\": ";
+  *out += "\n";
+  *out += in + "\"loop\": ";
   const std::vector<std::pair<const char*, Value>> loop = loop_of(l);
   if (loop.empty()) {
     *out += "null\n";
@@ -242,11 +245,17 @@ std::string list_seconds(int64_t frame, uint32_t rate) {
 
 std::string loop_list_csv(const std::vector<ListedFile>& files) {
   std::string out = "\xEF\xBB\xBF";
-  for (size_t i = 0; i < std::size(kColumns); ++i) out += std::string(i > 0 ? "," : "") + kColumns[i];
+  for (size_t i = 0; i < std::size(kColumns); ++i) {
+    if (i > 0) out += ',';
+    out += kColumns[i];
+  }
   out += "\r\n";
   for (const ListedFile& f : files) {
     const std::vector<Value> row = csv_row(line_of(f));
-    for (size_t i = 0; i < row.size(); ++i) out += (i > 0 ? "," : "") + cell(row[i]);
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (i > 0) out += ',';
+      out += cell(row[i]);
+    }
     out += "\r\n";
   }
   return out;

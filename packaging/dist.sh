@@ -49,13 +49,16 @@ mkdir -p "$stage"
 # guides and pictures that the whole README links to.
 python3 packaging/user_readme.py README.md "$work/README.md" LICENSE CHANGELOG.md
 
-# A static Linux tarball: the program, its manual page and the texts.
+# A static Linux tarball: the programs, their manual pages and the texts.
 linux_tarball() {  # BUILD-FOLDER ARCHITECTURE STRIP
   local name=kelvor-$release-linux-$2
   mkdir -p "$stage/$name"
-  "$3" -o "$stage/$name/kelvor" "$1/kelvor"
-  chmod 755 "$stage/$name/kelvor"
-  install -m 644 "$work/linux/kelvor.1" "$work/linux/example.zq" "$work/README.md" LICENSE CHANGELOG.md "$stage/$name/"
+  for program in kelvor kelvor-batch; do
+    "$3" -o "$stage/$name/$program" "$1/$program"
+    chmod 755 "$stage/$name/$program"
+  done
+  install -m 644 "$work/linux/kelvor.1" "$work/linux/kelvor-batch.1" "$work/linux/example.zq" "$work/README.md" \
+    LICENSE CHANGELOG.md "$stage/$name/"
   pack_tar "$name" "$dist/$name.tar.gz"
 }
 
@@ -80,12 +83,13 @@ wrapper=emcmake configure_and_build "$work/web"
 cp "$work/web/kelvor.html" "$dist/kelvor-$release.html"
 
 say "Windows x86-64"
-# The kit: both programs, the page, a guide for someone who has never opened
+# The kit: kelvor, the batch command (also as convert-all.exe, the drop
+# tool: the same program), the page, a guide for someone who has never opened
 # a console, and the license with the notice of what the page bundles.
 configure_and_build "$work/windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 windows=kelvor-$release-windows-x86_64
 mkdir -p "$stage/$windows"
-for program in kelvor convert-all; do
+for program in kelvor kelvor-batch convert-all; do
   x86_64-w64-mingw32-strip -o "$stage/$windows/$program.exe" "$work/windows/$program.exe"
 done
 cp "$work/linux/example.zq" "$stage/$windows/"

@@ -1,11 +1,15 @@
-# Installation: the program, its manual page, the example container and, in
+# Installation: the programs, their manual pages, the example container and, in
 # share/doc, the copyright and changelog that a Debian package carries.
 #   cmake --install build --prefix /usr/local
 #   (cd build && cpack -G DEB)      # kelvor_RELEASE_amd64.deb
 include(GNUInstallDirs)
 
 configure_file(doc/kelvor.1.in ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1 @ONLY)
+configure_file(doc/kelvor-batch.1.in ${CMAKE_CURRENT_BINARY_DIR}/kelvor-batch.1 @ONLY)
 install(TARGETS kelvor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET kelvor-batch)
+  install(TARGETS kelvor-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 if(NOT CMAKE_CROSSCOMPILING)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/example.zq DESTINATION ${CMAKE_INSTALL_DATADIR}/kelvor)
@@ -18,19 +22,22 @@ endif()
 find_program(GZIP_EXECUTABLE gzip)
 if(UNIX AND GZIP_EXECUTABLE)
   configure_file(packaging/debian/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian @ONLY)
-  foreach(doc kelvor.1 changelog.Debian)
+  foreach(doc kelvor.1 kelvor-batch.1 changelog.Debian)
     add_custom_command(
       OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${doc}.gz
       COMMAND ${GZIP_EXECUTABLE} -9nkf ${CMAKE_CURRENT_BINARY_DIR}/${doc}
       DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${doc})
   endforeach()
   add_custom_target(compressed_docs ALL
-    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1.gz ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
-  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1.gz ${CMAKE_CURRENT_BINARY_DIR}/kelvor-batch.1.gz
+            ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1.gz ${CMAKE_CURRENT_BINARY_DIR}/kelvor-batch.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES packaging/debian/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvor)
 else()
-  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1 ${CMAKE_CURRENT_BINARY_DIR}/kelvor-batch.1
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(CPACK_GENERATOR DEB)
@@ -47,7 +54,12 @@ ordinary player hears the loop.
 .
 It is made for batch conversion of game audio from scripts: its messages
 and result codes are fixed, it never writes over its source or over another
-container, and a failed write is never reported as success.]=])
+container, and a failed write is never reported as success.
+.
+kelvor-batch converts whole folders at once, mirrored into another folder,
+several files at a time, and writes the other kinds of output too: the
+loop points kept in a smpl chunk, the intro and the loop apart, the loop
+unrolled and marked, and a loop list in CSV or JSON.]=])
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

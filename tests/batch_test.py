@@ -73,7 +73,8 @@ class Batch(unittest.TestCase):
         p = subprocess.run(self.command(ARGS.batch, args), cwd=self.dir, stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=300, env=self.env())
         self.assertEqual(p.stderr, b"", "nothing goes to standard error")
-        return p.returncode, p.stdout.replace(b"\r\n", b"\n").decode("utf-8")
+        out = p.stdout.replace(b"\r\n", b"\n").decode("utf-8")
+        return p.returncode, out.replace("\\", "/") if "wine" in ARGS.runner else out  # Windows shows paths with "\\"
 
     def kelvor(self, *args):
         p = subprocess.run(self.command(ARGS.kelvor, args), cwd=self.dir, stdout=subprocess.PIPE,

@@ -60,7 +60,7 @@ for tarball in "$linux:" "$aarch64:qemu-aarch64"; do
   name=${tarball%%:*}
   runner=${tarball#*:}
   tar -xzf "$dist/$name.tar.gz" -C "$tmp"
-  for f in kelvor kelvor.1 README.md LICENSE CHANGELOG.md example.zq; do
+  for f in kelvor kelvor-batch kelvor.1 kelvor-batch.1 README.md LICENSE CHANGELOG.md example.zq; do
     [ -f "$tmp/$name/$f" ] || fail "$name.tar.gz lacks $f"
   done
   file -b "$tmp/$name/kelvor" | grep -q "statically linked" || fail "$(file -b "$tmp/$name/kelvor")"
@@ -70,7 +70,14 @@ for tarball in "$linux:" "$aarch64:qemu-aarch64"; do
   same "$tmp/$name/example.wav" "$tmp/ref/example.wav" "$name's kelvor"
   same "$tmp/$name/stdout" "$tmp/ref/stdout" "$name's kelvor's messages"
   grep -q "^\.TH KELVOR 1 .* \"kelvor $version\"" "$tmp/$name/kelvor.1" || fail "the manual page's version"
-  pass "$name.tar.gz: static, runs with an empty environment${runner:+ under $runner}, gives the native bytes"
+  file -b "$tmp/$name/kelvor-batch" | grep -q "statically linked" || fail "$(file -b "$tmp/$name/kelvor-batch")"
+  mkdir -p "$tmp/$name/Game/bgm"
+  cp "$example" "$tmp/$name/Game/bgm/town.zq"
+  (cd "$tmp/$name" && env -i $runner ./kelvor-batch Game --out out -l3 -j2 >batch.out) \
+    || { cat "$tmp/$name/batch.out"; fail "the static kelvor-batch of $name failed"; }
+  same "$tmp/$name/out/Game/bgm/town.wav" "$tmp/ref/three.wav" "$name's kelvor-batch"
+  grep -q "^\.TH KELVOR-BATCH 1 .* \"kelvor $version\"" "$tmp/$name/kelvor-batch.1" || fail "the batch manual's version"
+  pass "$name.tar.gz: static, runs with an empty environment${runner:+ under $runner}, gives the native bytes, and so does its kelvor-batch"
 done
 file -b "$tmp/$aarch64/kelvor" | grep -q "ARM aarch64" || fail "$aarch64's kelvor: $(file -b "$tmp/$aarch64/kelvor")"
 
@@ -88,13 +95,17 @@ file -b "$tmp/deb/usr/bin/kelvor" | grep -q ", stripped" || fail "the packaged k
 [ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 3 ] || fail "no extended description"
 "$tmp/deb/usr/bin/kelvor" "$tmp/deb/usr/share/kelvor/example.zq" "$tmp/deb.wav" >/dev/null
 same "$tmp/deb.wav" "$tmp/ref/example.wav" "the packaged kelvor"
+zcat "$tmp/deb/usr/share/man/man1/kelvor-batch.1.gz" | grep -q "^\.TH KELVOR-BATCH" || fail "the batch manual page"
+mkdir "$tmp/deb-batch" && cp "$example" "$tmp/deb-batch/a.zq"
+"$tmp/deb/usr/bin/kelvor-batch" "$tmp/deb-batch" >/dev/null
+same "$tmp/deb-batch/a.wav" "$tmp/ref/example.wav" "the packaged kelvor-batch"
 pass "kelvor_${release}_amd64.deb: lintian reports no error$(grep -q . "$tmp/lintian" && printf ' (%s)' "$(cut -d' ' -f2- "$tmp/lintian" | tr '\n' ';')")"
 
 # Windows: kelvor.exe, and convert-all.exe as Explorer and a console use it;
 # a guide that names only what the kit holds.
 unzip -q "$dist/$windows.zip" -d "$tmp"
 kit=$tmp/$windows
-kit_files="LICENSE.txt README.txt convert-all.exe example.zq kelvor.exe kelvor.html"
+kit_files="LICENSE.txt README.txt convert-all.exe example.zq kelvor-batch.exe kelvor.exe kelvor.html"
 [ "$(cd "$kit" && ls | LC_ALL=C sort | tr '\n' ' ')" = "$kit_files " ] || fail "$windows.zip holds $(ls "$kit" | tr '\n' ' ')"
 for f in README.txt LICENSE.txt; do crlf_only "$kit/$f"; done
 tr -d '\r' <"$kit/README.txt" >"$tmp/guide"
@@ -105,6 +116,7 @@ head -n1 "$tmp/guide" | grep -qx "kelvor $release for Windows" || fail "README.t
 grep -q "bundles client-zip" "$kit/LICENSE.txt" && [ "$(grep -c "Permission is hereby granted" "$kit/LICENSE.txt")" -eq 2 ] \
   || fail "LICENSE.txt lacks the notice of what the page bundles"
 cmp -s "$kit/kelvor.html" "$dist/kelvor-$release.html" || fail "the kit's page is not the released one"
+cmp -s "$kit/kelvor-batch.exe" "$kit/convert-all.exe" || fail "convert-all.exe is not the batch command"
 (cd "$kit" && wine kelvor.exe example.zq </dev/null >stdout) || fail "kelvor.exe failed"
 tr -d '\r' <"$kit/stdout" >"$kit/stdout.lf"
 same "$kit/example.wav" "$tmp/ref/example.wav" "kelvor.exe"
