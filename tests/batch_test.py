@@ -229,6 +229,19 @@ class Batch(unittest.TestCase):
             self.assertEqual(len(data), len(self.read("e.wav")), name)
             self.assertIn("  big/" + name[4:-4] + ".zq\n", text)
 
+    def test_a_full_disk_fails_the_file_and_leaves_none_of_it(self):
+        if ARGS.runner:
+            self.skipTest("a file size limit is the native build's")
+        self.write("d/small.zq", track(1))
+        self.write("d/large.zq", track(2, frames=20000, loop_frame=10))
+        # Writes past 100 KiB fail as on a full disk (ulimit -f counts 512-byte blocks in sh).
+        p = subprocess.run(["sh", "-c", "trap '' XFSZ; ulimit -f 200; exec \"$@\"", "sh", ARGS.batch, "d", "--out", "o"],
+                           cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+        out = p.stdout.decode()
+        self.assertEqual((p.returncode, p.stderr), (1, b""), out)
+        self.assertRegex(out, r"  d/large.zq: error-5[23] : write error\((transfar|convert)\)\n")
+        self.assertEqual(sorted(self.tree("o")), ["d/small.wav"], "the large WAV is gone, scratch name and all")
+
     def test_help_lists_every_option_and_the_exit_status(self):
         rc, out = self.batch("--help")
         self.assertEqual(rc, 0)
