@@ -97,6 +97,10 @@ std::string set_replace(const char*, BatchOptions* o) {
   o->replace = true;
   return {};
 }
+std::string set_quiet(const char*, BatchOptions* o) {
+  o->quiet = true;
+  return {};
+}
 std::string set_help(const char*, BatchOptions* o) {
   o->help = true;
   return {};
@@ -131,6 +135,10 @@ const std::vector<BatchOptionRow> kRows = {
      set_loop_list},
     {"jobs", 'j', "N", "Convert N files at once (default: one per processor). The WAVs and the lines are the same "
      "whatever N.", set_jobs},
+    {"quiet", 'q', nullptr,
+     "Print the lines of the files that failed, had a warning or were numbered, and the closing lines; not those "
+     "of every file.",
+     set_quiet},
     {"buffer", 'b', "N", "The copy buffer in bytes, as kelvor -b.", set_buffer},
     {"help", 'h', nullptr, "Print this help and exit.", set_help},
     {"version", 0, nullptr, "Print the version and exit.", set_version},

@@ -20,6 +20,7 @@ struct BatchOptions {
   bool loop_count_given = false;
   bool loop_end_given = false;
   bool replace = false;
+  bool quiet = false;     // print only the files that failed or had a warning
   std::string out;        // empty: each WAV beside its source
   std::string loop_list;  // empty: none
   int jobs = 0;           // 0: one per processor

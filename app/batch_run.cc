@@ -135,6 +135,7 @@ void convert_one(size_t i, const std::vector<BatchFile>& files, const BatchOptio
   if (shared->stopping) return;  // its scratch files are the stop's to remove
   settle(&job, &out, shared);
   if (out.result == 0 && !file.note.empty()) out.lines += file.note;
+  out.remarkable = out.result != 0 || !file.note.empty() || out.lines.find("\nwarning : ") != std::string::npos;
   for (const uint64_t size : out.sizes) shared->bytes_written += size;
   shared->source_bytes_done += file.bytes;
   ++shared->files_done;
@@ -203,6 +204,7 @@ BatchEnd run_batch(const std::vector<BatchFile>& files, const BatchOptions& opti
     }
     bool drew = false;
     for (; printed < files.size() && end.finished[printed]; ++printed) {
+      if (options.quiet && !end.outcomes[printed].remarkable) continue;
       if (!drew) erase(&shown);
       drew = true;
       std::printf("\n%s", end.outcomes[printed].lines.c_str());

@@ -29,6 +29,7 @@ struct BatchFile {
 struct BatchOutcome {
   int result = 0;         // kelvor's result, or -12 when a WAV could not be put in place
   std::string lines;      // what its run printed, then the batch's lines
+  bool remarkable = false;  // it failed, had a warning, or the batch said something of it
   std::vector<std::string> written;  // the names landed, in the order written
   std::vector<std::string> roles;    // the role of each, as the kinds table names it
   std::vector<uint64_t> sizes;       // the bytes of each

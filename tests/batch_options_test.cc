@@ -39,7 +39,7 @@ TEST(BatchOptions, EachSpellingOfAnOptionAndEachRefusal) {
       {{"-xl3"}, "the option -xl3 takes no value"},
       {{"--loop-list", "LOOPS.JSON"}, ""},
       {{"--loop-list", ".csv"}, "the loop list \".csv\" must end in .csv or .json"},
-      {{"-q"}, "there is no option -q: see --help"},
+      {{"-z"}, "there is no option -z: see --help"},
   };
   for (const Parsed& p : table) {
     BatchOptions o;

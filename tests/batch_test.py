@@ -177,6 +177,12 @@ class Batch(unittest.TestCase):
             runs.append((rc, out.replace("o" + jobs, "O"), self.tree("o" + jobs)))
         self.assertEqual(runs[0][0], 1)
         self.assertEqual(runs[0], runs[1])
+        # Quiet: the failed file's lines and the closing lines alone.
+        rc, out = self.batch("T", "--out", "q", "-q")
+        failed = [line for line in out.splitlines() if line.startswith("  T/")]
+        self.assertEqual(out.count("setting : loop"), len(failed), out)
+        blocks = [b for b in runs[0][1].split("\n\n") if "error-" in b]
+        self.assertEqual(out.replace("q/T", "O/T").split("\n\n"), blocks, "the failed files' blocks, as they were")
 
     def test_the_loop_list_csv_and_json(self):
         self.soundtrack(["a.zq", "=sum(1).zq"])
@@ -246,7 +252,7 @@ class Batch(unittest.TestCase):
         rc, out = self.batch("--help")
         self.assertEqual(rc, 0)
         for option in ("--out DIR", "--kind KIND", "--loop-count N", "--loop-end END", "--short-format", "--replace",
-                       "--loop-list FILE", "--jobs N", "--buffer N", "--version"):
+                       "--loop-list FILE", "--jobs N", "--quiet", "--buffer N", "--version"):
             self.assertIn(option, out)
         self.assertIn("Exit status: 0 when every file was converted", out)
 
