@@ -181,8 +181,8 @@ class Batch(unittest.TestCase):
         rc, out = self.batch("T", "--out", "q", "-q")
         failed = [line for line in out.splitlines() if line.startswith("  T/")]
         self.assertEqual(out.count("setting : loop"), len(failed), out)
-        blocks = [b for b in runs[0][1].split("\n\n") if "error-" in b]
-        self.assertEqual(out.replace("q/T", "O/T").split("\n\n"), blocks, "the failed files' blocks, as they were")
+        blocks = [b for b in runs[0][1].lstrip("\n").split("\n\n") if "error-" in b]
+        self.assertEqual(out.replace("q/T", "O/T").lstrip("\n").split("\n\n"), blocks, "the failed files' blocks, as they were")
 
     def test_the_loop_list_csv_and_json(self):
         self.soundtrack(["a.zq", "=sum(1).zq"])
