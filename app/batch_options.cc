@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstring>
 
+#include "app/loop_list.h"
+
 namespace {
 
 // A positive decimal number no larger than `most`, or -1.
@@ -35,14 +37,14 @@ std::string set_kind(const char* v, BatchOptions* o) {
 
 std::string set_loop_end(const char* v, BatchOptions* o) {
   o->loop_end_given = true;
-  if (std::strcmp(v, "riff") == 0) {
-    o->loop_end = LoopEnd::kLastFrame;
-  } else if (std::strcmp(v, "godot") == 0) {
-    o->loop_end = LoopEnd::kPastLast;
-  } else {
-    return std::string("there is no loop end \"") + v + "\": it is riff or godot";
+  for (const LoopEnd end : {LoopEnd::kLastFrame, LoopEnd::kPastLast}) {
+    if (std::strcmp(v, loop_end_id(end)) == 0) {
+      o->loop_end = end;
+      return {};
+    }
   }
-  return {};
+  return std::string("there is no loop end \"") + v + "\": it is " + loop_end_id(LoopEnd::kLastFrame) + " or " +
+         loop_end_id(LoopEnd::kPastLast);
 }
 
 std::string set_loop_count(const char* v, BatchOptions* o) {
