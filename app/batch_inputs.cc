@@ -78,8 +78,11 @@ void add(BatchInputs* in, const std::string& file, const std::string& shown) {
   in->files.push_back(BatchInput{file, shown, mirrored_path(shown), length_of(file)});
 }
 
+// A folder named is searched with its subfolders, and its other files are
+// counted; the program's own folder (the drop tool started without a name)
+// is searched alone, and the kit's own files in it are nobody's business.
 void add_folder(BatchInputs* in, const std::string& folder, bool named) {
-  const std::vector<std::string> found = containers_in(folder, named, &in->others);
+  const std::vector<std::string> found = containers_in(folder, named, named ? &in->others : nullptr);
   for (const std::string& file : found) add(in, file, shown_name(file, folder, named));
   if (found.empty()) in->empty_folders.push_back(folder);
 }

@@ -26,7 +26,7 @@ struct BatchInput {
 struct BatchInputs {
   std::vector<BatchInput> files;
   std::vector<std::string> empty_folders;  // folders in which no container was found
-  uint64_t others = 0;                     // files in the folders that are not containers
+  uint64_t others = 0;                     // files in the folders named that are not containers
 };
 
 // The inputs of `names`; with no name at all, the containers directly in
