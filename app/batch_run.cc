@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <system_error>
 #include <thread>
 
 #include "app/batch_progress.h"
+#include "base/error_lines.h"
 #include "base/messages.h"
 #include "platform/platform.h"
 
@@ -126,10 +128,13 @@ void convert_one(size_t i, const std::vector<BatchFile>& files, const BatchOptio
   const std::vector<std::string> args = kelvor_arguments(file, options);
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
-  {
+  try {
     MessageCapture capture(&out.lines);
     out.result = kelvor_run(static_cast<int>(argv.size()), argv.data(), &out.report, options.kind, nullptr,
                             options.loop_end, ops);
+  } catch (const std::bad_alloc&) {  // a thread's exception would end the process
+    out.result = -3;
+    out.lines += error_line(-3);
   }
   std::lock_guard<std::mutex> hold(shared->lock);
   if (shared->stopping) return;  // its scratch files are the stop's to remove
@@ -186,7 +191,11 @@ BatchEnd run_batch(const std::vector<BatchFile>& files, const BatchOptions& opti
   };
   std::vector<std::thread> workers;
   const size_t count = std::min(files.size(), static_cast<size_t>(jobs > 0 ? jobs : 1));
-  for (size_t w = 0; w < count; ++w) workers.emplace_back(work);
+  try {
+    for (size_t w = 0; w < count; ++w) workers.emplace_back(work);
+  } catch (const std::system_error&) {  // fewer threads than asked: those made share the files
+  }
+  if (workers.empty()) work();  // none at all: every file here, one after another
 
   uint64_t source_bytes = 0;
   for (const BatchFile& f : files) source_bytes += f.bytes;
@@ -202,23 +211,24 @@ BatchEnd run_batch(const std::vector<BatchFile>& files, const BatchOptions& opti
       end.interrupted = true;
       break;
     }
-    bool drew = false;
+    // What to print is taken under the lock and printed without it, so
+    // that a slow terminal never holds up a run that is finishing.
+    std::string blocks;
     for (; printed < files.size() && end.finished[printed]; ++printed) {
-      if (options.quiet && !end.outcomes[printed].remarkable) continue;
-      if (!drew) erase(&shown);
-      drew = true;
-      std::printf("\n%s", end.outcomes[printed].lines.c_str());
+      if (!options.quiet || end.outcomes[printed].remarkable) blocks += "\n" + end.outcomes[printed].lines;
     }
+    std::string line;
     if (progress) {
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-      const BatchProgress p{shared->files_done, files.size(), shared->bytes_written, shared->source_bytes_done,
-                            source_bytes, seconds};
-      const std::string text = progress_text(program, p);
-      erase(&shown);
-      std::printf("%s", text.c_str());
-      shown = text.size();
+      line = progress_text(program, BatchProgress{shared->files_done, files.size(), shared->bytes_written,
+                                                  shared->source_bytes_done, source_bytes, seconds});
     }
+    hold.unlock();
+    if (!blocks.empty() || !line.empty()) erase(&shown);
+    std::printf("%s%s", blocks.c_str(), line.c_str());
+    shown = line.size();
     std::fflush(stdout);
+    hold.lock();
   }
   erase(&shown);
   std::fflush(stdout);
