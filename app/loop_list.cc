@@ -12,11 +12,12 @@ constexpr const char* kColumns[] = {
     "path", "output", "loop_end_for", "wav", "wav_role", "wav_frames", "wav_2", "wav_2_role", "wav_2_frames",
     "rate", "channels", "bits", "kept_bits", "block_align", "sound_frames", "dropped_bytes", "loop_count",
     "loop_start_byte", "loop_start_frame", "loop_end_frame_exclusive", "smpl_loop_end_frame",
-    "loop_start_seconds", "loop_end_seconds"};
-constexpr const char* kJsonFormat = "kelvor loop list 3";
+    "loop_start_seconds", "loop_end_seconds", "loop_length_frames", "godot_loop_offset"};
+constexpr const char* kJsonFormat = "kelvor loop list 4";
 constexpr const char* kAbout =
     "loop.end_frame_exclusive is the frame after the loop's last; loop.smpl_end_frame is the end frame the WAV's "
-    "smpl chunk holds: its last frame for loop_end_for \"riff\", the frame after it for \"godot\"";
+    "smpl chunk holds: its last frame for loop_end_for \"riff\", the frame after it for \"godot\"; "
+    "loop.godot_loop_offset is the value of Godot 4's loop_offset import setting (seconds) that lands on the loop start";
 
 // A value of a line: a number, a text, or nothing (JSON's null, an empty
 // cell).
@@ -31,6 +32,9 @@ Value num(int64_t n) { return Value{Value::kNumber, n, {}}; }
 Value text(std::string t) { return Value{Value::kText, 0, std::move(t)}; }
 Value secs(int64_t frame, uint32_t rate) {
   return rate > 0 ? Value{Value::kSeconds, 0, list_seconds(frame, rate)} : null();
+}
+Value godot_offset(int64_t frame, uint32_t rate) {
+  return rate > 0 ? Value{Value::kSeconds, 0, godot_loop_offset(frame, rate)} : null();
 }
 
 // The facts of a line, as web/shared/loop_list.js reads the run's.
@@ -57,7 +61,9 @@ std::vector<std::pair<const char*, Value>> loop_of(const Line& l) {
           {"end_frame_exclusive", num(l.get("loop_end_frame"))},
           {"smpl_end_frame", l.kind->loop_end ? num(l.get("smpl_loop_end")) : null()},
           {"start_seconds", secs(l.get("loop_start_frame"), rate)},
-          {"end_seconds", secs(l.get("loop_end_frame"), rate)}};
+          {"end_seconds", secs(l.get("loop_end_frame"), rate)},
+          {"length_frames", num(l.get("loop_end_frame") - l.get("loop_start_frame"))},
+          {"godot_loop_offset", godot_offset(l.get("loop_start_frame"), rate)}};
 }
 
 // The line's fields after its WAVs, in the JSON's order.
@@ -121,7 +127,7 @@ std::vector<Value> csv_row(const Line& l) {
   }
   for (auto& [name, v] : numbers_of(l)) row.push_back(std::move(v));
   std::vector<std::pair<const char*, Value>> loop = loop_of(l);
-  if (loop.empty()) loop.resize(6);
+  if (loop.empty()) loop.resize(8);
   for (auto& [name, v] : loop) row.push_back(std::move(v));
   return row;
 }
@@ -212,14 +218,15 @@ void put_json_line(std::string* out, const Line& l) {
 
 const char* loop_end_id(LoopEnd end) { return end == LoopEnd::kPastLast ? "godot" : "riff"; }
 
-std::string list_seconds(int64_t frame, uint32_t rate) {
-  // The double JavaScript divides to, then its exact value rounded to the
-  // microsecond, a half up, as toFixed rounds: frame / rate = m * 2^e.
-  const double x = static_cast<double>(frame) / rate;
+namespace {
+
+// `x` as the lists write seconds: its exact value rounded to the
+// microsecond, a half up, as toFixed rounds; trailing zeros dropped.
+std::string microseconds_text(double x) {
   int e = 0;
-  const double m = std::frexp(x, &e);
+  const double m = std::frexp(x, &e);  // x = mantissa * 2^(e - 53)
   __extension__ typedef unsigned __int128 Wide;
-  const uint64_t mantissa = static_cast<uint64_t>(std::ldexp(m, 53));  // x = mantissa * 2^(e - 53)
+  const uint64_t mantissa = static_cast<uint64_t>(std::ldexp(m, 53));
   const int shift = 53 - e;
   Wide micro = static_cast<Wide>(mantissa) * 1000000u;
   if (shift > 0 && shift < 127) {
@@ -241,6 +248,15 @@ std::string list_seconds(int64_t frame, uint32_t rate) {
   }
   std::string tail = std::to_string(fraction);
   return out + "." + std::string(static_cast<size_t>(digits) - tail.size(), '0') + tail;
+}
+
+}  // namespace
+
+// The double JavaScript divides to, then printed as Number(x.toFixed(6)).
+std::string list_seconds(int64_t frame, uint32_t rate) { return microseconds_text(static_cast<double>(frame) / rate); }
+
+std::string godot_loop_offset(int64_t frame, uint32_t rate) {
+  return microseconds_text((static_cast<double>(frame) + 0.5) / rate);
 }
 
 std::string loop_list_csv(const std::vector<ListedFile>& files) {

@@ -38,3 +38,8 @@ const char* loop_end_id(LoopEnd end);
 // the microsecond, halves away from zero, trailing zeros dropped (what
 // JavaScript's Number(x.toFixed(6)) prints). Exact: no double is printed.
 std::string list_seconds(int64_t frame, uint32_t rate);
+
+// The value of Godot 4's loop_offset import setting, in seconds as the lists
+// write them, that lands on `frame`: Godot truncates the offset times the
+// rate to a sample, so the middle of the frame is given, (frame + 0.5) / rate.
+std::string godot_loop_offset(int64_t frame, uint32_t rate);

@@ -3,6 +3,7 @@
 // progress line.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -102,6 +103,26 @@ TEST(LoopListSeconds, JavaScriptsRoundingToTheMicrosecond) {
                        {1, 44100, "0.000023"},     {132300, 44100, "3"},   {1, 3, "0.333333"},      {2, 3, "0.666667"},
                        {4294967295, 44100, "97391.548639"}, {1, 65535, "0.000015"}, {3, 8, "0.375"}, {7, 16000000, "0"}};
   for (const Row& r : table) EXPECT_EQ(list_seconds(r.frame, r.rate), r.seconds) << r.frame << "/" << r.rate;
+}
+
+TEST(LoopListSeconds, GodotsLoopOffsetLandsOnTheLoopStart) {
+  // Godot seeks to int(offset * rate): the offset as written, read back as a
+  // double, must land on the frame itself for every frame and rate, where
+  // frame / rate lands a frame early for some.
+  int early = 0;
+  for (const uint32_t rate : {8000u, 11025u, 22050u, 44100u, 48000u, 96000u, 65535u}) {
+    for (int64_t frame = 0; frame < 20000; ++frame) {
+      const double offset = std::strtod(godot_loop_offset(frame, rate).c_str(), nullptr);
+      ASSERT_EQ(static_cast<int64_t>(offset * rate), frame) << frame << " at " << rate;
+      const double plain = std::strtod(list_seconds(frame, rate).c_str(), nullptr);
+      early += static_cast<int64_t>(plain * rate) != frame;
+    }
+  }
+  EXPECT_GT(early, 0) << "frame / rate would have done";
+  for (const int64_t frame : {int64_t{1} << 20, int64_t{123456789}, int64_t{1073741823}}) {
+    const double offset = std::strtod(godot_loop_offset(frame, 44100).c_str(), nullptr);
+    EXPECT_EQ(static_cast<int64_t>(offset * 44100), frame) << frame;
+  }
 }
 
 TEST(BatchProgress, TheLineAtThreeMoments) {

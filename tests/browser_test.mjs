@@ -562,7 +562,7 @@ test('loops kept: the sound once with a smpl chunk, the intro and the loop apart
       wavs: [{ name: 'example - intro.wav', role: 'intro', frames: 22050 }, { name: 'example - loop.wav', role: 'loop', frames: 44100 }],
       rate: 44100, channels: 2, bits: 16, kept_bits: 16, block_align: 4, sound_frames: 66150, dropped_bytes: 0, loop_count: 1,
       loop: { start_byte: 88200, start_frame: 22050, end_frame_exclusive: 66150, smpl_end_frame: null, start_seconds: 0.5,
-        end_seconds: 1.5 } },
+        end_seconds: 1.5, length_frames: 44100, godot_loop_offset: 0.500011 } },
     { path: 'no-loop.zq', output: 'intro and loop apart', loop_end_for: null, wavs: [{ name: 'no-loop.wav', role: 'whole', frames: 16 }],
       rate: 44100, channels: 2, bits: 16, kept_bits: 16, block_align: 4, sound_frames: 16, dropped_bytes: 0, loop_count: 1, loop: null }]);
   const csv = (await download(page, page.getByRole('button', { name: 'loops.csv' }))).bytes.toString('utf8');

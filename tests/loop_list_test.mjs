@@ -20,9 +20,9 @@ test('names with commas, quotes, line breaks and formulas stay one cell of text;
   const lines = KelvorLoopList.csv(entries).split('\r\n');
   assert.equal(lines[0], '\ufeffpath,output,loop_end_for,wav,wav_role,wav_frames,wav_2,wav_2_role,wav_2_frames,rate,channels,' +
     'bits,kept_bits,block_align,sound_frames,dropped_bytes,loop_count,loop_start_byte,loop_start_frame,' +
-    'loop_end_frame_exclusive,smpl_loop_end_frame,loop_start_seconds,loop_end_seconds');
+    'loop_end_frame_exclusive,smpl_loop_end_frame,loop_start_seconds,loop_end_seconds,loop_length_frames,godot_loop_offset');
   assert.equal(lines[1], '"boss, ""final""\nphase.zq",loop points kept,riff,"boss, ""final""\nphase.wav",whole,96000,,,,' +
-    '48000,1,24,24,3,96000,0,1,3,1,96000,95999,0.000021,2');
+    '48000,1,24,24,3,96000,0,1,3,1,96000,95999,0.000021,2,95999,0.000031');
   assert.equal(lines[2].split(',').slice(0, 4).join(','),
     '"=""=HYPERLINK(""""x"""").zq""",loop points kept,godot,"=""=HYPERLINK(""""x"""").wav"""');
   assert.deepEqual(lines.slice(3, 7).map((l) => l.split(',')[0]), ['"=""+1.zq"""', '"=""-1.zq"""', '"=""@a.zq"""', '"=""\tb.zq"""']);
@@ -33,7 +33,7 @@ test('names with commas, quotes, line breaks and formulas stay one cell of text;
   assert.equal(spreadsheetValue(readCsvCell(lines[2])), '=HYPERLINK("x").zq');
   const [file, formula] = JSON.parse(KelvorLoopList.json(entries)).files;
   assert.deepEqual(file.loop, { start_byte: 3, start_frame: 1, end_frame_exclusive: 96000, smpl_end_frame: 95999,
-    start_seconds: 0.000021, end_seconds: 2 });
+    start_seconds: 0.000021, end_seconds: 2, length_frames: 95999, godot_loop_offset: 0.000031 });
   assert.deepEqual([formula.path, formula.loop_end_for, formula.loop.smpl_end_frame], ['=HYPERLINK("x").zq', 'godot', 96000],
     'the JSON as it is');
 });

@@ -22,13 +22,17 @@ import { numbered } from './text.js';
 const COLUMNS = ['path', 'output', 'loop_end_for', 'wav', 'wav_role', 'wav_frames', 'wav_2', 'wav_2_role', 'wav_2_frames',
   'rate', 'channels', 'bits', 'kept_bits', 'block_align', 'sound_frames', 'dropped_bytes', 'loop_count',
   'loop_start_byte', 'loop_start_frame', 'loop_end_frame_exclusive', 'smpl_loop_end_frame',
-  'loop_start_seconds', 'loop_end_seconds'];
-const JSON_FORMAT = 'kelvor loop list 3';
+  'loop_start_seconds', 'loop_end_seconds', 'loop_length_frames', 'godot_loop_offset'];
+const JSON_FORMAT = 'kelvor loop list 4';
 const ABOUT = 'loop.end_frame_exclusive is the frame after the loop\'s last; loop.smpl_end_frame is the end frame ' +
-  'the WAV\'s smpl chunk holds: its last frame for loop_end_for "riff", the frame after it for "godot"';
+  'the WAV\'s smpl chunk holds: its last frame for loop_end_for "riff", the frame after it for "godot"; ' +
+  'loop.godot_loop_offset is the value of Godot 4\'s loop_offset import setting (seconds) that lands on the loop start';
 const BOM = '\ufeff';
 
 const seconds = (frame, rate) => (rate > 0 ? Number((frame / rate).toFixed(6)) : null);
+// Godot 4 seeks to its loop_offset times the rate, truncated to a sample:
+// the middle of the loop's first frame lands on it whatever the rounding.
+const godotOffset = (frame, rate) => seconds(frame + 0.5, rate);
 
 // The frames of a WAV of `role`.
 function framesOf(role, facts) {
@@ -45,7 +49,9 @@ function line({ path, outputs, roles, output, loopEnd, facts }) {
   const loop = facts.has_loop ? { start_byte: facts.loop_start, start_frame: facts.loop_start_frame,
     end_frame_exclusive: facts.loop_end_frame, smpl_end_frame: kind.smpl ? facts.smpl_loop_end : null,
     start_seconds: seconds(facts.loop_start_frame, facts.sample_rate),
-    end_seconds: seconds(facts.loop_end_frame, facts.sample_rate) } : null;
+    end_seconds: seconds(facts.loop_end_frame, facts.sample_rate),
+    length_frames: facts.loop_end_frame - facts.loop_start_frame,
+    godot_loop_offset: godotOffset(facts.loop_start_frame, facts.sample_rate) } : null;
   return { path, output: kind.name, loop_end_for: kind.smpl ? loopEndOf(loopEnd).id : null,
     wavs: outputs.map((name, i) => ({ name, role: roles[i], frames: framesOf(roles[i], facts) })),
     rate: facts.sample_rate, channels: facts.channels, bits: facts.sample_bits, kept_bits: kind.keeps ? facts.kept_bits : facts.sample_bits,
@@ -74,7 +80,8 @@ function csvText(lines) {
     const loop = l.loop || {};
     return [l.path, l.output, l.loop_end_for, first.name, first.role, first.frames, second.name, second.role, second.frames,
       l.rate, l.channels, l.bits, l.kept_bits, l.block_align, l.sound_frames, l.dropped_bytes, l.loop_count,
-      loop.start_byte, loop.start_frame, loop.end_frame_exclusive, loop.smpl_end_frame, loop.start_seconds, loop.end_seconds];
+      loop.start_byte, loop.start_frame, loop.end_frame_exclusive, loop.smpl_end_frame, loop.start_seconds, loop.end_seconds,
+      loop.length_frames, loop.godot_loop_offset];
   });
   return BOM + [COLUMNS, ...rows].map((row) => row.map(cell).join(',')).join('\r\n') + '\r\n';
 }
