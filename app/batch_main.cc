@@ -20,6 +20,12 @@ namespace {
 // A name kelvor would take for an option ("-x.zq") as "./-x.zq".
 std::string not_an_option(const std::string& name) { return !name.empty() && name[0] == '-' ? "./" + name : name; }
 
+// An encoded file's TITLE: the source's name without its folders and its
+// extension.
+std::string title_of(const std::string& source) {
+  return utf8_from_path(path_from_utf8(source).stem());
+}
+
 // The files with their names settled, in the order given.
 std::vector<BatchFile> settle_names(const BatchInputs& in, const BatchOptions& o, const char* program) {
   NameBook book(o.replace);
@@ -29,8 +35,11 @@ std::vector<BatchFile> settle_names(const BatchInputs& in, const BatchOptions& o
     f.source = not_an_option(input.file);
     f.shown = input.shown;
     f.bytes = input.bytes;
-    f.destination = not_an_option(batch_destination(input, o.out));
-    f.names = kind_names(f.destination, o.kind);
+    const char* extension = output_format_row(o.format).extension;
+    f.destination = not_an_option(batch_destination(input, o.out, extension));
+    f.names = kind_names(f.destination, o.kind, extension);
+    f.encode = EncodeRequest{o.format, o.quality_tenths, title_of(input.file),
+                             o.format == OutputFormat::kFlac ? &flac_codec() : &vorbis_codec()};
     bool numbered = false;
     f.lands = book.claim(f.names, &numbered);
     if (numbered) {

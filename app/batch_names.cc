@@ -32,19 +32,21 @@ std::string numbered_name(const std::string& name, int n) {
   return name.substr(0, dot) + number + name.substr(dot);
 }
 
-std::vector<std::string> kind_names(const std::string& dst, OutputKind kind) {
+std::vector<std::string> kind_names(const std::string& dst, OutputKind kind, const char* extension) {
   std::vector<std::string> names = {dst};
   const OutputKindRow& row = output_kind_row(kind);
   for (int i = 0; i < row.file_count; ++i) {
     const char* suffix = row.files[static_cast<size_t>(i)].suffix;
-    if (suffix[0] != '\0') names.push_back(kept_output_name(dst, suffix));
+    if (suffix[0] != '\0') names.push_back(kept_output_name(dst, suffix, extension));
   }
   return names;
 }
 
-std::string batch_destination(const BatchInput& input, const std::string& out) {
-  if (out.empty()) return derive_dst_name(input.file);
-  return utf8_from_path(path_from_utf8(out) / path_from_utf8(derive_dst_name(input.mirrored)));
+std::string batch_destination(const BatchInput& input, const std::string& out, const char* extension) {
+  std::string name = derive_dst_name(out.empty() ? input.file : input.mirrored);
+  name = name.substr(0, name.size() - 4) + extension;  // kelvor's derived name ends in ".wav"
+  if (out.empty()) return name;
+  return utf8_from_path(path_from_utf8(out) / path_from_utf8(name));
 }
 
 bool NameBook::taken(const std::string& name) const {

@@ -19,11 +19,12 @@ std::string numbered_name(const std::string& name, int n);
 // Every name a run of `kind` may write with `dst` as its destination, in
 // the kinds table's order: `dst` itself, then each suffixed name
 // ("NAME - intro.wav").
-std::vector<std::string> kind_names(const std::string& dst, OutputKind kind);
+std::vector<std::string> kind_names(const std::string& dst, OutputKind kind, const char* extension = ".wav");
 
 // The destination kelvor is given for `input`: derived from the source
-// beside it, or under `out`, mirroring the input's path.
-std::string batch_destination(const BatchInput& input, const std::string& out);
+// beside it, or under `out`, mirroring the input's path; its ".wav" as
+// `extension`.
+std::string batch_destination(const BatchInput& input, const std::string& out, const char* extension = ".wav");
 
 // The names given so far in a run.
 class NameBook {

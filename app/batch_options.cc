@@ -35,6 +35,41 @@ std::string set_kind(const char* v, BatchOptions* o) {
   return std::string("there is no kind \"") + v + "\": the kinds are " + kinds_list();
 }
 
+std::string set_format(const char* v, BatchOptions* o) {
+  std::string list;
+  for (const OutputFormatRow& row : kOutputFormatRows) {
+    if (std::strcmp(v, row.id) == 0) {
+      o->format = row.format;
+      return {};
+    }
+    list += std::string(list.empty() ? "" : ", ") + row.id;
+  }
+  return std::string("there is no format \"") + v + "\": the formats are " + list;
+}
+
+// A quality from -1 to 10 in tenths at most: "5", "7.5", "-0.5".
+std::string set_quality(const char* v, BatchOptions* o) {
+  const std::string problem = std::string("the quality must be from -1 to 10, in tenths at most, not \"") + v + "\"";
+  const char* p = v;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  int tenths = 0, digits = 0;
+  for (; *p >= '0' && *p <= '9'; ++p, ++digits) tenths = tenths * 10 + (*p - '0');
+  if (digits == 0 || digits > 2) return problem;
+  tenths *= 10;
+  if (*p == '.') {
+    if (p[1] < '0' || p[1] > '9' || p[2] != '\0') return problem;
+    tenths += p[1] - '0';
+    p += 2;
+  }
+  if (*p != '\0') return problem;
+  if (negative) tenths = -tenths;
+  if (tenths < -10 || tenths > 100) return problem;
+  o->quality_tenths = tenths;
+  o->quality_given = true;
+  return {};
+}
+
 std::string set_loop_end(const char* v, BatchOptions* o) {
   o->loop_end_given = true;
   for (const LoopEnd end : {LoopEnd::kLastFrame, LoopEnd::kPastLast}) {
@@ -122,6 +157,13 @@ const std::vector<BatchOptionRow> kRows = {
      "(the sound once, its loop points in a smpl chunk), apart (NAME - intro.wav and NAME - loop.wav), marked "
      "(unrolled, the loop's first pass in a smpl chunk).",
      set_kind},
+    {"format", 'f', "FORMAT",
+     "The files' format: wav (the default), flac (lossless: it decodes to the samples of the WAV of the same kind) "
+     "or ogg (Ogg Vorbis). In FLAC and Ogg the loop that kept and marked mark is in the LOOPSTART and LOOPLENGTH "
+     "comments, in samples, after TITLE.",
+     set_format},
+    {"quality", 0, "Q", "Ogg Vorbis's quality, -1 to 10 as oggenc -q takes it (default 5, about 160 kbit/s for stereo "
+     "at 44.1 kHz); for ogg only.", set_quality},
     {"loop-count", 'l', "N", "Hear the loop N times in all (default 2); for unrolled and marked only.", set_loop_count},
     {"loop-end", 0, "END",
      "Where a smpl chunk's loop ends: riff (its last frame, as samplers, FMOD, Unreal, Wwise and libsndfile read "
@@ -170,6 +212,15 @@ std::string refused_by_kind(const BatchOptions& o) {
     refused = "a loop count (-l) other than 1";
   } else if (o.loop_end_given && !row.loop_end) {
     refused = "a loop end (--loop-end)";
+  } else if (o.loop_end_given && o.format != OutputFormat::kWav) {
+    return "a loop end (--loop-end) is for a smpl chunk, not for " + std::string(output_format_row(o.format).name) +
+           ", whose loop is in its comments";
+  }
+  if (refused == nullptr && o.short_format && o.format != OutputFormat::kWav) {
+    return "the short format block (-x) is not for " + std::string(output_format_row(o.format).name);
+  }
+  if (refused == nullptr && o.quality_given && o.format != OutputFormat::kVorbis) {
+    return "a quality (--quality) is for Ogg Vorbis only (--format ogg)";
   }
   if (refused == nullptr) return {};
   return std::string(refused) + " is not for the " + row.name + " kind (--kind " + row.id + ")";

@@ -13,6 +13,9 @@
 // What a batch run was asked for.
 struct BatchOptions {
   OutputKind kind = OutputKind::kUnrolled;
+  OutputFormat format = OutputFormat::kWav;
+  int quality_tenths = 50;  // Ogg Vorbis: oggenc's -q times ten
+  bool quality_given = false;
   LoopEnd loop_end = LoopEnd::kLastFrame;
   int32_t loop_count = 2;  // kelvor's own default
   int32_t buffer_size = 0;  // 0: kelvor's own

@@ -22,6 +22,7 @@ struct BatchFile {
   std::vector<std::string> names;  // every name the run may write (app/batch_names.h)
   std::vector<std::string> lands;  // where each of them lands
   std::string note;               // the batch's own line about the names, if any
+  EncodeRequest encode{};         // the format (OutputFormat::kWav: none)
   uint64_t bytes = 0;             // the source's length
 };
 

@@ -6,6 +6,7 @@
 #include "container/analyze.h"
 #include "wave/kept_loop.h"
 #include "wave/marked_loop.h"
+#include "wave/output_kinds.h"
 #include "wave/wav_body.h"
 #include "wave/wav_layout.h"
 #include "wave/wav_plan.h"
@@ -36,14 +37,17 @@ int check_name(const OpenFile& src, const Settings* s, const std::string& name) 
 // been opened and analysed: the destination's name, and a header that the
 // track needs and that can be written. A refused run never creates or
 // empties a file.
-int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s, const LoopEnd* marked) {
+int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s, const LoopEnd* marked,
+                      const EncodeRequest* encode) {
   int result = check_name(src, s, s->dst_name);
   if (result != 0 || t->trk_mark == 0) return result;  // no track: nothing will be written
   result = check_header(t, loop_count_heard(t, s));
-  if (result != 0 || marked == nullptr) return result;
   Settings heard = *s;
   heard.loop_count = loop_count_heard(t, s);
-  return check_marked(t, &heard, *marked);
+  if (result == 0 && marked != nullptr) result = check_marked(t, &heard, *marked);
+  if (result != 0 || encode == nullptr) return result;
+  const WavLayout layout = marked != nullptr ? describe_marked(t, &heard, *marked) : describe_unrolled(t, &heard);
+  return check_encodable(t, layout, *encode);
 }
 
 // Creates or empties the destination `name`: 0 or -12.
@@ -94,7 +98,8 @@ void plan_sound_once(FILE* src, const TrackInfo* t, const Settings* s, OutputPla
 // Carries `layout` out into the open destination, or (with a `plan`) adds
 // its plan on this source under `name`.
 int carry_out(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& layout, const Settings* s,
-              OutputPlan* plan, const std::string& name, const char* role) {
+              OutputPlan* plan, const std::string& name, const char* role, const EncodeRequest* encode) {
+  if (encode != nullptr) return encode_file(src, dst, t, layout, s, *encode);
   if (plan == nullptr) return write_layout(src, dst, t, layout, s);
   WavPlan wav{};
   plan_layout(t, layout, s, source_length(src), buffer_available(s), &wav);
@@ -103,10 +108,13 @@ int carry_out(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& layout,
 
 // Opens, writes (or plans) and closes one WAV of a kept loop.
 int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name, const TrackInfo* t,
-                const KeptPlan& kept, const WavPiece& piece, const Settings* s, OutputPlan* plan) {
+                const KeptPlan& kept, const WavPiece& piece, const Settings* s, OutputPlan* plan,
+                const EncodeRequest* encode) {
   OpenFile dst(ops);
   int result = create_destination(&dst, name);
-  if (result == 0) result = carry_out(src.get(), dst.get(), t, describe_kept(t, &kept, &piece), s, plan, name, piece.role);
+  if (result == 0) {
+    result = carry_out(src.get(), dst.get(), t, describe_kept(t, &kept, &piece), s, plan, name, piece.role, encode);
+  }
   return close_destination(&dst, result);
 }
 
@@ -114,7 +122,8 @@ int write_piece(const OpenFile& src, const FileOps& ops, const std::string& name
 // track; otherwise the no-loop-info rule and the WAV. The header's
 // refusals (-32, -33) came before the destination was made; the command
 // line's wavheader makes its check again, which prints nothing here.
-int unrolled_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s, const LoopEnd* marked, OutputPlan* plan) {
+int unrolled_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s, const LoopEnd* marked, OutputPlan* plan,
+                  const EncodeRequest* encode = nullptr) {
   if (t->trk_mark == 0) return 0;  // no track: the destination stays empty
   if (loop_count_heard(t, s) != s->loop_count) {
     say("warning : no loop info, reset loopcount to 1.\n");
@@ -123,7 +132,7 @@ int unrolled_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s, const L
   int result = check_header(t, s->loop_count);
   if (result != 0) return result;
   const WavLayout layout = marked != nullptr ? describe_marked(t, s, *marked) : describe_unrolled(t, s);
-  result = carry_out(src, dst, t, layout, s, plan, s->dst_name, "unrolled");
+  result = carry_out(src, dst, t, layout, s, plan, s->dst_name, "unrolled", encode);
   if (result == 0 && plan != nullptr) plan_sound_once(src, t, s, plan);
   return result;
 }
@@ -142,11 +151,12 @@ int32_t loop_count_heard(const TrackInfo* t, const Settings* s) {
   return t->loop_mark == 0 && s->loop_count > 1 ? 1 : s->loop_count;
 }
 
-std::string kept_output_name(const std::string& dst, const char* suffix) {
+std::string kept_output_name(const std::string& dst, const char* suffix, const char* extension) {
   if (suffix[0] == '\0') return dst;
+  const std::string ext = extension;
   const size_t n = dst.size();
-  const bool wav = n >= 4 && dst.compare(n - 4, 4, ".wav") == 0;
-  return (wav ? dst.substr(0, n - 4) : dst) + suffix + ".wav";
+  const bool ends = n >= ext.size() && dst.compare(n - ext.size(), ext.size(), ext) == 0;
+  return (ends ? dst.substr(0, n - ext.size()) : dst) + suffix + ext;
 }
 
 int write_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s, const LoopEnd* marked) {
@@ -158,19 +168,21 @@ int convert_with(Settings* s, const FileOps& ops) {
   return convert_with(s, ops, &track);
 }
 
-int convert_with(Settings* s, const FileOps& ops, TrackInfo* t, OutputPlan* plan, const LoopEnd* marked) {
+int convert_with(Settings* s, const FileOps& ops, TrackInfo* t, OutputPlan* plan, const LoopEnd* marked,
+                 const EncodeRequest* encode) {
   OpenFile src(ops);
   OpenFile dst(ops);
   int result = open_source(&src, s, t);
   if (result == -11) return result;
-  if (result == 0) result = check_destination(src, t, s, marked);
+  if (result == 0) result = check_destination(src, t, s, marked, encode);
   if (result == 0) result = create_destination(&dst, s->dst_name);
-  if (result == 0) result = unrolled_wave(src.get(), dst.get(), t, s, marked, plan);
+  if (result == 0) result = unrolled_wave(src.get(), dst.get(), t, s, marked, plan, encode);
   src.close();
   return close_destination(&dst, result);
 }
 
-int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart, LoopEnd end, OutputPlan* plan) {
+int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart, LoopEnd end, OutputPlan* plan,
+                 const EncodeRequest* encode) {
   OpenFile src(ops);
   int result = open_source(&src, s, t);
   if (result == 0) result = check_name(src, s, s->dst_name);
@@ -182,12 +194,14 @@ int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart, Loop
   KeptPlan kept{};
   result = plan_kept_loop(t, apart, end, &kept);
   std::vector<std::string> names;
+  const char* extension = encode != nullptr ? output_format_row(encode->format).extension : ".wav";
   for (size_t i = 0; result == 0 && i < kept.pieces.size(); ++i) {
-    names.push_back(kept_output_name(s->dst_name, kept.pieces[i].suffix));
+    names.push_back(kept_output_name(s->dst_name, kept.pieces[i].suffix, extension));
     result = check_name(src, s, names.back());
+    if (result == 0 && encode != nullptr) result = check_encodable(t, describe_kept(t, &kept, &kept.pieces[i]), *encode);
   }
   for (size_t i = 0; result == 0 && i < kept.pieces.size(); ++i) {
-    result = write_piece(src, ops, names.at(i), t, kept, kept.pieces[i], s, plan);
+    result = write_piece(src, ops, names.at(i), t, kept, kept.pieces[i], s, plan, encode);
   }
   if (result == 0 && plan != nullptr) plan_sound_once(src.get(), t, s, plan);
   return result;

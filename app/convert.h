@@ -9,6 +9,7 @@
 
 #include "app/file_ops.h"
 #include "base/records.h"
+#include "wave/encoded_formats.h"
 #include "wave/kept_loop.h"
 #include "wave/wav_plan.h"
 
@@ -42,8 +43,12 @@ int convert_with(Settings* settings, const FileOps& ops);
 // `marked`, the WAV is followed by a smpl chunk (wave/kept_loop.h) marking
 // the loop's first pass, its end as `*marked` has it, which the RIFF length
 // counts: the same bytes up to the end of the data but that length.
+//
+// With `encode`, the file is written in that format rather than as a WAV
+// (wave/encoded_formats.h), under the destination's name as given; a
+// format that cannot hold the track is refused (-35) before it is created.
 int convert_with(Settings* settings, const FileOps& ops, TrackInfo* track, OutputPlan* plan = nullptr,
-                 const LoopEnd* marked = nullptr);
+                 const LoopEnd* marked = nullptr, const EncodeRequest* encode = nullptr);
 
 // The same with the loop kept rather than unrolled: the sound once with its
 // loop points in a smpl chunk, or (`apart`) the intro and the loop section as
@@ -52,11 +57,12 @@ int convert_with(Settings* settings, const FileOps& ops, TrackInfo* track, Outpu
 // A smpl chunk's loop ends as `end` has it. With a `plan`, planned rather
 // than written, as convert_with.
 int convert_kept(Settings* settings, const FileOps& ops, TrackInfo* track, bool apart, LoopEnd end = LoopEnd::kLastFrame,
-                 OutputPlan* plan = nullptr);
+                 OutputPlan* plan = nullptr, const EncodeRequest* encode = nullptr);
 
-// The name of a kept loop's WAV: the destination's, with `suffix` (" -
-// intro", " - loop" or nothing) before its ".wav".
-std::string kept_output_name(const std::string& dst, const char* suffix);
+// The name of a kept loop's file: the destination's, with `suffix` (" -
+// intro", " - loop" or nothing) before its `extension` (".wav", or an
+// encoded format's).
+std::string kept_output_name(const std::string& dst, const char* suffix, const char* extension = ".wav");
 
 // Opens the source named in `settings` and runs the reader on it into
 // `track`: 0, -11 or the reader's failure, having printed the error line.

@@ -37,7 +37,7 @@ int refuse_options(int argc, const char* const* argv, const Settings& s, const O
 }  // namespace
 
 int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind, OutputPlan* plan, LoopEnd end,
-               const FileOps& ops) {
+               const FileOps& ops, const EncodeRequest* encode) {
   print_banner();
   if (argc < 2) {
     print_usage();
@@ -55,10 +55,10 @@ int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind 
   r->kind = kind;
   if (kind == OutputKind::kUnrolled || kind == OutputKind::kUnrolledMarked) {
     const LoopEnd* marked = kind == OutputKind::kUnrolledMarked ? &end : nullptr;
-    result = convert_with(&settings, ops, &r->track, plan, marked);
+    result = convert_with(&settings, ops, &r->track, plan, marked, encode);
     r->loop_count = settings.loop_count;
   } else {
-    result = convert_kept(&settings, ops, &r->track, kind == OutputKind::kIntroAndLoop, end, plan);
+    result = convert_kept(&settings, ops, &r->track, kind == OutputKind::kIntroAndLoop, end, plan, encode);
     r->loop_count = 1;
   }
   return result;

@@ -5,6 +5,7 @@
 
 #include "app/file_ops.h"
 #include "base/records.h"
+#include "wave/encoded_formats.h"
 #include "wave/kept_loop.h"
 #include "wave/output_kinds.h"
 
@@ -31,6 +32,7 @@ int kelvor_main(int argc, const char* const* argv);
 // smpl chunk's loop ending as `end` has it. A run that keeps the loop
 // reports a loop count of 1: each WAV holds the sound once. With a `plan`,
 // the WAVs are planned rather than written (app/convert.h). Files are opened
-// and closed through `ops`.
+// and closed through `ops`; with `encode`, in that format (app/convert.h).
 int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind kind = OutputKind::kUnrolled,
-               OutputPlan* plan = nullptr, LoopEnd end = LoopEnd::kLastFrame, const FileOps& ops = system_file_ops());
+               OutputPlan* plan = nullptr, LoopEnd end = LoopEnd::kLastFrame, const FileOps& ops = system_file_ops(),
+               const EncodeRequest* encode = nullptr);

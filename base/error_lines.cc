@@ -25,6 +25,8 @@ constexpr ErrorLine kLines[] = {
     {-31, "error-31 : write error(wavheader)\n"},
     {-32, "error-32 : loop start is beyond the data(wavheader)\n"},
     {-33, "error-33 : wav file too large(wavheader)\n"},
+    {-35, "error-35 : format can not hold the track(encoder)\n"},
+    {-36, "error-36 : encode error(encoder)\n"},
     {-41, "error-41 : memory allocate faild(write_wav_body)\n"},
     {-42, "error-42 : seek error(go_datahead)\n"},
     {-43, "error-43 : seek error(skip_loophead)\n"},

@@ -10,8 +10,25 @@
 // The kinds, numbered as the rows of kOutputKindRows.
 enum class OutputKind { kUnrolled = 0, kLoopPointsKept = 1, kIntroAndLoop = 2, kUnrolledMarked = 3 };
 
-// The format of a kind's files.
-enum class OutputFormat { kWav };
+// The format of a kind's files: WAV, whose layouts the kinds describe, or
+// an encoded format that takes a layout's sound (wave/encoded_formats.h).
+enum class OutputFormat { kWav, kFlac, kVorbis };
+
+struct OutputFormatRow {
+  OutputFormat format;
+  const char* id;         // how front ends name it: "wav", "flac", "ogg"
+  const char* name;       // how rows and lines name it
+  const char* extension;  // of its files
+};
+
+inline constexpr std::array<OutputFormatRow, 3> kOutputFormatRows = {{
+    {OutputFormat::kWav, "wav", "WAV", ".wav"},
+    {OutputFormat::kFlac, "flac", "FLAC", ".flac"},
+    {OutputFormat::kVorbis, "ogg", "Ogg Vorbis", ".ogg"},
+}};
+
+// The row of `format`.
+const OutputFormatRow& output_format_row(OutputFormat format);
 
 // One file a kind writes for a track with a loop: the text that goes between
 // the destination's name and its ".wav", and what the file holds: the sound

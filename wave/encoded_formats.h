@@ -1,0 +1,83 @@
+// The encoded formats beside WAV, FLAC and Ogg Vorbis, on the encoder seam
+// (wave/encoder.h): each takes a WAV layout's sound as its data would hold
+// it, sample slot by sample slot, and writes the loop the layout marks as
+// the LOOPSTART and LOOPLENGTH comments that engines read (in samples, the
+// last comments, start + length the end of the loop exclusive), after TITLE.
+// A build without a format's library refuses it plainly.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/records.h"
+#include "wave/wav_layout.h"
+
+enum class OutputFormat;  // wave/output_kinds.h
+struct Codec;
+
+struct EncodeRequest {
+  OutputFormat format;
+  int vorbis_quality_tenths;  // Ogg Vorbis: oggenc's -q times ten, -10 to 100 (50: about 160 kbit/s for CD stereo)
+  std::string title;          // the TITLE comment: the source's name
+  const Codec* codec;         // the format's codec (flac_codec(), vorbis_codec())
+};
+
+// The sound of a layout as the encoders take it: the data's frames, each of
+// `channels` slots of `slot_bytes` bytes (8-bit slots unsigned, the others
+// signed little-endian), `bits` significant bits per slot.
+struct EncodedSound {
+  uint32_t channels;
+  uint32_t rate;
+  uint32_t slot_bytes;
+  uint32_t bits;
+  uint64_t frames;
+};
+
+// The sound `layout` gives of `track`; false when its frames are no whole
+// number of slots of 1 to 4 bytes.
+bool encoded_sound(const TrackInfo* track, const WavLayout& layout, EncodedSound* out);
+
+// The comments, in order: TITLE, then (when the layout marks a loop)
+// LOOPSTART and LOOPLENGTH, each as "NAME=value".
+std::vector<std::string> loop_comments(const WavLayout& layout, const std::string& title);
+
+// Whether `request`'s format can hold the layout's sound: 0, or -35 having
+// printed why and the error line. Made before any file is created.
+int check_encodable(const TrackInfo* track, const WavLayout& layout, const EncodeRequest& request);
+
+// Writes the layout's sound into `dst` in the request's format. 0 or the
+// first failure's code, its line printed: the source's (-41, -42, -43,
+// -51), -36 when the encoder fails, -52 when a write fails.
+int encode_file(FILE* src, FILE* dst, const TrackInfo* track, const WavLayout& layout, const Settings* settings,
+                const EncodeRequest& request);
+
+// Turns a run of the sound's bytes, in pieces cut anywhere, into 32-bit
+// samples, as a WAV reader cuts the data into slots from its first byte;
+// what a piece leaves of a slot waits for the next.
+class SlotReader {
+ public:
+  explicit SlotReader(const EncodedSound& sound) : sound_(sound) {}
+  // Appends the samples `bytes` completes to `*samples`, interleaved.
+  void take(const uint8_t* bytes, uint32_t n, std::vector<int32_t>* samples);
+
+ private:
+  EncodedSound sound_;
+  uint8_t held_[4 * 8]{};  // a part of one slot, at most
+  uint32_t held_bytes_ = 0;
+};
+
+// A codec's own half, in a file of its own (flac_encoder.cc,
+// vorbis_encoder.cc, or no_codec.cc where the build has not the library),
+// built into a library of its own: only a program that asks for a codec
+// (the batch command) carries its library, never kelvor.
+struct Codec {
+  const char* name;                                 // "FLAC", "Ogg Vorbis"
+  const char* (*refusal)(const EncodedSound& sound);  // why it cannot hold the sound; null when it can
+  int (*encode)(FILE* src, FILE* dst, const TrackInfo* track, const WavLayout& layout, const Settings* settings,
+                const EncodeRequest& request, const EncodedSound& sound);
+};
+
+const Codec& flac_codec();
+const Codec& vorbis_codec();

@@ -1,0 +1,154 @@
+// Ogg Vorbis through libvorbis and libogg, the reference encoder, in its
+// quality mode. The identification header has a page of its own and the
+// comment and setup headers the next (flushed before any audio), so the
+// comments lie in one page within the first three, where every reader
+// looks; the last page's granule position is the sound's frames.
+#include <ogg/ogg.h>
+#include <vorbis/vorbisenc.h>
+
+#include <vector>
+
+#include "base/error_lines.h"
+#include "wave/encoded_formats.h"
+#include "wave/encoder.h"
+
+namespace {
+
+struct VorbisState {
+  vorbis_info info{};
+  vorbis_comment comment{};
+  vorbis_dsp_state dsp{};
+  vorbis_block block{};
+  ogg_stream_state stream{};
+  bool dsp_made = false, block_made = false, stream_made = false;
+  EncodedSound sound{};
+  SlotReader slots{sound};
+  std::vector<int32_t> samples;
+  uint64_t frames_left = 0;
+  float scale = 1.0f;
+  const EncodeRequest* request = nullptr;
+  const WavLayout* layout = nullptr;
+  VorbisState() {
+    vorbis_info_init(&info);
+    vorbis_comment_init(&comment);
+  }
+  VorbisState(const VorbisState&) = delete;
+  VorbisState& operator=(const VorbisState&) = delete;
+  ~VorbisState() {
+    if (stream_made) ogg_stream_clear(&stream);
+    if (block_made) vorbis_block_clear(&block);
+    if (dsp_made) vorbis_dsp_clear(&dsp);
+    vorbis_comment_clear(&comment);
+    vorbis_info_clear(&info);
+  }
+};
+
+bool write_page(const ogg_page& page, FILE* dst) {
+  return std::fwrite(page.header, 1, static_cast<size_t>(page.header_len), dst) == static_cast<size_t>(page.header_len) &&
+         std::fwrite(page.body, 1, static_cast<size_t>(page.body_len), dst) == static_cast<size_t>(page.body_len);
+}
+
+// Every page the stream holds, or (`flush`) also the one it is filling.
+int write_pages(VorbisState* v, FILE* dst, bool flush) {
+  ogg_page page;
+  while (flush ? ogg_stream_flush(&v->stream, &page) != 0 : ogg_stream_pageout(&v->stream, &page) != 0) {
+    if (!write_page(page, dst)) return print_error(-52);
+  }
+  return 0;
+}
+
+// The packets the analysis has ready, into pages.
+int drain(VorbisState* v, FILE* dst) {
+  while (vorbis_analysis_blockout(&v->dsp, &v->block) == 1) {
+    if (vorbis_analysis(&v->block, nullptr) != 0 || vorbis_bitrate_addblock(&v->block) != 0) return print_error(-36);
+    ogg_packet packet;
+    while (vorbis_bitrate_flushpacket(&v->dsp, &packet) == 1) {
+      if (ogg_stream_packetin(&v->stream, &packet) != 0) return print_error(-36);
+      const int result = write_pages(v, dst, false);
+      if (result != 0) return result;
+    }
+  }
+  return 0;
+}
+
+int vorbis_begin(void* p, FILE* dst, const TrackInfo*, const WavLayout&) {
+  VorbisState* v = static_cast<VorbisState*>(p);
+  for (const std::string& c : loop_comments(*v->layout, v->request->title)) vorbis_comment_add(&v->comment, c.c_str());
+  if (vorbis_encode_init_vbr(&v->info, static_cast<long>(v->sound.channels), static_cast<long>(v->sound.rate),
+                             static_cast<float>(v->request->vorbis_quality_tenths) / 100.0f) != 0) {
+    return print_error(-36);
+  }
+  v->dsp_made = vorbis_analysis_init(&v->dsp, &v->info) == 0;
+  v->block_made = v->dsp_made && vorbis_block_init(&v->dsp, &v->block) == 0;
+  v->stream_made = v->block_made && ogg_stream_init(&v->stream, 0x6b6c7672) == 0;  // a fixed serial: the same bytes each run
+  if (!v->stream_made) return print_error(-36);
+  ogg_packet id, comments, setup;
+  if (vorbis_analysis_headerout(&v->dsp, &v->comment, &id, &comments, &setup) != 0) return print_error(-36);
+  ogg_stream_packetin(&v->stream, &id);
+  int result = write_pages(v, dst, true);  // the identification header alone in the first page
+  if (result != 0) return result;
+  ogg_stream_packetin(&v->stream, &comments);
+  ogg_stream_packetin(&v->stream, &setup);
+  result = write_pages(v, dst, true);
+  v->frames_left = v->sound.frames;
+  v->scale = 1.0f / static_cast<float>(uint64_t{1} << (v->sound.bits - 1));
+  return result;
+}
+
+// Hands the whole frames held to the analysis, as floats in [-1, 1).
+int vorbis_flush(VorbisState* v, FILE* dst) {
+  const uint32_t channels = v->sound.channels;
+  const uint64_t whole = v->samples.size() / channels;
+  const uint64_t frames = whole < v->frames_left ? whole : v->frames_left;
+  if (frames > 0) {
+    float** buffer = vorbis_analysis_buffer(&v->dsp, static_cast<int>(frames));
+    for (uint64_t f = 0; f < frames; ++f) {
+      for (uint32_t c = 0; c < channels; ++c) buffer[c][f] = static_cast<float>(v->samples[f * channels + c]) * v->scale;
+    }
+    if (vorbis_analysis_wrote(&v->dsp, static_cast<int>(frames)) != 0) return print_error(-36);
+    v->frames_left -= frames;
+  }
+  v->samples.erase(v->samples.begin(), v->samples.begin() + static_cast<std::ptrdiff_t>(whole * channels));
+  return drain(v, dst);
+}
+
+int vorbis_piece(void* p, FILE* dst, const uint8_t* bytes, uint32_t n) {
+  VorbisState* v = static_cast<VorbisState*>(p);
+  v->slots.take(bytes, n, &v->samples);
+  return vorbis_flush(v, dst);
+}
+
+int vorbis_end(void* p, FILE* dst) {
+  VorbisState* v = static_cast<VorbisState*>(p);
+  int result = vorbis_flush(v, dst);
+  if (result != 0) return result;
+  vorbis_analysis_wrote(&v->dsp, 0);  // the end of the sound: the last packets, the end of the stream
+  result = drain(v, dst);
+  return result != 0 ? result : write_pages(v, dst, true);
+}
+
+const char* vorbis_refusal(const EncodedSound& s) {
+  if (s.channels > 255) return "holds at most 255 channels";
+  vorbis_info probe;
+  vorbis_info_init(&probe);
+  const int refused = vorbis_encode_setup_vbr(&probe, static_cast<long>(s.channels), static_cast<long>(s.rate), 0.5f);
+  vorbis_info_clear(&probe);
+  return refused != 0 ? "has no encoder setting for this sample rate and channel count" : nullptr;
+}
+
+int encode_vorbis(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, const Settings* s,
+                  const EncodeRequest& r, const EncodedSound& sound) {
+  VorbisState v;
+  v.sound = sound;
+  v.slots = SlotReader(sound);
+  v.request = &r;
+  v.layout = &l;
+  return encode_layout(src, dst, t, l, s, Encoder{&v, vorbis_begin, vorbis_piece, vorbis_end});
+}
+
+}  // namespace
+
+const Codec& vorbis_codec() {
+  static constexpr Codec kCodec{"Ogg Vorbis", vorbis_refusal, encode_vorbis};
+  return kCodec;
+}
