@@ -49,6 +49,18 @@ mkdir -p "$stage"
 # guides and pictures that the whole README links to.
 python3 packaging/user_readme.py README.md "$work/README.md" LICENSE CHANGELOG.md
 
+# What a static kelvor-batch carries of others: the codecs' libraries, with
+# their copyright files as Debian ships them.
+codec_notices() {
+  printf 'kelvor-batch is statically linked with these libraries, for FLAC and Ogg Vorbis:\n\n'
+  for package in libflac-dev libogg-dev libvorbis-dev; do
+    printf '%s %s (Debian), /usr/share/doc/%s/copyright:\n\n' "$package" \
+      "$(dpkg-query -W -f='${Version}' "$package")" "$package"
+    cat "/usr/share/doc/$package/copyright"
+    printf '\n\n'
+  done
+}
+
 # A static Linux tarball: the programs, their manual pages and the texts.
 linux_tarball() {  # BUILD-FOLDER ARCHITECTURE STRIP
   local name=kelvor-$release-linux-$2
@@ -59,6 +71,10 @@ linux_tarball() {  # BUILD-FOLDER ARCHITECTURE STRIP
   done
   install -m 644 "$work/linux/kelvor.1" "$work/linux/kelvor-batch.1" "$work/linux/example.zq" "$work/README.md" \
     LICENSE CHANGELOG.md "$stage/$name/"
+  if strings "$1/kelvor-batch" | grep -q "reference libFLAC"; then  # built with the codecs
+    codec_notices >"$stage/$name/NOTICES"
+    chmod 644 "$stage/$name/NOTICES"
+  fi
   pack_tar "$name" "$dist/$name.tar.gz"
 }
 

@@ -76,6 +76,11 @@ for tarball in "$linux:" "$aarch64:qemu-aarch64"; do
   (cd "$tmp/$name" && env -i $runner ./kelvor-batch Game --out out -l3 -j2 >batch.out) \
     || { cat "$tmp/$name/batch.out"; fail "the static kelvor-batch of $name failed"; }
   same "$tmp/$name/out/Game/bgm/town.wav" "$tmp/ref/three.wav" "$name's kelvor-batch"
+  if [ -z "$runner" ]; then  # the x86-64 build carries the codecs, and their notices
+    (cd "$tmp/$name" && env -i ./kelvor-batch Game --out flac -f flac --kind kept >/dev/null) || fail "$name's FLAC"
+    flac -t -s "$tmp/$name/flac/Game/bgm/town.flac" || fail "$name's FLAC does not decode"
+    grep -q "libFLAC" "$tmp/$name/NOTICES" && grep -q "Xiph" "$tmp/$name/NOTICES" || fail "$name lacks the codecs' notices"
+  fi
   grep -q "^\.TH KELVOR-BATCH 1 .* \"kelvor $version\"" "$tmp/$name/kelvor-batch.1" || fail "the batch manual's version"
   pass "$name.tar.gz: static, runs with an empty environment${runner:+ under $runner}, gives the native bytes, and so does its kelvor-batch"
 done
