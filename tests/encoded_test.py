@@ -120,6 +120,16 @@ class Encoded(unittest.TestCase):
                     got = f.read()
                 self.assertEqual([rpg_read(got, "LOOPSTART"), rpg_read(got, "LOOPLENGTH")],
                                  [22050, 44100] if loop else [None, None], f"{kind} {path}: as the RPG engine reads it")
+        # SDL_mixer finds the loop of kept and marked, to the sample, in both formats.
+        probed = self.tool(ARGS.sdl_probe, *[os.path.join(k + f, "town." + f) for k in ("kept", "marked", "unrolled")
+                                             for f in ("flac", "ogg")])
+        loops = dict(re.findall(r"^(\S+): (.*)$", probed, re.M))
+        for k in ("kept", "marked", "unrolled"):
+            for f in ("flac", "ogg"):
+                expected = "start 0.500000 end 1.500000 length 1.000000" if k != "unrolled" else \
+                    "start -1.000000 end -1.000000 length -1.000000"
+                self.assertEqual(loops[os.path.join(k + f, "town." + f)], expected, probed)
+
         # The reader itself: a comment of 52 bytes after LOOPSTART has a length
         # byte "4", which it appends.
         self.assertEqual(rpg_read(b"LOOPSTART=22050\x34\0\0\0" + b"x" * 52, "LOOPSTART"), 220504)
@@ -145,8 +155,10 @@ def main():
     global ARGS
     parser = argparse.ArgumentParser()
     parser.add_argument("--batch", required=True)
+    parser.add_argument("--sdl-probe", required=True, help="tests/readers/sdl_loop_probe.cc, built")
     ARGS, rest = parser.parse_known_args()
     ARGS.batch = os.path.abspath(ARGS.batch)
+    ARGS.sdl_probe = os.path.abspath(ARGS.sdl_probe)
     unittest.main(argv=[sys.argv[0]] + rest)
 
 
