@@ -70,7 +70,7 @@ std::vector<ListedFile> listed(const std::vector<BatchFile>& files, const BatchE
   for (size_t i = 0; i < files.size(); ++i) {
     const BatchOutcome& o = end.outcomes[i];
     if (!end.finished[i] || o.result != 0) continue;
-    ListedFile f{list_name(files[i].shown, ""), {}, o.report};
+    ListedFile f{list_name(files[i].shown, ""), {}, o.report, files[i].encode.format};
     for (size_t w = 0; w < o.written.size(); ++w) {
       if (o.sizes[w] > 0) f.wavs.push_back(ListedWav{list_name(o.written[w], out), o.roles[w]});  // created, never written: no WAV
     }

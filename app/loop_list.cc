@@ -43,6 +43,7 @@ struct Line {
   std::vector<RunFact> facts;
   const OutputKindRow* kind;
   int64_t get(const char* name) const { return fact(facts, name); }
+  bool smpl() const { return kind->loop_end && file->format == OutputFormat::kWav; }
 };
 
 int64_t frames_of(const std::string& role, const Line& l) {
@@ -59,7 +60,7 @@ std::vector<std::pair<const char*, Value>> loop_of(const Line& l) {
   return {{"start_byte", num(l.get("loop_start"))},
           {"start_frame", num(l.get("loop_start_frame"))},
           {"end_frame_exclusive", num(l.get("loop_end_frame"))},
-          {"smpl_end_frame", l.kind->loop_end ? num(l.get("smpl_loop_end")) : null()},
+          {"smpl_end_frame", l.smpl() ? num(l.get("smpl_loop_end")) : null()},
           {"start_seconds", secs(l.get("loop_start_frame"), rate)},
           {"end_seconds", secs(l.get("loop_end_frame"), rate)},
           {"length_frames", num(l.get("loop_end_frame") - l.get("loop_start_frame"))},
@@ -79,7 +80,7 @@ std::vector<std::pair<const char*, Value>> numbers_of(const Line& l) {
 }
 
 Value loop_end_for(const Line& l) {
-  return l.kind->loop_end ? text(loop_end_id(l.file->report.loop_end)) : null();
+  return l.smpl() ? text(loop_end_id(l.file->report.loop_end)) : null();
 }
 
 Line line_of(const ListedFile& f) {

@@ -25,6 +25,7 @@ struct ListedFile {
   std::string path;
   std::vector<ListedWav> wavs;
   RunReport report;
+  OutputFormat format = OutputFormat::kWav;  // FLAC and Ogg files have no smpl chunk: no loop end of one
 };
 
 std::string loop_list_csv(const std::vector<ListedFile>& files);

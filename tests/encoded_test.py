@@ -8,6 +8,7 @@ vorbiscomment (the comments and their order), ogginfo (no warning), oggdec
     encoded_test.py --batch build/kelvor-batch
 """
 import argparse
+import json
 import os
 import re
 import shutil
@@ -129,6 +130,14 @@ class Encoded(unittest.TestCase):
                 expected = "start 0.500000 end 1.500000 length 1.000000" if k != "unrolled" else \
                     "start -1.000000 end -1.000000 length -1.000000"
                 self.assertEqual(loops[os.path.join(k + f, "town." + f)], expected, probed)
+
+        # The loop list names the FLAC files, and no smpl chunk's loop end for them.
+        self.assertEqual(self.batch("town.zq", "--out", "listed", "--kind", "kept", "-f", "flac", "--loop-list",
+                                    "listed/loops.json")[0], 0)
+        with open(self.path("listed", "loops.json"), encoding="utf-8") as f:
+            [line] = json.load(f)["files"]
+        self.assertEqual((line["wavs"][0]["name"], line["loop_end_for"], line["loop"]["smpl_end_frame"],
+                          line["loop"]["length_frames"]), ("town.flac", None, None, 44100))
 
         # The reader itself: a comment of 52 bytes after LOOPSTART has a length
         # byte "4", which it appends.
