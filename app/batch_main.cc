@@ -39,7 +39,8 @@ std::vector<BatchFile> settle_names(const BatchInputs& in, const BatchOptions& o
     f.destination = not_an_option(batch_destination(input, o.out, extension));
     f.names = kind_names(f.destination, o.kind, extension);
     f.encode = EncodeRequest{o.format, o.quality_tenths, title_of(input.file),
-                             o.format == OutputFormat::kFlac ? &flac_codec() : &vorbis_codec()};
+                             o.format == OutputFormat::kFlac ? &flac_codec()
+                             : o.format == OutputFormat::kVorbis ? &vorbis_codec() : nullptr};
     bool numbered = false;
     f.lands = book.claim(f.names, &numbered);
     if (numbered) {

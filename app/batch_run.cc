@@ -130,9 +130,8 @@ void convert_one(size_t i, const std::vector<BatchFile>& files, const BatchOptio
   for (const std::string& a : args) argv.push_back(a.c_str());
   try {
     MessageCapture capture(&out.lines);
-    const EncodeRequest* encode = file.encode.format != OutputFormat::kWav ? &file.encode : nullptr;
     out.result = kelvor_run(static_cast<int>(argv.size()), argv.data(), &out.report, options.kind, nullptr,
-                            options.loop_end, ops, encode);
+                            options.loop_end, ops, &file.encode);
   } catch (const std::bad_alloc&) {  // a thread's exception would end the process
     out.result = -3;
     out.lines += error_line(-3);

@@ -22,6 +22,13 @@ bool holds_container(const std::string& name) {
   return read_regular_file_head(name, head, sizeof head) && has_zq_magic(head);
 }
 
+// The layout of the unrolled kinds' file: the command line's, or, for the
+// batch's request, one that may pass 4 GiB.
+WavLayout sound_layout(const TrackInfo* t, const Settings* s, const LoopEnd* marked, const EncodeRequest* encode) {
+  if (encode != nullptr) return marked != nullptr ? describe_marked_any_length(t, s, *marked) : describe_unrolled_any_length(t, s);
+  return marked != nullptr ? describe_marked(t, s, *marked) : describe_unrolled(t, s);
+}
+
 // A destination must be neither the source itself nor another container.
 int check_name(const OpenFile& src, const Settings* s, const std::string& name) {
   if (is_same_file(src.get(), s->src_name, name)) {
@@ -41,13 +48,20 @@ int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s
                       const EncodeRequest* encode) {
   int result = check_name(src, s, s->dst_name);
   if (result != 0 || t->trk_mark == 0) return result;  // no track: nothing will be written
-  result = check_header(t, loop_count_heard(t, s));
   Settings heard = *s;
   heard.loop_count = loop_count_heard(t, s);
-  if (result == 0 && marked != nullptr) result = check_marked(t, &heard, *marked);
-  if (result != 0 || encode == nullptr) return result;
-  const WavLayout layout = marked != nullptr ? describe_marked(t, &heard, *marked) : describe_unrolled(t, &heard);
-  return check_encodable(t, layout, *encode);
+  if (encode == nullptr) {
+    result = check_header(t, heard.loop_count);
+    if (result == 0 && marked != nullptr) result = check_marked(t, &heard, *marked);
+    return result;
+  }
+  // The batch's request: a WAV past 4 GiB becomes RF64, and FLAC and Ogg
+  // have no such limit; a loop start past the data is refused still.
+  WavHeaderFields any{};
+  uint64_t data = 0;
+  if (derive_header_any_length(t, &heard, &any, &data) != 0) return print_error(-32);
+  if (encode->format == OutputFormat::kWav) return 0;
+  return check_encodable(t, sound_layout(t, &heard, marked, encode), *encode);
 }
 
 // Creates or empties the destination `name`: 0 or -12.
@@ -99,7 +113,7 @@ void plan_sound_once(FILE* src, const TrackInfo* t, const Settings* s, OutputPla
 // its plan on this source under `name`.
 int carry_out(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& layout, const Settings* s,
               OutputPlan* plan, const std::string& name, const char* role, const EncodeRequest* encode) {
-  if (encode != nullptr) return encode_file(src, dst, t, layout, s, *encode);
+  if (encode != nullptr && encode->format != OutputFormat::kWav) return encode_file(src, dst, t, layout, s, *encode);
   if (plan == nullptr) return write_layout(src, dst, t, layout, s);
   WavPlan wav{};
   plan_layout(t, layout, s, source_length(src), buffer_available(s), &wav);
@@ -129,9 +143,10 @@ int unrolled_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s, const L
     say("warning : no loop info, reset loopcount to 1.\n");
     s->loop_count = 1;
   }
-  int result = check_header(t, s->loop_count);
+  int result = encode == nullptr ? check_header(t, s->loop_count) : 0;  // the batch's checked before
   if (result != 0) return result;
-  const WavLayout layout = marked != nullptr ? describe_marked(t, s, *marked) : describe_unrolled(t, s);
+  const WavLayout layout = sound_layout(t, s, marked, encode);
+  if (layout.rf64 && encode->format == OutputFormat::kWav) say("warning : the WAV passes 4 GiB: written as RF64.\n");
   result = carry_out(src, dst, t, layout, s, plan, s->dst_name, "unrolled", encode);
   if (result == 0 && plan != nullptr) plan_sound_once(src, t, s, plan);
   return result;
@@ -198,7 +213,9 @@ int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart, Loop
   for (size_t i = 0; result == 0 && i < kept.pieces.size(); ++i) {
     names.push_back(kept_output_name(s->dst_name, kept.pieces[i].suffix, extension));
     result = check_name(src, s, names.back());
-    if (result == 0 && encode != nullptr) result = check_encodable(t, describe_kept(t, &kept, &kept.pieces[i]), *encode);
+    if (result == 0 && encode != nullptr && encode->format != OutputFormat::kWav) {
+      result = check_encodable(t, describe_kept(t, &kept, &kept.pieces[i]), *encode);
+    }
   }
   for (size_t i = 0; result == 0 && i < kept.pieces.size(); ++i) {
     result = write_piece(src, ops, names.at(i), t, kept, kept.pieces[i], s, plan, encode);

@@ -44,9 +44,11 @@ int convert_with(Settings* settings, const FileOps& ops);
 // the loop's first pass, its end as `*marked` has it, which the RIFF length
 // counts: the same bytes up to the end of the data but that length.
 //
-// With `encode`, the file is written in that format rather than as a WAV
-// (wave/encoded_formats.h), under the destination's name as given; a
-// format that cannot hold the track is refused (-35) before it is created.
+// With `encode` (the batch command's request), the file is written in its
+// format (wave/encoded_formats.h), under the destination's name as given:
+// a WAV that would pass 4 GiB as RF64 rather than refused (-33), with a
+// warning; FLAC and Ogg Vorbis without that limit, a format that cannot hold
+// the track refused (-35) before the file is created.
 int convert_with(Settings* settings, const FileOps& ops, TrackInfo* track, OutputPlan* plan = nullptr,
                  const LoopEnd* marked = nullptr, const EncodeRequest* encode = nullptr);
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/track_facts.h"
+#include "wave/wavheader.h"
 #include "wave/output_kinds.h"
 
 namespace {
@@ -42,6 +43,7 @@ struct Line {
   const ListedFile* file;
   std::vector<RunFact> facts;
   const OutputKindRow* kind;
+  int64_t unrolled_frames;  // of an unrolled WAV, an RF64 one past 4 GiB included
   int64_t get(const char* name) const { return fact(facts, name); }
   bool smpl() const { return kind->loop_end && file->format == OutputFormat::kWav; }
 };
@@ -49,7 +51,7 @@ struct Line {
 int64_t frames_of(const std::string& role, const Line& l) {
   if (role == "intro") return l.get("loop_start_frame");
   if (role == "loop") return l.get("frames") - l.get("loop_start_frame");
-  if (role == "unrolled" && l.get("block_align") > 0) return l.get("data_length") / l.get("block_align");
+  if (role == "unrolled") return l.unrolled_frames;
   return l.get("frames");
 }
 
@@ -83,8 +85,21 @@ Value loop_end_for(const Line& l) {
   return l.smpl() ? text(loop_end_id(l.file->report.loop_end)) : null();
 }
 
+// The frames of the unrolled sound: its data's length in full over the
+// header's block align (the sound's own frames where there is none).
+int64_t unrolled_frames_of(const RunReport& r, const std::vector<RunFact>& facts) {
+  Settings heard;
+  heard.loop_count = r.loop_count;
+  WavHeaderFields h{};
+  uint64_t data = 0;
+  if (derive_header_any_length(&r.track, &heard, &h, &data) != 0 || h.block_align == 0) return fact(facts, "frames");
+  return static_cast<int64_t>(data / h.block_align);
+}
+
 Line line_of(const ListedFile& f) {
-  return Line{&f, run_facts(f.report), &output_kind_row(f.report.kind)};
+  std::vector<RunFact> facts = run_facts(f.report);
+  const int64_t unrolled = unrolled_frames_of(f.report, facts);
+  return Line{&f, std::move(facts), &output_kind_row(f.report.kind), unrolled};
 }
 
 // ---- CSV: RFC 4180, a name that reads as a formula written as ="NAME".

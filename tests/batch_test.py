@@ -248,6 +248,40 @@ class Batch(unittest.TestCase):
         self.assertRegex(out, r"  d/large.zq: error-5[23] : write error\((transfar|convert)\)\n")
         self.assertEqual(sorted(self.tree("o")), ["d/small.wav"], "the large WAV is gone, scratch name and all")
 
+    def test_past_4_gib_a_wav_is_rf64_and_readers_take_it_whole(self):
+        if ARGS.runner or not shutil.which("ffprobe") or not shutil.which("sndfile-info"):
+            self.skipTest("the native build, with ffprobe and sndfile-info")
+        if shutil.disk_usage(self.dir).free < 10 << 30:
+            self.skipTest("needs 10 GiB free")
+        # 64 MiB of sound, sparse but for a pattern at each end, heard 65 times: 4.06 GiB of data.
+        data_bytes = 64 << 20
+        head, tail = bytes(range(256)) * 4, bytes(range(255, -1, -1)) * 4
+        body = zq.trk(units=data_bytes // 4) + head
+        with open(self.path("big.zq"), "wb") as f:
+            f.write(zq.header(8 + 36 + data_bytes + 24) + body)
+            f.seek(8 + 36 + data_bytes - len(tail))
+            f.write(tail + zq.slp(start_units=0))
+        self.assertEqual(self.kelvor("big.zq", "-l65")[0], (-33) & 0xFF)  # kelvor keeps its refusal
+        rc, out = self.batch("big.zq", "-l", "65")
+        self.assertEqual(rc, 0, out)
+        self.assertIn("warning : the WAV passes 4 GiB: written as RF64.\n", out)
+        frames = 65 * data_bytes // 4
+        with open(self.path("big.wav"), "rb") as f:
+            header = f.read(80)
+            f.seek(-len(tail), os.SEEK_END)
+            last = f.read()
+        self.assertEqual(header[:16], b"RF64\xff\xff\xff\xffWAVEds64")
+        self.assertEqual(os.path.getsize(self.path("big.wav")), 80 + 65 * data_bytes)
+        self.assertEqual(last, tail)
+        probe = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=duration_ts,channels,sample_rate",
+                                "-of", "default=nw=1", "big.wav"], cwd=self.dir, stdout=subprocess.PIPE, check=True)
+        self.assertEqual(probe.stdout.decode().split(), ["sample_rate=44100", "channels=2", "duration_ts=%d" % frames])
+        decoded = subprocess.run(["ffmpeg", "-v", "error", "-sseof", "-0.1", "-i", "big.wav", "-f", "s16le", "-"],
+                                 cwd=self.dir, stdout=subprocess.PIPE, check=True).stdout
+        self.assertEqual(decoded[-len(tail):], tail, "ffmpeg's last samples")
+        info = subprocess.run(["sndfile-info", "big.wav"], cwd=self.dir, stdout=subprocess.PIPE, check=True).stdout.decode()
+        self.assertIn("Frames      : %d\n" % frames, info)
+
     def test_help_lists_every_option_and_the_exit_status(self):
         rc, out = self.batch("--help")
         self.assertEqual(rc, 0)

@@ -116,8 +116,19 @@ int write_body(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, con
   return 0;
 }
 
+namespace {
+
+// The RF64 header of a layout past 4 GiB, written whole and flushed.
+bool put_rf64_header(FILE* dst, const TrackInfo* t, const WavLayout& l) {
+  uint8_t head[kRf64HeaderBytes];
+  const uint32_t n = encode_rf64_header(t, l.header, l.rf64_riff_length, l.rf64_data_length, head);
+  return write_item(dst, head, n) && flush_stream(dst);
+}
+
+}  // namespace
+
 int write_layout(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, const Settings* s) {
-  if (!put_header(dst, t, l.header)) return fail(-31, l.header_error);
+  if (!(l.rf64 ? put_rf64_header(dst, t, l) : put_header(dst, t, l.header))) return fail(-31, l.header_error);
   const int result = write_body(src, dst, t, l, s);
   if (result != 0) return result;
   if (l.tail_bytes > 0 && !write_item(dst, l.tail, l.tail_bytes)) return fail(l.tail_code, l.tail_error);

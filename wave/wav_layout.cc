@@ -34,6 +34,48 @@ WavLayout describe_marked(const TrackInfo* t, const Settings* s, LoopEnd end) {
   return l;
 }
 
+namespace {
+
+// The sizes of an RF64 file of `layout`'s header fields, its data and trailer.
+void make_rf64(WavLayout* l, uint64_t data) {
+  l->rf64 = true;
+  l->rf64_data_length = data;
+  l->rf64_riff_length = 4u /* "WAVE" */ + 8u + 28u /* ds64 */ + 8u + l->header.fmt_length + 8u + data + l->tail_bytes;
+}
+
+}  // namespace
+
+WavLayout describe_unrolled_any_length(const TrackInfo* t, const Settings* s) {
+  WavHeaderFields h{};
+  uint64_t data = 0;
+  if (derive_header_any_length(t, s, &h, &data) != 0 || riff_fits(data + 36u)) return describe_unrolled(t, s);
+  WavLayout l = describe_unrolled(t, s);  // its copies; its header is refused, and is this one
+  l.header = h;
+  make_rf64(&l, data);
+  return l;
+}
+
+WavLayout describe_marked_any_length(const TrackInfo* t, const Settings* s, LoopEnd end) {
+  KeptPlan marks{};
+  marked_loop(t, end, &marks);
+  WavHeaderFields fits{};
+  if (marked_header(t, s, &marks, &fits) != -33) return describe_marked(t, s, end);
+  WavHeaderFields h{};
+  uint64_t data = 0;
+  if (derive_header_any_length(t, s, &h, &data) != 0) return describe_marked(t, s, end);
+  WavLayout l = describe_unrolled(t, s);
+  l.header = h;
+  if (marks.frames.has_loop != 0) {
+    l.marks = LoopMarks{true, marks.frames.loop_start, marks.frames.loop_end};
+    l.tail_bytes = trailer(static_cast<uint32_t>(data), &marks, t, l.tail);  // the pad byte by the low bits' parity
+    l.tail_code = -52;
+    l.tail_error = error_line(-52);
+    l.flush_end = true;
+  }
+  make_rf64(&l, data);
+  return l;
+}
+
 WavLayout describe_kept(const TrackInfo* t, const KeptPlan* plan, const WavPiece* piece) {
   WavLayout l{};
   l.header = kept_header(t, *piece);

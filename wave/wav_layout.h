@@ -48,11 +48,22 @@ struct WavLayout {
   int tail_code;             // what a failed write of the trailer returns
   const char* tail_error;
   bool flush_end;            // the file is flushed after the trailer (-52)
+  // Past 4 GiB (the *_any_length descriptions only): an RF64 header with
+  // these lengths in full; the header's 32-bit lengths are then 0xFFFFFFFF.
+  bool rf64;
+  uint64_t rf64_riff_length;  // the file's length less 8
+  uint64_t rf64_data_length;
 };
 
 // The command line's WAV: its header for the loop count heard (which must
 // be one the header can be written for) and the unrolled body.
 WavLayout describe_unrolled(const TrackInfo* track, const Settings* settings);
+
+// The same, or, where it would pass 4 GiB, as RF64 rather than refused: what
+// the batch command writes. The page's plans take only the descriptions
+// above.
+WavLayout describe_unrolled_any_length(const TrackInfo* track, const Settings* settings);
+WavLayout describe_marked_any_length(const TrackInfo* track, const Settings* settings, LoopEnd end);
 
 // The command line's WAV with its loop's first pass marked in a smpl chunk
 // ending as `end` has it (wave/marked_loop.h).

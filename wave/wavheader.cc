@@ -1,5 +1,7 @@
 #include "wave/wavheader.h"
 
+#include <cstring>
+
 #include "base/error_lines.h"
 #include "base/little_endian.h"
 #include "base/stream_items.h"
@@ -111,6 +113,37 @@ int derive_header(const TrackInfo* t, const Settings* s, WavHeaderFields* out) {
   out->sample_bits = t->sample_bits;  // the container's, as the command line writes it
   out->byte_rate = uint32_t{out->block_align} * t->sample_rate;  // wraps mod 2^32
   return 0;
+}
+
+int derive_header_any_length(const TrackInfo* t, const Settings* s, WavHeaderFields* out, uint64_t* data) {
+  const int refused = header_refusal(t, s->loop_count, data);
+  if (refused == -32) return refused;
+  Settings fits = *s;
+  fits.loop_count = 1;  // the data heard once always fits: its fields, then the lengths in full
+  derive_header(t, &fits, out);
+  const uint64_t riff = *data + 4u + 8u + out->fmt_length + 8u;
+  out->data_length = *data <= UINT32_MAX ? static_cast<uint32_t>(*data) : UINT32_MAX;
+  out->riff_length = riff_fits(riff) ? static_cast<uint32_t>(riff) : UINT32_MAX;
+  return 0;
+}
+
+uint32_t encode_rf64_header(const TrackInfo* t, const WavHeaderFields& h, uint64_t riff, uint64_t data,
+                            uint8_t out[kRf64HeaderBytes]) {
+  uint8_t plain[kHeaderBytes];
+  const uint32_t plain_bytes = encode_header(t, h, plain);  // its format chunk is the RF64's
+  std::memcpy(out, "RF64", 4);
+  store_le32(out + 4, UINT32_MAX);
+  std::memcpy(out + 8, "WAVEds64", 8);
+  store_le32(out + 16, 28);
+  store_le64(out + 20, riff);
+  store_le64(out + 28, data);
+  store_le64(out + 36, h.block_align > 0 ? data / h.block_align : 0);
+  store_le32(out + 44, 0);  // no table of other chunks' lengths
+  const uint32_t fmt_bytes = plain_bytes - 12u - 8u;  // "fmt " to the end of the format block
+  std::memcpy(out + 48, plain + 12, fmt_bytes);
+  std::memcpy(out + 48 + fmt_bytes, "data", 4);
+  store_le32(out + 52 + fmt_bytes, UINT32_MAX);
+  return 56 + fmt_bytes;
 }
 
 bool put_header(FILE* dst, const TrackInfo* t, const WavHeaderFields& h) {

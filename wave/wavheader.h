@@ -41,6 +41,12 @@ uint16_t header_block_align(const TrackInfo* track);
 // Prints nothing.
 int derive_header(const TrackInfo* track, const Settings* settings, WavHeaderFields* out);
 
+// The same for a WAV that may pass 4 GiB, which is then written as RF64
+// (encode_rf64_header): the lengths are never refused, `*data` is the
+// data's length in full, and the 32-bit lengths of `out` are 0xFFFFFFFF when
+// they do not fit. Returns 0, or -32 as derive_header. Prints nothing.
+int derive_header_any_length(const TrackInfo* track, const Settings* settings, WavHeaderFields* out, uint64_t* data);
+
 // Whether a header can be written for the track heard `loop_count` times in
 // all: 0, or -32 / -33 as derive_header refuses it, having printed the error
 // line. A conversion asks this before it touches the destination.
@@ -62,6 +68,15 @@ WavHeaderFields derive_plain_header(const TrackInfo* track, uint32_t data_bytes,
 // The bytes of a header of the fields `h` (the format block short when its
 // length is 12), in the order of the table above: returns how many, 44 or 40.
 uint32_t encode_header(const TrackInfo* track, const WavHeaderFields& h, uint8_t out[kHeaderBytes]);
+
+// The header of an RF64 file (EBU Tech 3306), for a WAV past 4 GiB:
+//   "RF64" + 0xFFFFFFFF + "WAVE"
+//   + "ds64" + 28 + RIFF length (8) + data length (8) + frames (8) + 0 (4)
+//   + the format chunk of `h` + "data" + 0xFFFFFFFF               = 80 bytes
+// (76 with the short format block). `riff` is the file's length less 8.
+inline constexpr uint32_t kRf64HeaderBytes = 80;
+uint32_t encode_rf64_header(const TrackInfo* track, const WavHeaderFields& h, uint64_t riff, uint64_t data,
+                            uint8_t out[kRf64HeaderBytes]);
 
 // Writes the header of the fields `h` at the destination's position, one
 // write per field, and flushes it. False when a write or the flush failed.
