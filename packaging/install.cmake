@@ -59,7 +59,9 @@ container, and a failed write is never reported as success.
 kelvor-batch converts whole folders at once, mirrored into another folder,
 several files at a time, and writes the other kinds of output too: the
 loop points kept in a smpl chunk, the intro and the loop apart, the loop
-unrolled and marked, and a loop list in CSV or JSON.]=])
+unrolled and marked, and a loop list in CSV or JSON; as WAV (RF64 past
+4 GiB), FLAC or Ogg Vorbis, the loop in the LOOPSTART and LOOPLENGTH
+comments that game engines read.]=])
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
