@@ -568,8 +568,8 @@ test('loops kept: the sound once with a smpl chunk, the intro and the loop apart
   const csv = (await download(page, page.getByRole('button', { name: 'loops.csv' }))).bytes.toString('utf8');
   assert.equal(csv.split('\r\n').slice(1).join('\r\n'),
     'example.zq,intro and loop apart,,example - intro.wav,intro,22050,example - loop.wav,loop,44100,44100,2,16,16,4,66150,0,1,' +
-    '88200,22050,66150,,0.5,1.5\r\n' +
-    'no-loop.zq,intro and loop apart,,no-loop.wav,whole,16,,,,44100,2,16,16,4,16,0,1,,,,,,\r\n');
+    '88200,22050,66150,,0.5,1.5,44100,0.500011\r\n' +
+    'no-loop.zq,intro and loop apart,,no-loop.wav,whole,16,,,,44100,2,16,16,4,16,0,1,,,,,,,,\r\n');
   // The choice outlasts the visit.
   await page.reload();
   await showEveryDetail(page);
