@@ -71,7 +71,7 @@ linux_tarball() {  # BUILD-FOLDER ARCHITECTURE STRIP
   done
   install -m 644 "$work/linux/kelvor.1" "$work/linux/kelvor-batch.1" "$work/linux/example.zq" "$work/README.md" \
     LICENSE CHANGELOG.md "$stage/$name/"
-  if strings "$1/kelvor-batch" | grep -q "reference libFLAC"; then  # built with the codecs
+  if grep -aq "reference libFLAC" "$1/kelvor-batch"; then  # built with the codecs (grep -q ends a pipe early: no pipe)
     codec_notices >"$stage/$name/NOTICES"
     chmod 644 "$stage/$name/NOTICES"
   fi
