@@ -16,6 +16,8 @@
 #include "base/error_lines.h"
 #include "base/messages.h"
 #include "platform/platform.h"
+#include "wave/kept_loop.h"
+#include "wave/output_kinds.h"
 
 namespace {
 
@@ -120,6 +122,18 @@ void settle(JobFiles* job, BatchOutcome* out, Shared* shared) {
   out->result = -12;
 }
 
+// For a FLAC or Ogg file of a kind that keeps the loop, when the track has
+// none to keep: that its file has no loop comments, which an engine would
+// otherwise be thought to have missed.
+std::string loop_comment_note(const BatchFile& file, const BatchOptions& o, const RunReport& report) {
+  if (file.encode.format == OutputFormat::kWav || !output_kind_row(o.kind).loop_end || report.track.trk_mark == 0) return {};
+  LoopFrames frames{};
+  loop_frames(&report.track, &frames);
+  if (frames.has_loop != 0) return {};
+  return std::string("kelvor-batch: no loop to keep: the ") + output_format_row(file.encode.format).name +
+         " file has no LOOPSTART or LOOPLENGTH.\n";
+}
+
 void convert_one(size_t i, const std::vector<BatchFile>& files, const BatchOptions& options, Shared* shared) {
   const BatchFile& file = files[i];
   BatchOutcome out;
@@ -140,7 +154,9 @@ void convert_one(size_t i, const std::vector<BatchFile>& files, const BatchOptio
   if (shared->stopping) return;  // its scratch files are the stop's to remove
   settle(&job, &out, shared);
   if (out.result == 0 && !file.note.empty()) out.lines += file.note;
-  out.remarkable = out.result != 0 || !file.note.empty() || out.lines.find("\nwarning : ") != std::string::npos;
+  if (out.result == 0) out.lines += loop_comment_note(file, options, out.report);
+  out.remarkable = out.result != 0 || !file.note.empty() || out.lines.find("\nwarning : ") != std::string::npos ||
+                   out.lines.find("no loop to keep") != std::string::npos;
   for (const uint64_t size : out.sizes) shared->bytes_written += size;
   shared->source_bytes_done += file.bytes;
   ++shared->files_done;

@@ -47,6 +47,19 @@ def layout(channels, bits, frame_bits=None, frames=300, loop_frame=120, seed=1):
     return zq.header(8 + len(body)) + body
 
 
+def ogg_pages(data):
+    """Each page's (segment table, body) in order."""
+    pages, at = [], 0
+    while at < len(data):
+        assert data[at:at + 4] == b"OggS", "a page at %d" % at
+        count = data[at + 26]
+        table = data[at + 27:at + 27 + count]
+        body_at = at + 27 + count
+        pages.append((table, data[body_at:body_at + sum(table)]))
+        at = body_at + sum(table)
+    return pages
+
+
 def rpg_read(file_bytes, tag):
     """The RPG engine's core script: the value after TAG= up to the next NUL
     byte, as parseInt reads it (the digits it begins with)."""
@@ -116,6 +129,13 @@ class Encoded(unittest.TestCase):
             self.tool("oggdec", "-Q", "-R", "-o", "raw.pcm", ogg)
             frames = {"kept": 66150, "marked": 66150 + 44100, "unrolled": 66150 + 44100, "apart": 44100}[kind]
             self.assertEqual(os.path.getsize(self.path("raw.pcm")), frames * 4, f"{kind}: the decoded length")
+            # The comment packet whole in the second page, as GZDoom wants it.
+            with open(self.path(ogg), "rb") as f:
+                pages = ogg_pages(f.read())
+            (first_table, first), (table, body) = pages[0], pages[1]
+            self.assertEqual((len(first_table), first[:7]), (1, b"\x01vorbis"), "the identification header alone")
+            self.assertEqual(body[:7], b"\x03vorbis")
+            self.assertTrue(any(lacing < 255 for lacing in table), "the comment packet ends in its page")
             for path in (flac, ogg):
                 with open(self.path(path), "rb") as f:
                     got = f.read()
@@ -142,6 +162,15 @@ class Encoded(unittest.TestCase):
         # The reader itself: a comment of 52 bytes after LOOPSTART has a length
         # byte "4", which it appends.
         self.assertEqual(rpg_read(b"LOOPSTART=22050\x34\0\0\0" + b"x" * 52, "LOOPSTART"), 220504)
+
+    def test_a_track_without_a_loop_gets_no_loop_comments_and_says_so(self):
+        body = zq.trk(units=100) + bytes(400)
+        with open(self.path("plain.zq"), "wb") as f:
+            f.write(zq.header(8 + len(body)) + body)
+        rc, out = self.batch("plain.zq", "--kind", "kept", "-f", "ogg", "-q")
+        self.assertEqual(rc, 0)
+        self.assertIn("kelvor-batch: no loop to keep: the Ogg Vorbis file has no LOOPSTART or LOOPLENGTH.\n", out)
+        self.assertEqual(self.tool("vorbiscomment", "-l", "plain.ogg").splitlines(), ["TITLE=plain"])
 
     def test_a_layout_the_codec_cannot_hold_is_refused_before_anything_is_written(self):
         with open(self.path("nine.zq"), "wb") as f:
