@@ -84,8 +84,7 @@ std::vector<ListedFile> listed(const std::vector<BatchFile>& files, const BatchE
 // its name that this run did not write unless told to replace it.
 void write_loop_list(const std::vector<ListedFile>& list, const BatchOptions& o, const char* program) {
   const std::string& name = o.loop_list;
-  const bool json = name.size() >= 5 && (name.back() == 'n' || name.back() == 'N');
-  const std::string text = json ? loop_list_json(list) : loop_list_csv(list);
+  const std::string text = o.loop_list_json ? loop_list_json(list) : loop_list_csv(list);
   NameBook book(o.replace);
   bool numbered = false;
   const std::string lands = book.claim({name}, &numbered).front();

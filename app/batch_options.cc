@@ -121,29 +121,16 @@ std::string set_loop_list(const char* v, BatchOptions* o) {
     }
     return true;
   };
-  if (!ends(".csv") && !ends(".json")) return std::string("the loop list \"") + v + "\" must end in .csv or .json";
+  o->loop_list_json = ends(".json");
+  if (!ends(".csv") && !o->loop_list_json) return std::string("the loop list \"") + v + "\" must end in .csv or .json";
   o->loop_list = v;
   return {};
 }
 
-std::string set_short_format(const char*, BatchOptions* o) {
-  o->short_format = true;
-  return {};
-}
-std::string set_replace(const char*, BatchOptions* o) {
-  o->replace = true;
-  return {};
-}
-std::string set_quiet(const char*, BatchOptions* o) {
-  o->quiet = true;
-  return {};
-}
-std::string set_help(const char*, BatchOptions* o) {
-  o->help = true;
-  return {};
-}
-std::string set_version(const char*, BatchOptions* o) {
-  o->version = true;
+// A switch: the option sets its flag.
+template <bool BatchOptions::*Flag>
+std::string set_flag(const char*, BatchOptions* o) {
+  o->*Flag = true;
   return {};
 }
 
@@ -169,11 +156,12 @@ const std::vector<BatchOptionRow> kRows = {
      "Where a smpl chunk's loop ends: riff (its last frame, as samplers, FMOD, Unreal, Wwise and libsndfile read "
      "it; the default) or godot (the frame after it); for kept and marked only.",
      set_loop_end},
-    {"short-format", 'x', nullptr, "Write the short format block, as kelvor -x; for unrolled only.", set_short_format},
+    {"short-format", 'x', nullptr, "Write the short format block, as kelvor -x; for unrolled only.",
+     set_flag<&BatchOptions::short_format>},
     {"replace", 0, nullptr,
      "Replace a WAV that is already there. Without it both are kept: the new one is numbered, as in "
      "\"town (2).wav\", and the file's lines say so.",
-     set_replace},
+     set_flag<&BatchOptions::replace>},
     {"loop-list", 0, "FILE",
      "Write the run's loop list to FILE, a .csv or a .json: each converted file, its WAVs and where its loop lies.",
      set_loop_list},
@@ -182,10 +170,10 @@ const std::vector<BatchOptionRow> kRows = {
     {"quiet", 'q', nullptr,
      "Print the lines of the files that failed, had a warning or were numbered, and the closing lines; not those "
      "of every file.",
-     set_quiet},
+     set_flag<&BatchOptions::quiet>},
     {"buffer", 'b', "N", "The copy buffer in bytes, as kelvor -b.", set_buffer},
-    {"help", 'h', nullptr, "Print this help and exit.", set_help},
-    {"version", 0, nullptr, "Print the version and exit.", set_version},
+    {"help", 'h', nullptr, "Print this help and exit.", set_flag<&BatchOptions::help>},
+    {"version", 0, nullptr, "Print the version and exit.", set_flag<&BatchOptions::version>},
 };
 
 const BatchOptionRow* row_named(const std::string& name) {

@@ -26,6 +26,7 @@ struct BatchOptions {
   bool quiet = false;     // print only the files that failed or had a warning
   std::string out;        // empty: each WAV beside its source
   std::string loop_list;  // empty: none
+  bool loop_list_json = false;  // it ends in ".json", any letter case; else ".csv"
   int jobs = 0;           // 0: one per processor
   bool help = false;
   bool version = false;

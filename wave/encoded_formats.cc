@@ -42,7 +42,7 @@ int encode_file(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, co
   return r.codec->encode(src, dst, t, l, s, r, sound);
 }
 
-void SlotReader::take(const uint8_t* bytes, uint32_t n, std::vector<int32_t>* samples) {
+void FrameQueue::take(const uint8_t* bytes, uint32_t n) {
   const uint32_t slot = sound_.slot_bytes;
   for (uint32_t i = 0; i < n; ++i) {
     held_[held_bytes_++] = bytes[i];
@@ -58,6 +58,17 @@ void SlotReader::take(const uint8_t* bytes, uint32_t n, std::vector<int32_t>* sa
       // Sign-extended from the slot's width, in defined arithmetic.
       sample = static_cast<int32_t>(static_cast<int64_t>(v ^ sign) - static_cast<int64_t>(sign));
     }
-    samples->push_back(sample);
+    samples_.push_back(sample);
   }
+}
+
+uint64_t FrameQueue::frames() const {
+  const uint64_t whole = samples_.size() / sound_.channels;
+  return whole < left_ ? whole : left_;
+}
+
+void FrameQueue::drop_frames() {
+  const uint64_t whole = samples_.size() / sound_.channels;
+  left_ -= frames();
+  samples_.erase(samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(whole * sound_.channels));
 }

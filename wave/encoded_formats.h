@@ -53,18 +53,25 @@ int check_encodable(const TrackInfo* track, const WavLayout& layout, const Encod
 int encode_file(FILE* src, FILE* dst, const TrackInfo* track, const WavLayout& layout, const Settings* settings,
                 const EncodeRequest& request);
 
-// Turns a run of the sound's bytes, in pieces cut anywhere, into 32-bit
-// samples, as a WAV reader cuts the data into slots from its first byte;
-// what a piece leaves of a slot waits for the next.
-class SlotReader {
+// The sound's bytes, in pieces cut anywhere, as 32-bit samples in whole
+// frames: cut into slots from the first byte, as a WAV reader cuts the
+// data; what a piece leaves of a slot or a frame waits for the next, and
+// nothing past the sound's frames is handed on.
+class FrameQueue {
  public:
-  explicit SlotReader(const EncodedSound& sound) : sound_(sound) {}
-  // Appends the samples `bytes` completes to `*samples`, interleaved.
-  void take(const uint8_t* bytes, uint32_t n, std::vector<int32_t>* samples);
+  explicit FrameQueue(const EncodedSound& sound) : sound_(sound), left_(sound.frames) {}
+  void take(const uint8_t* bytes, uint32_t n);
+  // The whole frames held, interleaved: how many, and their samples.
+  uint64_t frames() const;
+  const int32_t* samples() const { return samples_.data(); }
+  // Once they were handed on: the whole frames go, the part of one stays.
+  void drop_frames();
 
  private:
   EncodedSound sound_;
-  uint8_t held_[4 * 8]{};  // a part of one slot, at most
+  uint64_t left_;
+  std::vector<int32_t> samples_;
+  uint8_t held_[4]{};  // a part of one slot
   uint32_t held_bytes_ = 0;
 };
 

@@ -38,9 +38,7 @@ struct FlacState {
   FLAC__StreamEncoder* encoder = FLAC__stream_encoder_new();
   FLAC__StreamMetadata* comments = FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT);
   EncodedSound sound{};
-  SlotReader slots{sound};
-  std::vector<int32_t> samples;
-  uint64_t frames_left = 0;
+  FrameQueue frames{sound};
   const EncodeRequest* request = nullptr;
   const WavLayout* layout = nullptr;
   bool failed = false;
@@ -72,7 +70,6 @@ int flac_begin(void* p, FILE* dst, const TrackInfo*, const WavLayout&) {
                   FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
     return print_error(-36);
   }
-  f->frames_left = f->sound.frames;
   return 0;
 }
 
@@ -84,20 +81,18 @@ int flac_failure(FlacState* f) {
 
 // Hands the whole frames held to the encoder; the rest waits.
 int flac_flush(FlacState* f) {
-  const uint64_t whole = f->samples.size() / f->sound.channels;
-  const uint64_t frames = whole < f->frames_left ? whole : f->frames_left;
+  const uint64_t frames = f->frames.frames();
   if (frames > 0 &&
-      !FLAC__stream_encoder_process_interleaved(f->encoder, f->samples.data(), static_cast<uint32_t>(frames))) {
+      !FLAC__stream_encoder_process_interleaved(f->encoder, f->frames.samples(), static_cast<uint32_t>(frames))) {
     return flac_failure(f);
   }
-  f->frames_left -= frames;
-  f->samples.erase(f->samples.begin(), f->samples.begin() + static_cast<std::ptrdiff_t>(whole * f->sound.channels));
+  f->frames.drop_frames();
   return 0;
 }
 
 int flac_piece(void* p, FILE*, const uint8_t* bytes, uint32_t n) {
   FlacState* f = static_cast<FlacState*>(p);
-  f->slots.take(bytes, n, &f->samples);
+  f->frames.take(bytes, n);
   return flac_flush(f);
 }
 
@@ -119,7 +114,7 @@ int encode_flac(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, co
                 const EncodedSound& sound) {
   FlacState f;
   f.sound = sound;
-  f.slots = SlotReader(sound);
+  f.frames = FrameQueue(sound);
   f.request = &r;
   f.layout = &l;
   const int result = encode_layout(src, dst, t, l, s, Encoder{&f, flac_begin, flac_piece, flac_end});

@@ -22,9 +22,7 @@ struct VorbisState {
   ogg_stream_state stream{};
   bool dsp_made = false, block_made = false, stream_made = false;
   EncodedSound sound{};
-  SlotReader slots{sound};
-  std::vector<int32_t> samples;
-  uint64_t frames_left = 0;
+  FrameQueue frames{sound};
   float scale = 1.0f;
   const EncodeRequest* request = nullptr;
   const WavLayout* layout = nullptr;
@@ -90,7 +88,6 @@ int vorbis_begin(void* p, FILE* dst, const TrackInfo*, const WavLayout&) {
   ogg_stream_packetin(&v->stream, &comments);
   ogg_stream_packetin(&v->stream, &setup);
   result = write_pages(v, dst, true);
-  v->frames_left = v->sound.frames;
   v->scale = 1.0f / static_cast<float>(uint64_t{1} << (v->sound.bits - 1));
   return result;
 }
@@ -98,23 +95,22 @@ int vorbis_begin(void* p, FILE* dst, const TrackInfo*, const WavLayout&) {
 // Hands the whole frames held to the analysis, as floats in [-1, 1).
 int vorbis_flush(VorbisState* v, FILE* dst) {
   const uint32_t channels = v->sound.channels;
-  const uint64_t whole = v->samples.size() / channels;
-  const uint64_t frames = whole < v->frames_left ? whole : v->frames_left;
+  const uint64_t frames = v->frames.frames();
   if (frames > 0) {
+    const int32_t* samples = v->frames.samples();
     float** buffer = vorbis_analysis_buffer(&v->dsp, static_cast<int>(frames));
     for (uint64_t f = 0; f < frames; ++f) {
-      for (uint32_t c = 0; c < channels; ++c) buffer[c][f] = static_cast<float>(v->samples[f * channels + c]) * v->scale;
+      for (uint32_t c = 0; c < channels; ++c) buffer[c][f] = static_cast<float>(samples[f * channels + c]) * v->scale;
     }
     if (vorbis_analysis_wrote(&v->dsp, static_cast<int>(frames)) != 0) return print_error(-36);
-    v->frames_left -= frames;
   }
-  v->samples.erase(v->samples.begin(), v->samples.begin() + static_cast<std::ptrdiff_t>(whole * channels));
+  v->frames.drop_frames();
   return drain(v, dst);
 }
 
 int vorbis_piece(void* p, FILE* dst, const uint8_t* bytes, uint32_t n) {
   VorbisState* v = static_cast<VorbisState*>(p);
-  v->slots.take(bytes, n, &v->samples);
+  v->frames.take(bytes, n);
   return vorbis_flush(v, dst);
 }
 
@@ -140,7 +136,7 @@ int encode_vorbis(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, 
                   const EncodeRequest& r, const EncodedSound& sound) {
   VorbisState v;
   v.sound = sound;
-  v.slots = SlotReader(sound);
+  v.frames = FrameQueue(sound);
   v.request = &r;
   v.layout = &l;
   return encode_layout(src, dst, t, l, s, Encoder{&v, vorbis_begin, vorbis_piece, vorbis_end});
