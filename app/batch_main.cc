@@ -10,6 +10,7 @@
 #include "app/batch_names.h"
 #include "app/batch_options.h"
 #include "app/batch_run.h"
+#include "app/convert.h"
 #include "app/loop_list.h"
 #include "app/version.h"
 #include "base/error_lines.h"
@@ -19,12 +20,6 @@ namespace {
 
 // A name kelvor would take for an option ("-x.zq") as "./-x.zq".
 std::string not_an_option(const std::string& name) { return !name.empty() && name[0] == '-' ? "./" + name : name; }
-
-// An encoded file's TITLE: the source's name without its folders and its
-// extension.
-std::string title_of(const std::string& source) {
-  return utf8_from_path(path_from_utf8(source).stem());
-}
 
 // The files with their names settled, in the order given.
 std::vector<BatchFile> settle_names(const BatchInputs& in, const BatchOptions& o, const char* program) {
@@ -38,7 +33,7 @@ std::vector<BatchFile> settle_names(const BatchInputs& in, const BatchOptions& o
     const char* extension = output_format_row(o.format).extension;
     f.destination = not_an_option(batch_destination(input, o.out, extension));
     f.names = kind_names(f.destination, o.kind, extension);
-    f.encode = EncodeRequest{o.format, o.quality_tenths, title_of(input.file),
+    f.encode = EncodeRequest{o.format, o.quality_tenths, title_of_source(input.file),
                              o.format == OutputFormat::kFlac ? &flac_codec()
                              : o.format == OutputFormat::kVorbis ? &vorbis_codec() : nullptr};
     bool numbered = false;

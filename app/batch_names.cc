@@ -43,8 +43,7 @@ std::vector<std::string> kind_names(const std::string& dst, OutputKind kind, con
 }
 
 std::string batch_destination(const BatchInput& input, const std::string& out, const char* extension) {
-  std::string name = derive_dst_name(out.empty() ? input.file : input.mirrored);
-  name = name.substr(0, name.size() - 4) + extension;  // kelvor's derived name ends in ".wav"
+  const std::string name = derived_output_name(out.empty() ? input.file : input.mirrored, extension);
   if (out.empty()) return name;
   return utf8_from_path(path_from_utf8(out) / path_from_utf8(name));
 }

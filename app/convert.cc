@@ -1,5 +1,7 @@
 #include "app/convert.h"
 
+#include "app/cmdline.h"
+
 #include "base/error_lines.h"
 #include "base/heap_buffer.h"
 #include "platform/platform.h"
@@ -95,8 +97,9 @@ bool buffer_available(const Settings* s) {
 
 // Adds `wav` to the plan under `name`, printing its failure's line as the
 // writer would; returns its result.
-int add_planned(OutputPlan* plan, const std::string& name, const char* role, const WavPlan& wav) {
-  plan->wavs.push_back(PlannedWav{name, role, wav});
+int add_planned(OutputPlan* plan, const std::string& name, const char* role, const WavPlan& wav,
+                PlannedEncoding encoding = {}) {
+  plan->wavs.push_back(PlannedWav{name, role, wav, std::move(encoding)});
   if (wav.error != nullptr) say("%s", wav.error);
   return wav.result;
 }
@@ -113,11 +116,16 @@ void plan_sound_once(FILE* src, const TrackInfo* t, const Settings* s, OutputPla
 // its plan on this source under `name`.
 int carry_out(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& layout, const Settings* s,
               OutputPlan* plan, const std::string& name, const char* role, const EncodeRequest* encode) {
-  if (encode != nullptr && encode->format != OutputFormat::kWav) return encode_file(src, dst, t, layout, s, *encode);
-  if (plan == nullptr) return write_layout(src, dst, t, layout, s);
+  const bool encoded = encode != nullptr && encode->format != OutputFormat::kWav;
+  if (plan == nullptr) return encoded ? encode_file(src, dst, t, layout, s, *encode) : write_layout(src, dst, t, layout, s);
   WavPlan wav{};
   plan_layout(t, layout, s, source_length(src), buffer_available(s), &wav);
-  return add_planned(plan, name, role, wav);
+  PlannedEncoding encoding{};
+  if (encoded) {
+    encoding.encoded = encoded_sound(t, layout, &encoding.sound);  // checked before: check_encodable
+    encoding.comments = loop_comments(layout, encode->title);
+  }
+  return add_planned(plan, name, role, wav, std::move(encoding));
 }
 
 // Opens, writes (or plans) and closes one WAV of a kept loop.
@@ -173,6 +181,13 @@ std::string kept_output_name(const std::string& dst, const char* suffix, const c
   const bool ends = n >= ext.size() && dst.compare(n - ext.size(), ext.size(), ext) == 0;
   return (ends ? dst.substr(0, n - ext.size()) : dst) + suffix + ext;
 }
+
+std::string derived_output_name(const std::string& src, const char* extension) {
+  const std::string name = derive_dst_name(src);
+  return name.substr(0, name.size() - 4) + extension;  // the derived name ends in ".wav"
+}
+
+std::string title_of_source(const std::string& src) { return utf8_from_path(path_from_utf8(src).stem()); }
 
 int write_wave(FILE* src, FILE* dst, const TrackInfo* t, Settings* s, const LoopEnd* marked) {
   return unrolled_wave(src, dst, t, s, marked, nullptr);

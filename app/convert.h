@@ -18,16 +18,34 @@
 // written; the last one's result is the run's when a copy fails. With them,
 // when the run succeeds, the sound heard once under a plain header with the
 // full format block, which players can decode whatever the WAVs hold.
+// A file of an encoded format is planned as the WAV of its layout, whose
+// data the encoder takes (the plan's extents), with what the encoder is to
+// be told.
+struct PlannedEncoding {
+  bool encoded;                       // false: the plan is the file's
+  EncodedSound sound;
+  std::vector<std::string> comments;  // loop_comments (wave/encoded_formats.h)
+};
+
 struct PlannedWav {
   std::string name;
   const char* role;  // as the kinds' table names it (wave/output_kinds.h)
   WavPlan wav;
+  PlannedEncoding encoding;
 };
 
 struct OutputPlan {
   std::vector<PlannedWav> wavs;
   WavPlan sound_once{};
 };
+
+// The destination derived for the source `src` (app/cmdline.h), in a
+// format of that `extension` (".wav", ".flac", ".ogg").
+std::string derived_output_name(const std::string& src, const char* extension);
+
+// An encoded file's TITLE: the source's name without its folders and its
+// extension.
+std::string title_of_source(const std::string& src);
 
 // Runs the conversion that `settings` describes with the system's files.
 // May lower settings->loop_count. Returns 0 or the first failure's negative code.

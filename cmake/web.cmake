@@ -33,12 +33,15 @@ set_target_properties(kelvor PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/cor
 # every instance is made from that compiled module. It also loads in Node,
 # where the unit tests hold the page's carrying out of a plan to the native
 # command line's bytes.
-add_executable(kelvor_worker_module web/core/page_api.cc web/core/run_json.cc
+add_executable(kelvor_worker_module web/core/page_api.cc web/core/page_encode.cc web/core/run_json.cc
                web/core/peak_blocks.cc)  # no main: the page calls the run
 # The waveforms' pass over every sample runs in vector instructions, which
 # every current browser has.
 set_source_files_properties(web/core/peak_blocks.cc PROPERTIES COMPILE_OPTIONS "-msimd128;-O3")
-target_link_libraries(kelvor_worker_module PRIVATE kelvor_core)
+# The codecs: built for WebAssembly from their checked sources by
+# packaging/codecs/build.sh web, found with -DKELVOR_CODEC_PREFIX; without
+# them the page offers WAV alone and says why.
+target_link_libraries(kelvor_worker_module PRIVATE kelvor_codecs)
 set_target_properties(kelvor_worker_module PROPERTIES SUFFIX .js OUTPUT_NAME kelvor-module)
 target_link_options(kelvor_worker_module PRIVATE ${kelvor_wasm_options} -sENVIRONMENT=worker,node -lworkerfs.js
                     -sMODULARIZE=1 -sEXPORT_NAME=createKelvor --no-entry -sTOTAL_STACK=256KB -sINITIAL_MEMORY=1MB

@@ -2,6 +2,8 @@
 
 #include "base/error_lines.h"
 #include "base/messages.h"
+#include "platform/platform.h"
+#include "wave/encoder.h"
 
 bool encoded_sound(const TrackInfo* t, const WavLayout& l, EncodedSound* out) {
   const uint32_t align = l.header.block_align;
@@ -36,10 +38,42 @@ int check_encodable(const TrackInfo* t, const WavLayout& l, const EncodeRequest&
   return print_error(-35);
 }
 
+ByteSink file_sink(FILE* file) {
+  return ByteSink{
+      file,
+      [](void* f, const uint8_t* bytes, size_t n) { return std::fwrite(bytes, 1, n, static_cast<FILE*>(f)) == n; },
+      [](void* f, uint64_t at) { return seek64(static_cast<FILE*>(f), static_cast<int64_t>(at)) == 0; },
+      [](void* f, uint64_t* at) {
+        const int64_t here = tell64(static_cast<FILE*>(f));
+        *at = here < 0 ? 0 : static_cast<uint64_t>(here);
+        return here >= 0;
+      },
+  };
+}
+
+Encoding::Encoding(const EncodeRequest& r, std::vector<std::string> comments, const EncodedSound& sound,
+                   const ByteSink& sink)
+    : codec_(r.codec), state_(r.codec->make(r, std::move(comments), sound, sink)) {}
+
+Encoding::~Encoding() {
+  if (state_ != nullptr) codec_->release(state_);
+}
+
+int Encoding::begin() { return state_ != nullptr ? codec_->begin(state_) : print_error(-36); }
+int Encoding::piece(const uint8_t* bytes, uint32_t n) { return codec_->piece(state_, bytes, n); }
+int Encoding::end() { return codec_->end(state_); }
+
 int encode_file(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, const Settings* s, const EncodeRequest& r) {
   EncodedSound sound{};
   if (!encoded_sound(t, l, &sound)) return print_error(-35);
-  return r.codec->encode(src, dst, t, l, s, r, sound);
+  Encoding encoding(r, loop_comments(l, r.title), sound, file_sink(dst));
+  const Encoder steps{
+      &encoding,
+      [](void* e, const TrackInfo*, const WavLayout&) { return static_cast<Encoding*>(e)->begin(); },
+      [](void* e, const uint8_t* bytes, uint32_t n) { return static_cast<Encoding*>(e)->piece(bytes, n); },
+      [](void* e) { return static_cast<Encoding*>(e)->end(); },
+  };
+  return encode_layout(src, t, l, s, steps);
 }
 
 void FrameQueue::take(const uint8_t* bytes, uint32_t n) {

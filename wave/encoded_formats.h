@@ -47,6 +47,38 @@ std::vector<std::string> loop_comments(const WavLayout& layout, const std::strin
 // printed why and the error line. Made before any file is created.
 int check_encodable(const TrackInfo* track, const WavLayout& layout, const EncodeRequest& request);
 
+// Where an encoder's bytes go: written in order, and, once the sound is
+// through, some written again near the start (FLAC's totals and checksum),
+// which `seek` and `tell` are for.
+struct ByteSink {
+  void* target;
+  bool (*write)(void* target, const uint8_t* bytes, size_t n);
+  bool (*seek)(void* target, uint64_t at);
+  bool (*tell)(void* target, uint64_t* at);
+};
+
+// The sink of an open file.
+ByteSink file_sink(FILE* file);
+
+// One file being encoded, its codec's state owned: begun, handed the sound
+// piece by piece, ended. Each step returns 0 or a negative code having
+// printed its line (-36 when the encoder fails, -52 when the sink does).
+class Encoding {
+ public:
+  Encoding(const EncodeRequest& request, std::vector<std::string> comments, const EncodedSound& sound,
+           const ByteSink& sink);
+  ~Encoding();
+  Encoding(const Encoding&) = delete;
+  Encoding& operator=(const Encoding&) = delete;
+  int begin();
+  int piece(const uint8_t* bytes, uint32_t n);
+  int end();
+
+ private:
+  const Codec* codec_;
+  void* state_ = nullptr;
+};
+
 // Writes the layout's sound into `dst` in the request's format. 0 or the
 // first failure's code, its line printed: the source's (-41, -42, -43,
 // -51), -36 when the encoder fails, -52 when a write fails.
@@ -78,12 +110,18 @@ class FrameQueue {
 // A codec's own half, in a file of its own (flac_encoder.cc,
 // vorbis_encoder.cc, or no_codec.cc where the build has not the library),
 // built into a library of its own: only a program that asks for a codec
-// (the batch command) carries its library, never kelvor.
+// (the batch command, the page) carries its library, never kelvor.
 struct Codec {
-  const char* name;                                 // "FLAC", "Ogg Vorbis"
+  const char* name;                                   // "FLAC", "Ogg Vorbis"
   const char* (*refusal)(const EncodedSound& sound);  // why it cannot hold the sound; null when it can
-  int (*encode)(FILE* src, FILE* dst, const TrackInfo* track, const WavLayout& layout, const Settings* settings,
-                const EncodeRequest& request, const EncodedSound& sound);
+  // A new state for encoding `sound` with `comments` into `sink`; null when
+  // none can be had. The steps are Encoding's.
+  void* (*make)(const EncodeRequest& request, std::vector<std::string> comments, const EncodedSound& sound,
+                const ByteSink& sink);
+  int (*begin)(void* state);
+  int (*piece)(void* state, const uint8_t* bytes, uint32_t n);
+  int (*end)(void* state);
+  void (*release)(void* state);  // at any step: what was written stays the caller's to remove
 };
 
 const Codec& flac_codec();

@@ -12,7 +12,7 @@ namespace {
 // One copy of the description, each round read as transfar reads it and
 // handed to the encoder piece by piece. A stretch is read again for each
 // repetition: an encoder takes the sound as it goes.
-int encode_copy(FILE* src, FILE* dst, const DataCopy& c, uint8_t* buffer, const TrackInfo* t, const Settings* s,
+int encode_copy(FILE* src, const DataCopy& c, uint8_t* buffer, const TrackInfo* t, const Settings* s,
                 const Encoder& e) {
   const uint32_t rounds = c.repeats == 0 ? 0u : c.length == 0 ? 1u : c.repeats;
   for (uint32_t round = 0; round < rounds; ++round) {
@@ -25,7 +25,7 @@ int encode_copy(FILE* src, FILE* dst, const DataCopy& c, uint8_t* buffer, const 
     for (uint32_t left = c.length; left > 0;) {
       const uint32_t piece = left < static_cast<uint32_t>(s->buffer_size) ? left : static_cast<uint32_t>(s->buffer_size);
       if (!read_item(src, buffer, piece)) return print_error(-51);
-      result = e.piece(e.state, dst, buffer, piece);
+      result = e.piece(e.state, buffer, piece);
       if (result != 0) return result;
       left -= piece;
     }
@@ -35,8 +35,8 @@ int encode_copy(FILE* src, FILE* dst, const DataCopy& c, uint8_t* buffer, const 
 
 }  // namespace
 
-int encode_layout(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, const Settings* s, const Encoder& e) {
-  int result = e.begin(e.state, dst, t, l);
+int encode_layout(FILE* src, const TrackInfo* t, const WavLayout& l, const Settings* s, const Encoder& e) {
+  int result = e.begin(e.state, t, l);
   if (result != 0) return result;
   HeapBuffer<uint8_t> buffer = allocate_buffer<uint8_t>(static_cast<size_t>(s->buffer_size));
   if (!buffer) {
@@ -44,8 +44,8 @@ int encode_layout(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, 
     return -41;
   }
   for (const DataCopy& c : l.copies) {
-    result = encode_copy(src, dst, c, buffer.get(), t, s, e);
+    result = encode_copy(src, c, buffer.get(), t, s, e);
     if (result != 0) return result;
   }
-  return e.end(e.state, dst);
+  return e.end(e.state);
 }

@@ -17,15 +17,15 @@ struct Encoder {
   void* state;
   // Starts the file for the sound the description tells of: 0, or a
   // negative code having printed its line.
-  int (*begin)(void* state, FILE* dst, const TrackInfo* track, const WavLayout& layout);
+  int (*begin)(void* state, const TrackInfo* track, const WavLayout& layout);
   // The next piece of the sound, as a WAV's data would hold it.
-  int (*piece)(void* state, FILE* dst, const uint8_t* bytes, uint32_t n);
+  int (*piece)(void* state, const uint8_t* bytes, uint32_t n);
   // Ends the file: what the encoder still holds, and what follows the sound.
-  int (*end)(void* state, FILE* dst);
+  int (*end)(void* state);
 };
 
-// Carries `layout` out through `encoder` into the destination. Returns 0 or
-// the first failure's code: the source's (-41, -42, -43, -51, with the
-// description's lines) or the encoder's.
-int encode_layout(FILE* src, FILE* dst, const TrackInfo* track, const WavLayout& layout, const Settings* settings,
+// Carries `layout` out through `encoder`, which writes where it was told.
+// Returns 0 or the first failure's code: the source's (-41, -42, -43, -51,
+// with the description's lines) or the encoder's.
+int encode_layout(FILE* src, const TrackInfo* track, const WavLayout& layout, const Settings* settings,
                   const Encoder& encoder);

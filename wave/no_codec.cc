@@ -5,17 +5,22 @@
 
 namespace {
 
-[[maybe_unused]] int refused(FILE*, FILE*, const TrackInfo*, const WavLayout&, const Settings*, const EncodeRequest&,
-                             const EncodedSound&) {
-  return print_error(-35);
+// Never asked for: the refusal comes first. Should it be, no state is had
+// and the encoding fails plainly.
+[[maybe_unused]] void* no_state(const EncodeRequest&, std::vector<std::string>, const EncodedSound&, const ByteSink&) {
+  return nullptr;
 }
+[[maybe_unused]] int no_step(void*) { return print_error(-36); }
+[[maybe_unused]] int no_piece(void*, const uint8_t*, uint32_t) { return print_error(-36); }
+[[maybe_unused]] void no_release(void*) {}
 
 }  // namespace
 
 #if !KELVOR_HAVE_FLAC
 const Codec& flac_codec() {
   static constexpr Codec kCodec{
-      "FLAC", [](const EncodedSound&) { return "is not in this build (it was built without libFLAC)"; }, refused};
+      "FLAC", [](const EncodedSound&) { return "is not in this build (it was built without libFLAC)"; },
+      no_state, no_step, no_piece, no_step, no_release};
   return kCodec;
 }
 #endif
@@ -23,7 +28,8 @@ const Codec& flac_codec() {
 #if !KELVOR_HAVE_VORBIS
 const Codec& vorbis_codec() {
   static constexpr Codec kCodec{
-      "Ogg Vorbis", [](const EncodedSound&) { return "is not in this build (it was built without libvorbis)"; }, refused};
+      "Ogg Vorbis", [](const EncodedSound&) { return "is not in this build (it was built without libvorbis)"; },
+      no_state, no_step, no_piece, no_step, no_release};
   return kCodec;
 }
 #endif

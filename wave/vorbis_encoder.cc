@@ -6,11 +6,11 @@
 #include <ogg/ogg.h>
 #include <vorbis/vorbisenc.h>
 
+#include <string>
 #include <vector>
 
 #include "base/error_lines.h"
 #include "wave/encoded_formats.h"
-#include "wave/encoder.h"
 
 namespace {
 
@@ -21,12 +21,14 @@ struct VorbisState {
   vorbis_block block{};
   ogg_stream_state stream{};
   bool dsp_made = false, block_made = false, stream_made = false;
-  EncodedSound sound{};
-  FrameQueue frames{sound};
+  EncodedSound sound;
+  FrameQueue frames;
   float scale = 1.0f;
-  const EncodeRequest* request = nullptr;
-  const WavLayout* layout = nullptr;
-  VorbisState() {
+  int quality_tenths;
+  std::vector<std::string> comments;
+  ByteSink sink;
+  VorbisState(const EncodedSound& s, int quality, std::vector<std::string> c, const ByteSink& out)
+      : sound(s), frames(s), quality_tenths(quality), comments(std::move(c)), sink(out) {
     vorbis_info_init(&info);
     vorbis_comment_init(&comment);
   }
@@ -41,39 +43,46 @@ struct VorbisState {
   }
 };
 
-bool write_page(const ogg_page& page, FILE* dst) {
-  return std::fwrite(page.header, 1, static_cast<size_t>(page.header_len), dst) == static_cast<size_t>(page.header_len) &&
-         std::fwrite(page.body, 1, static_cast<size_t>(page.body_len), dst) == static_cast<size_t>(page.body_len);
+bool write_page(const ogg_page& page, const ByteSink& sink) {
+  return sink.write(sink.target, page.header, static_cast<size_t>(page.header_len)) &&
+         sink.write(sink.target, page.body, static_cast<size_t>(page.body_len));
 }
 
 // Every page the stream holds, or (`flush`) also the one it is filling.
-int write_pages(VorbisState* v, FILE* dst, bool flush) {
+int write_pages(VorbisState* v, bool flush) {
   ogg_page page;
   while (flush ? ogg_stream_flush(&v->stream, &page) != 0 : ogg_stream_pageout(&v->stream, &page) != 0) {
-    if (!write_page(page, dst)) return print_error(-52);
+    if (!write_page(page, v->sink)) return print_error(-52);
   }
   return 0;
 }
 
 // The packets the analysis has ready, into pages.
-int drain(VorbisState* v, FILE* dst) {
+int drain(VorbisState* v) {
   while (vorbis_analysis_blockout(&v->dsp, &v->block) == 1) {
     if (vorbis_analysis(&v->block, nullptr) != 0 || vorbis_bitrate_addblock(&v->block) != 0) return print_error(-36);
     ogg_packet packet;
     while (vorbis_bitrate_flushpacket(&v->dsp, &packet) == 1) {
       if (ogg_stream_packetin(&v->stream, &packet) != 0) return print_error(-36);
-      const int result = write_pages(v, dst, false);
+      const int result = write_pages(v, false);
       if (result != 0) return result;
     }
   }
   return 0;
 }
 
-int vorbis_begin(void* p, FILE* dst, const TrackInfo*, const WavLayout&) {
+void* vorbis_make(const EncodeRequest& r, std::vector<std::string> comments, const EncodedSound& sound,
+                  const ByteSink& sink) {
+  return new VorbisState(sound, r.vorbis_quality_tenths, std::move(comments), sink);
+}
+
+void vorbis_release(void* p) { delete static_cast<VorbisState*>(p); }
+
+int vorbis_begin(void* p) {
   VorbisState* v = static_cast<VorbisState*>(p);
-  for (const std::string& c : loop_comments(*v->layout, v->request->title)) vorbis_comment_add(&v->comment, c.c_str());
+  for (const std::string& c : v->comments) vorbis_comment_add(&v->comment, c.c_str());
   if (vorbis_encode_init_vbr(&v->info, static_cast<long>(v->sound.channels), static_cast<long>(v->sound.rate),
-                             static_cast<float>(v->request->vorbis_quality_tenths) / 100.0f) != 0) {
+                             static_cast<float>(v->quality_tenths) / 100.0f) != 0) {
     return print_error(-36);
   }
   v->dsp_made = vorbis_analysis_init(&v->dsp, &v->info) == 0;
@@ -83,17 +92,17 @@ int vorbis_begin(void* p, FILE* dst, const TrackInfo*, const WavLayout&) {
   ogg_packet id, comments, setup;
   if (vorbis_analysis_headerout(&v->dsp, &v->comment, &id, &comments, &setup) != 0) return print_error(-36);
   ogg_stream_packetin(&v->stream, &id);
-  int result = write_pages(v, dst, true);  // the identification header alone in the first page
+  int result = write_pages(v, true);  // the identification header alone in the first page
   if (result != 0) return result;
   ogg_stream_packetin(&v->stream, &comments);
   ogg_stream_packetin(&v->stream, &setup);
-  result = write_pages(v, dst, true);
+  result = write_pages(v, true);
   v->scale = 1.0f / static_cast<float>(uint64_t{1} << (v->sound.bits - 1));
   return result;
 }
 
 // Hands the whole frames held to the analysis, as floats in [-1, 1).
-int vorbis_flush(VorbisState* v, FILE* dst) {
+int vorbis_flush(VorbisState* v) {
   const uint32_t channels = v->sound.channels;
   const uint64_t frames = v->frames.frames();
   if (frames > 0) {
@@ -105,22 +114,22 @@ int vorbis_flush(VorbisState* v, FILE* dst) {
     if (vorbis_analysis_wrote(&v->dsp, static_cast<int>(frames)) != 0) return print_error(-36);
   }
   v->frames.drop_frames();
-  return drain(v, dst);
+  return drain(v);
 }
 
-int vorbis_piece(void* p, FILE* dst, const uint8_t* bytes, uint32_t n) {
+int vorbis_piece(void* p, const uint8_t* bytes, uint32_t n) {
   VorbisState* v = static_cast<VorbisState*>(p);
   v->frames.take(bytes, n);
-  return vorbis_flush(v, dst);
+  return vorbis_flush(v);
 }
 
-int vorbis_end(void* p, FILE* dst) {
+int vorbis_end(void* p) {
   VorbisState* v = static_cast<VorbisState*>(p);
-  int result = vorbis_flush(v, dst);
+  int result = vorbis_flush(v);
   if (result != 0) return result;
   vorbis_analysis_wrote(&v->dsp, 0);  // the end of the sound: the last packets, the end of the stream
-  result = drain(v, dst);
-  return result != 0 ? result : write_pages(v, dst, true);
+  result = drain(v);
+  return result != 0 ? result : write_pages(v, true);
 }
 
 const char* vorbis_refusal(const EncodedSound& s) {
@@ -132,19 +141,10 @@ const char* vorbis_refusal(const EncodedSound& s) {
   return refused != 0 ? "has no encoder setting for this sample rate and channel count" : nullptr;
 }
 
-int encode_vorbis(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, const Settings* s,
-                  const EncodeRequest& r, const EncodedSound& sound) {
-  VorbisState v;
-  v.sound = sound;
-  v.frames = FrameQueue(sound);
-  v.request = &r;
-  v.layout = &l;
-  return encode_layout(src, dst, t, l, s, Encoder{&v, vorbis_begin, vorbis_piece, vorbis_end});
-}
-
 }  // namespace
 
 const Codec& vorbis_codec() {
-  static constexpr Codec kCodec{"Ogg Vorbis", vorbis_refusal, encode_vorbis};
+  static constexpr Codec kCodec{"Ogg Vorbis", vorbis_refusal, vorbis_make, vorbis_begin, vorbis_piece, vorbis_end,
+                                vorbis_release};
   return kCodec;
 }

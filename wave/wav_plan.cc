@@ -57,7 +57,8 @@ bool plan_copy(WavPlan* out, uint32_t data_at, const DataCopy& c, uint32_t piece
 void plan_layout(const TrackInfo* t, const WavLayout& l, const Settings* s, uint64_t source_bytes, bool buffer_ok,
                  WavPlan* out) {
   *out = WavPlan{};
-  out->head_bytes = encode_header(t, l.header, out->head);
+  out->head_bytes = l.rf64 ? encode_rf64_header(t, l.header, l.rf64_riff_length, l.rf64_data_length, out->head)
+                           : encode_header(t, l.header, out->head);
   out->full_format = l.header.fmt_length == 16u ? 1u : 0u;
   if (!buffer_ok) return stop(out, -41, l.buffer_error);
   const uint32_t piece = static_cast<uint32_t>(s->buffer_size);

@@ -25,7 +25,7 @@ struct SourceExtent {
 };
 
 struct WavPlan {
-  uint8_t head[kHeaderBytes];
+  uint8_t head[kRf64HeaderBytes];  // a RIFF header, or an RF64 one past 4 GiB
   uint32_t head_bytes;
   std::vector<SourceExtent> extents;
   uint8_t tail[kKeptTrailerMost];

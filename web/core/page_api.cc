@@ -26,17 +26,20 @@ int copy_out(const std::string& text, char* out, int size) {
 
 }  // namespace
 
-// Every name a run of `kind` (see kelvor_page_plan) may write for the source
-// `src` given without a destination: the derived destination first, then,
+// Every name a run of `kind` (see kelvor_page_plan) in `format` (wave/output_kinds.h's
+// OutputFormat) may write for the source `src`: the derived destination first
+// (which the page then gives the run), then,
 // for the intro and the loop apart, their two names; one a line, in `out`.
 // Returns the length, or -1 when they do not fit in `size` bytes.
-extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_output_names(const char* src, int kind, char* out, int size) {
-  if (kind < 0 || kind >= kOutputKinds) return -1;
-  const std::string dst = derive_dst_name(src);
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_output_names(const char* src, int kind, int format, char* out, int size) {
+  if (kind < 0 || kind >= kOutputKinds || format < 0 || format >= static_cast<int>(kOutputFormatRows.size())) return -1;
+  const char* extension = kOutputFormatRows[static_cast<size_t>(format)].extension;
+  const std::string dst = derived_output_name(src, extension);
   std::string names = dst;
   const OutputKindRow& row = kOutputKindRows[static_cast<size_t>(kind)];
   for (int i = 0; i < row.file_count; ++i) {
-    if (row.files[static_cast<size_t>(i)].suffix[0] != '\0') names += "\n" + kept_output_name(dst, row.files[static_cast<size_t>(i)].suffix);
+    const char* suffix = row.files[static_cast<size_t>(i)].suffix;
+    if (suffix[0] != '\0') names += "\n" + kept_output_name(dst, suffix, extension);
   }
   return copy_out(names, out, size);
 }
@@ -48,12 +51,20 @@ extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_kinds_json(char* out, int size) {
   return copy_out(output_kinds_json(), out, size);
 }
 
+// The table of output formats, likewise (web/core/run_json.h).
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_formats_json(char* out, int size) {
+  return copy_out(output_formats_json(), out, size);
+}
+
 // One run of the command line, `argv` holding `argc` arguments, the program
 // name first, exactly as main would get them, for the output `kind` (0 the
 // loop unrolled, 1 the loop points kept, 2 the intro and the loop apart, 3
 // the loop unrolled with its loop points marked: app/kelvor_main.h), a smpl
 // chunk's loop ending as `loop_end` says (0 at the last frame, 1 after it:
-// wave/kept_loop.h), its WAVs planned rather than written: it prints what
+// wave/kept_loop.h), in `format` (wave/output_kinds.h's OutputFormat: a WAV
+// past 4 GiB is RF64; FLAC and Ogg Vorbis, at `quality_tenths`, are planned
+// as the WAV their encoder takes, web/core/page_encode.cc), its files
+// planned rather than written: it prints what
 // the command line prints and returns main's result, or -2 for a kind or an
 // end it does not know. The run's facts and plans go as JSON (web/core/run_json.h)
 // into `json`, which holds `size` bytes; `*json_length` is the JSON's
@@ -61,11 +72,21 @@ extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_kinds_json(char* out, int size) {
 // be made again with room for it. Every byte the run printed has reached
 // standard output when it returns.
 extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_plan(int argc, const char* const* argv, int kind, int loop_end,
-                                                     char* json, int size, int* json_length) {
-  if (kind < 0 || kind >= kOutputKinds || loop_end < 0 || loop_end > 1) return -2;
+                                                     int format, int quality_tenths, char* json, int size,
+                                                     int* json_length) {
+  if (kind < 0 || kind >= kOutputKinds || loop_end < 0 || loop_end > 1 || format < 0 ||
+      format >= static_cast<int>(kOutputFormatRows.size()) || argc < 2) {
+    return -2;
+  }
+  const OutputFormat f = static_cast<OutputFormat>(format);
+  const EncodeRequest encode{f, quality_tenths, title_of_source(argv[1]),
+                             f == OutputFormat::kFlac     ? &flac_codec()
+                             : f == OutputFormat::kVorbis ? &vorbis_codec()
+                                                          : nullptr};
   RunReport report;
   OutputPlan plan;
-  const int result = kelvor_run(argc, argv, &report, static_cast<OutputKind>(kind), &plan, static_cast<LoopEnd>(loop_end));
+  const int result = kelvor_run(argc, argv, &report, static_cast<OutputKind>(kind), &plan, static_cast<LoopEnd>(loop_end),
+                                system_file_ops(), &encode);
   std::fflush(stdout);
   const std::string text = run_json(report, plan, result);
   *json_length = static_cast<int>(text.size());

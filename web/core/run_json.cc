@@ -40,12 +40,30 @@ void put_bytes(std::string* out, const uint8_t* bytes, uint32_t n) {
 // short format block of -x has no bits, and 24-bit samples in 32-bit slots
 // under a 24-bit header are read as packed 24-bit frames, a third more.
 bool read_as_written(const WavPlan& wav) {
-  if (wav.full_format == 0 || wav.head_bytes < 36) return false;
-  const uint32_t channels = load_le16(wav.head + 22), align = load_le16(wav.head + 32), bits = load_le16(wav.head + 34);
+  const uint32_t fmt = wav.head_bytes >= 4 && load_le32(wav.head) == load_le32(reinterpret_cast<const uint8_t*>("RF64"))
+                           ? 36u  // past the ds64 chunk
+                           : 0u;
+  if (wav.full_format == 0 || wav.head_bytes < fmt + 36) return false;
+  const uint32_t channels = load_le16(wav.head + fmt + 22), align = load_le16(wav.head + fmt + 32),
+                 bits = load_le16(wav.head + fmt + 34);
   return bits > 0 && channels * bits == align * 8u;
 }
 
-void put_wav(std::string* out, const std::string& name, const char* role, const WavPlan& wav) {
+// What an encoder is to be told of the file: its sound and its comments.
+void put_encoding(std::string* out, const PlannedEncoding& e) {
+  const EncodedSound& s = e.sound;
+  *out += ",\"encoding\":{\"channels\":" + std::to_string(s.channels) + ",\"slot_bytes\":" +
+          std::to_string(s.slot_bytes) + ",\"rate\":" + std::to_string(s.rate) +
+          ",\"frames\":" + std::to_string(s.frames) + ",\"comments\":[";
+  for (size_t i = 0; i < e.comments.size(); ++i) {
+    if (i > 0) *out += ',';
+    put_string(out, e.comments[i]);
+  }
+  *out += "]}";
+}
+
+void put_wav(std::string* out, const std::string& name, const char* role, const WavPlan& wav,
+             const PlannedEncoding& encoding = {}) {
   uint64_t bytes = uint64_t{wav.head_bytes} + wav.tail_bytes;
   for (const SourceExtent& e : wav.extents) bytes += uint64_t{e.length} * e.repeats;
   *out += "{\"name\":";
@@ -64,6 +82,7 @@ void put_wav(std::string* out, const std::string& name, const char* role, const 
   }
   *out += "],\"tail\":";
   put_bytes(out, wav.tail, wav.tail_bytes);
+  if (encoding.encoded) put_encoding(out, encoding);
   *out += '}';
 }
 
@@ -81,7 +100,7 @@ std::string run_json(const RunReport& report, const OutputPlan& plan, int result
   out += "},\"wavs\":[";
   for (size_t i = 0; i < plan.wavs.size(); ++i) {
     if (i > 0) out += ',';
-    put_wav(&out, plan.wavs[i].name, plan.wavs[i].role, plan.wavs[i].wav);
+    put_wav(&out, plan.wavs[i].name, plan.wavs[i].role, plan.wavs[i].wav, plan.wavs[i].encoding);
   }
   out += "],\"once\":";
   if (result == 0 && !plan.wavs.empty()) {
@@ -120,6 +139,33 @@ std::string output_kinds_json() {
       out += '}';
     }
     out += "]}";
+  }
+  return out + "]";
+}
+
+std::string output_formats_json() {
+  std::string out = "[";
+  for (const OutputFormatRow& row : kOutputFormatRows) {
+    if (out.size() > 1) out += ',';
+    out += "{\"code\":" + std::to_string(static_cast<int>(row.format)) + ",\"id\":";
+    put_string(&out, row.id);
+    out += ",\"name\":";
+    put_string(&out, row.name);
+    out += ",\"extension\":";
+    put_string(&out, row.extension);
+    // Whether this build encodes it: a codec built without its library
+    // refuses every sound, and says why.
+    const Codec* codec = row.format == OutputFormat::kFlac     ? &flac_codec()
+                         : row.format == OutputFormat::kVorbis ? &vorbis_codec()
+                                                               : nullptr;
+    const char* refusal = codec != nullptr ? codec->refusal(EncodedSound{2, 44100, 2, 16, 0}) : nullptr;
+    out += ",\"refusal\":";
+    if (refusal != nullptr) {
+      put_string(&out, std::string(codec->name) + " " + refusal + ".");
+    } else {
+      out += "null";
+    }
+    out += '}';
   }
   return out + "]";
 }

@@ -11,7 +11,9 @@
 // `extents` are [offset, length, repeats] of the source; `bytes` is the
 // WAV's length; `playable` says readers read it as the track's frames (a full
 // format block whose bits fill its block align: not -x, nor 24 in 32 bits);
-// `once` is the sound heard once under a plain header, for players, when
+// a file of an encoded format adds "encoding": { "channels", "slot_bytes",
+// "rate", "frames", "comments": [...] }, what its encoder is to be told,
+// its extents being the sound it takes; `once` is the sound heard once under a plain header, for players, when
 // the run succeeded.
 #pragma once
 
@@ -27,3 +29,8 @@ std::string run_json(const RunReport& report, const OutputPlan& plan, int result
 //       "loop_count": true, "short_format": true, "loop_end": false,
 //       "whole_frames": false, "files": [ { "suffix": "", "role": "unrolled" } ] }, ... ]
 std::string output_kinds_json();
+
+// The table of output formats, one object a row, `refusal` null where this
+// build encodes the format, else the plain line why it cannot:
+//   [ { "code": 1, "id": "flac", "name": "FLAC", "extension": ".flac", "refusal": null }, ... ]
+std::string output_formats_json();
