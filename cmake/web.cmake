@@ -58,12 +58,16 @@ endforeach()
 file(GLOB_RECURSE kelvor_page_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/web/*.js ${CMAKE_SOURCE_DIR}/web/*.html
      ${CMAKE_SOURCE_DIR}/web/*.css ${CMAKE_SOURCE_DIR}/web/*.mjs)
 find_program(NODE_EXECUTABLE node REQUIRED)
+set(kelvor_codec_notices)
+if(KELVOR_HAVE_FLAC OR KELVOR_HAVE_VORBIS)
+  set(kelvor_codec_notices --codecs ${KELVOR_CODEC_PREFIX}/share/licenses)
+endif()
 add_custom_command(
   OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html
   COMMAND ${NODE_EXECUTABLE} ${CMAKE_SOURCE_DIR}/web/build.mjs
           --module $<TARGET_FILE:kelvor_worker_module>
           --wasm $<TARGET_FILE_DIR:kelvor_worker_module>/kelvor-module.wasm
-          --out ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html
+          --out ${CMAKE_CURRENT_BINARY_DIR}/kelvor.html ${kelvor_codec_notices}
   DEPENDS kelvor_worker_module ${kelvor_page_sources} ${CMAKE_SOURCE_DIR}/package-lock.json
           ${CMAKE_SOURCE_DIR}/VERSION ${CMAKE_SOURCE_DIR}/RELEASE ${CMAKE_SOURCE_DIR}/LICENSE
   COMMENT "Inlining the page kelvor.html")

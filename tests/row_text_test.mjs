@@ -8,6 +8,7 @@ import { test } from 'node:test';
 import { describe, describeRead, failureReason, layoutNotes, misreadWarning, outputText, playerNote, settingsText,
   writeFailureText } from '../web/page/row_text.js';
 import { duration, numbered, percent, size } from '../web/shared/text.js';
+import { loopNote } from '../web/shared/kinds.js';
 
 // The example (2 channels, 16 bits, 44,100 Hz, 1.5 s with the loop from
 // 0.5 s) as a run at loop count 3 reports it.
@@ -23,6 +24,26 @@ test('the settings a file was queued with', () => {
     'loop points kept · loop end as RIFF has it · into "out"');
   assert.equal(settingsText({ output: 'marked', loopCount: 3, shortFormat: true, loopEnd: 'godot', folder: null }),
     'loop unrolled and marked · loop count 3 · loop end for Godot · as a download');
+  // A FLAC or Ogg file names its format; -x and the loop end are a WAV's.
+  const encoded = [
+    [{ output: 'kept', format: 'flac', loopEnd: 'godot' }, 'loop points kept · FLAC · as a download'],
+    [{ output: 'unrolled', format: 'ogg', loopCount: 2, shortFormat: true },
+      'loop unrolled · Ogg Vorbis quality 5 (about 160 kbit/s for stereo at 44.1 kHz) · loop count 2 · as a download'],
+    [{ output: 'apart', format: 'ogg', quality: -1 }, 'intro and loop apart · Ogg Vorbis quality -1 (about 45 kbit/s for stereo at 44.1 kHz) · as a download'],
+    [{ output: 'apart', format: 'ogg', quality: 11 }, 'intro and loop apart · Ogg Vorbis quality 5 (about 160 kbit/s for stereo at 44.1 kHz) · as a download'],
+  ];
+  for (const [settings, text] of encoded) assert.equal(settingsText({ folder: null, ...settings }), text);
+});
+
+test('a FLAC or Ogg file\'s loop note: the tags of the kinds that mark the loop, and no tags without a loop', () => {
+  const rows = [
+    ['kept', 'flac', example, 'The loop is in the FLAC file\'s tags: LOOPSTART=22050, LOOPLENGTH=44100 (samples; it ends before frame 66,150).'],
+    ['marked', 'ogg', example, 'The loop\'s first pass is in the Ogg Vorbis file\'s tags: LOOPSTART=22050, LOOPLENGTH=44100 (samples; it ends before frame 66,150).'],
+    ['kept', 'ogg', { ...example, has_loop: 0 }, 'No loop: the Ogg Vorbis file has no loop tags.'],
+    ['unrolled', 'flac', example, null],
+    ['kept', 'wav', example, 'The loop is kept in the WAV\'s smpl chunk: frames 22,050 to 66,149, its last.'],
+  ];
+  for (const [output, format, facts, text] of rows) assert.equal(loopNote({ output, format }, facts, [{}]), text, `${output} ${format}`);
 });
 
 test('a converted file: its format, its loop, the loop count and the length for the kind', () => {

@@ -8,7 +8,7 @@
 // and of the zip library.
 //
 //   node web/build.mjs --module build-web/kelvor-module.js --wasm build-web/kelvor-module.wasm \
-//        --out build-web/kelvor.html
+//        --out build-web/kelvor.html [--codecs PREFIX/share/licenses]
 import { existsSync, readFileSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { dirname, join } from 'node:path';
@@ -17,11 +17,11 @@ import { parseArgs } from 'node:util';
 
 import { buildSync } from 'esbuild';
 
-import { kindsTable, newInstance } from './worker/core_bridge.js';
+import { formatsTable, kindsTable, newInstance } from './worker/core_bridge.js';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const { values: options } = parseArgs({
-  options: { module: { type: 'string' }, wasm: { type: 'string' }, out: { type: 'string' } },
+  options: { module: { type: 'string' }, wasm: { type: 'string' }, out: { type: 'string' }, codecs: { type: 'string' } },
 });
 for (const name of ['module', 'wasm', 'out']) {
   if (!options[name]) throw new Error(`--${name} is required`);
@@ -31,11 +31,12 @@ const read = (path) => readFileSync(path, 'utf8');
 const zipFolder = join(here, '..', 'node_modules', 'client-zip');
 const zipPackage = JSON.parse(read(join(zipFolder, 'package.json')));
 
-// The converter's table of output kinds, from its own module, which both
+// The converter's tables of output kinds and formats, from its own module, which both
 // bundles are given before their code runs (web/shared/core_kinds.js).
 const converter = await newInstance(createRequire(import.meta.url)(options.module),
   await WebAssembly.compile(readFileSync(options.wasm)), { printed: [] });
-const kindsBanner = `globalThis.kelvorCoreKinds = ${JSON.stringify(kindsTable(converter))};`;
+const kindsBanner = `globalThis.kelvorCoreKinds = ${JSON.stringify(kindsTable(converter))};` +
+  `globalThis.kelvorCoreFormats = ${JSON.stringify(formatsTable(converter))};`;
 
 // One classic script of a module and everything it imports.
 function bundle(entry) {
@@ -73,6 +74,12 @@ const fields = {
   'zip-name': () => zipPackage.name,
   'zip-version': () => zipPackage.version,
   'zip-license': () => read(licenseOf(zipFolder)),
+  // The codecs' notices, where the page was built with them
+  // (packaging/codecs/build.sh puts them beside the libraries).
+  'codecs': () => (options.codecs ? read(join(options.codecs, 'SOURCES')).trim().split('\n').join('; ')
+    : 'none: this page was built without the FLAC and Ogg Vorbis encoders'),
+  'codec-licenses': () => (options.codecs ? ['flac', 'libogg', 'libvorbis'].map((name) =>
+    `${name}:\n\n${read(join(options.codecs, `${name}.txt`)).trim()}`).join('\n\n\n') : ''),
 };
 
 let page = read(join(here, 'page', 'index.html'));

@@ -2,7 +2,10 @@
 # Builds the codecs' static libraries from the checked sources (sources.sh)
 # for one target, into PREFIX (include/, lib/, lib/pkgconfig/, and the
 # licences in share/licenses/):
-#   packaging/codecs/build.sh web|windows|aarch64 SOURCES PREFIX
+#   packaging/codecs/build.sh native|web|windows|aarch64|s390x SOURCES PREFIX
+# Every target compiles the same sources with the same options, and no
+# multiply-add is fused (-ffp-contract=off): the floating-point encoder
+# (Vorbis) then makes the same bytes on every platform.
 # The project's build finds them with -DKELVOR_CODEC_PREFIX=PREFIX. A
 # PREFIX already built from the same sources is left as it is.
 set -euo pipefail
@@ -14,7 +17,7 @@ stamp="$prefix/.built-from-$(sha256sum "$root/packaging/codecs/sources.lock" "$0
 [ -f "$stamp" ] && exit 0
 
 configure=(cmake)
-common=(-DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF "-DCMAKE_INSTALL_PREFIX=$prefix"
+common=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS=-ffp-contract=off -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF "-DCMAKE_INSTALL_PREFIX=$prefix"
         "-DCMAKE_PREFIX_PATH=$prefix" "-DCMAKE_FIND_ROOT_PATH=$prefix" -DCMAKE_POLICY_DEFAULT_CMP0069=NEW)
 ogg_sizes=()
 case "$target" in
@@ -26,9 +29,11 @@ case "$target" in
     done
     # Its optimizer runs on the system's node, which finds acorn only here.
     export NODE_PATH=/usr/share/nodejs ;;
+  native) ;;
   windows) common+=("-DCMAKE_TOOLCHAIN_FILE=$root/cmake/mingw-w64-x86_64.cmake") ;;
   aarch64) common+=("-DCMAKE_TOOLCHAIN_FILE=$root/cmake/aarch64-linux-gnu.cmake") ;;
-  *) echo "build.sh: no target $target (web, windows, aarch64)" >&2; exit 2 ;;
+  s390x) common+=("-DCMAKE_TOOLCHAIN_FILE=$root/cmake/s390x-linux-gnu.cmake") ;;
+  *) echo "build.sh: no target $target (native, web, windows, aarch64, s390x)" >&2; exit 2 ;;
 esac
 
 work="$prefix/.work"
@@ -53,5 +58,10 @@ mkdir -p "$prefix/share/licenses"
 cp "$sources/flac/COPYING.Xiph" "$prefix/share/licenses/flac.txt"
 cp "$sources/libogg/COPYING" "$prefix/share/licenses/libogg.txt"
 cp "$sources/libvorbis/COPYING" "$prefix/share/licenses/libvorbis.txt"
+# What was built, from which Debian source package: "libFLAC 1.4.2 (Debian flac 1.4.2+ds-2)".
+for p in flac:libFLAC libogg:libogg libvorbis:libvorbis; do
+  version=$(awk -v p="${p%%:*}" '$1 == p { print $2 }' "$root/packaging/codecs/sources.lock")
+  printf '%s %s (Debian source package %s %s)\n' "${p##*:}" "${version%%[-+]*}" "${p%%:*}" "$version"
+done >"$prefix/share/licenses/SOURCES"
 rm -rf "$work" "$work".*.log
 touch "$stamp"

@@ -165,8 +165,9 @@ export function createBatch({ pool, folders, list, changed }) {
   function hand(entry) {
     const { settings, file, subfolders } = entry;
     rowOf(entry);
-    const { folder, output, loopCount, shortFormat, loopEnd } = settings;
-    const job = { file, settings: { output, loopCount, shortFormat, loopEnd }, output: folder ? { folder, subfolders } : null };
+    const { folder, output, loopCount, shortFormat, loopEnd, format, quality } = settings;
+    const job = { file, settings: { output, loopCount, shortFormat, loopEnd, format, quality },
+      output: folder ? { folder, subfolders } : null };
     const thisRun = run;
     entry.state = 'handed';
     thisRun.flying.push(entry);
@@ -176,9 +177,10 @@ export function createBatch({ pool, folders, list, changed }) {
         entry.row.converting();
         changed();
       },
-      onProgress: (written, total) => {
+      onProgress: (written, total, stage) => {
         entry.fraction = total > 0 ? written / total : 0;
-        entry.row.writing(written, total);
+        if (stage === 'encoding') entry.row.encoding(written, total);
+        else entry.row.writing(written, total);
         changed();
       },
       onNames: async (names) => {
@@ -263,7 +265,7 @@ export function createBatch({ pool, folders, list, changed }) {
   function remember(entry, reply, sources) {
     entry.zip = sources.filter((source) => source.blob).map((source) => ({ name: source.path, blob: source.blob }));
     entry.loop = { path: entry.path, outputs: sources.map((source) => source.path), roles: reply.wavs.map((wav) => wav.role),
-      output: entry.settings.output,
+      output: entry.settings.output, format: entry.settings.format,
       loopEnd: entry.settings.loopEnd, folder: entry.settings.folder, facts: reply.facts };
   }
 

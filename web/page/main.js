@@ -3,7 +3,7 @@
 // join the list (batch.js) with the options in force at that moment; the
 // list hands them to the worker pool (pool.js) and fills their rows
 // (row.js).
-import { DEFAULT_KIND, KINDS, LOOP_ENDS, kindOf, loopEndOf } from '../shared/kinds.js';
+import { DEFAULT_KIND, DEFAULT_QUALITY, FORMATS, KINDS, LOOP_ENDS, VORBIS_QUALITIES, formatOf, kindOf, loopEndOf } from '../shared/kinds.js';
 import { NAMES as LOOP_LIST_NAMES, blob as loopListBlob } from '../shared/loop_list.js';
 import { count } from '../shared/text.js';
 import { createBatch } from './batch.js';
@@ -47,6 +47,13 @@ function choices(table, name, place, help, first) {
 }
 const outputKinds = choices(KINDS, 'output', 'output-kinds', 'output-kind-help', DEFAULT_KIND);
 const loopEnds = choices(LOOP_ENDS, 'loop-end', 'loop-ends', 'loop-end-help', LOOP_ENDS[0].id);
+const formats = choices(FORMATS, 'format', 'formats', 'format-help', FORMATS[0].id);
+// A format this build cannot encode is shown, and cannot be chosen.
+formats.forEach((input, i) => { input.disabled = !!FORMATS[i].refusal; });
+const quality = $('quality');
+for (const { quality: q, kbits } of VORBIS_QUALITIES) {
+  quality.append(new Option(`${q} (about ${kbits} kbit/s)`, String(q), false, q === DEFAULT_QUALITY));
+}
 const loopEndHelp = $('loop-end-help');
 const results = $('results');
 const resultsTitle = $('results-title');
@@ -87,30 +94,47 @@ loopCount.addEventListener('input', loopCountNow);
 // The output kind and the loop end, remembered between visits. The loop
 // count belongs to the kinds that unroll the loop, -x to the command line's
 // own, the loop end to those that mark the loop in a smpl chunk.
+// The format and the Vorbis quality likewise; -x and the loop end belong
+// to WAVs, the quality to Ogg Vorbis.
 const KIND_KEY = 'kelvor-output';
 const LOOP_END_KEY = 'kelvor-loop-end';
+const FORMAT_KEY = 'kelvor-format';
+const QUALITY_KEY = 'kelvor-quality';
 const outputKind = () => outputKinds.find((input) => input.checked).value;
 const loopEnd = () => loopEnds.find((input) => input.checked).value;
+const format = () => formats.find((input) => input.checked).value;
 function outputKindNow() {
   const kind = kindOf(outputKind());
+  const chosen = formatOf(format());
+  const wav = chosen.id === 'wav';
   outputKindHelp.textContent = kind.help;
+  $('format-help').textContent = chosen.help + FORMATS.filter((f) => f.refusal).map((f) => ` (${f.refusal})`).join('');
   loopCount.disabled = !kind.unrolls;
-  shortFormat.disabled = !kind.shortFormat;
-  $('loop-end').disabled = !kind.smpl;
-  loopEndHelp.textContent = kind.smpl ? loopEndOf(loopEnd()).help : 'only for the kinds with loop points in a smpl chunk';
+  shortFormat.disabled = !kind.shortFormat || !wav;
+  $('loop-end').disabled = !kind.smpl || !wav;
+  quality.disabled = chosen.id !== 'ogg';
+  loopEndHelp.textContent = !wav ? 'only for WAVs: FLAC and Ogg files keep the loop in tags'
+    : kind.smpl ? loopEndOf(loopEnd()).help : 'only for the kinds with loop points in a smpl chunk';
   loopCountNow();
   try {
     localStorage.setItem(KIND_KEY, kind.id);
     localStorage.setItem(LOOP_END_KEY, loopEnd());
+    localStorage.setItem(FORMAT_KEY, chosen.id);
+    localStorage.setItem(QUALITY_KEY, quality.value);
   } catch { /* a browser that keeps nothing: the choice lasts this visit */ }
 }
-for (const [inputs, key] of [[outputKinds, KIND_KEY], [loopEnds, LOOP_END_KEY]]) {
+for (const [inputs, key] of [[outputKinds, KIND_KEY], [loopEnds, LOOP_END_KEY], [formats, FORMAT_KEY]]) {
   try {
-    const remembered = inputs.find((input) => input.value === localStorage.getItem(key));
+    const remembered = inputs.find((input) => input.value === localStorage.getItem(key) && !input.disabled);
     if (remembered) remembered.checked = true;
   } catch { /* nothing remembered */ }
   for (const input of inputs) input.addEventListener('change', outputKindNow);
 }
+try {
+  const remembered = [...quality.options].find((option) => option.value === localStorage.getItem(QUALITY_KEY));
+  if (remembered) quality.value = remembered.value;
+} catch { /* nothing remembered */ }
+quality.addEventListener('change', outputKindNow);
 
 // The output folder, where the browser lets the page write into one, and
 // the way back to downloads.
@@ -165,7 +189,9 @@ function settingsNow(read = loopCountNow()) {
     return null;
   }
   progressLine.say('');
-  return { output, loopCount: read.value, shortFormat: shortFormat.checked, loopEnd: loopEnd(), folder: folders.chosen() };
+  const chosen = formatOf(format()).id;
+  return { output, loopCount: read.value, shortFormat: shortFormat.checked && chosen === 'wav', loopEnd: loopEnd(),
+    format: chosen, quality: Number(quality.value), folder: folders.chosen() };
 }
 
 // New rows are brought into view unless the user has scrolled to them.

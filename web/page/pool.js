@@ -38,7 +38,7 @@ export function createPool({ source, module, count = 2, largeFile = 16 * MiB }) 
       if (data.type === 'peaks') peaksArrived(slot, data);
       else if (!job) return;
       else if (data.type === 'started') job.hooks.onStart?.();
-      else if (data.type === 'progress') job.hooks.onProgress?.(data.written, data.total);
+      else if (data.type === 'progress') job.hooks.onProgress?.(data.written, data.total, data.stage);
       else if (data.type === 'names') nameWavs(slot, worker, job, data.names);
       else answered(slot, job, data);
     };

@@ -6,7 +6,7 @@
 // found them, the waveform, a player that works for it (or why there is
 // none), the download or where it was written, and the command line's
 // messages. Its words are row_text.js's.
-import { kindOf } from '../shared/kinds.js';
+import { loopNote } from '../shared/kinds.js';
 import { count, percent } from '../shared/text.js';
 import { loopSound, adopt, loopToggle, stopAll } from './players.js';
 import { FAILURES, NO_TRACK, STATUS, describe, describeRead, failureReason, layoutNotes, misreadWarning, outputText,
@@ -207,7 +207,7 @@ export function createRow(path, settings, { onSaved = () => {}, open = false } =
     details.append(actions);
     messages(printed, code);
     setStatus(warned ? 'warned' : 'converted');
-    const note = kindOf(settings.output).note(facts, wavs);
+    const note = loopNote(settings, facts, wavs);
     if (note) actions.append(element('span', 'note kept', note), ' ');
     if (shown) players(actions, wavs, facts, shown, sources, reply.once);
     sources.forEach((source) => {
@@ -230,6 +230,7 @@ export function createRow(path, settings, { onSaved = () => {}, open = false } =
     converting: () => setStatus('converting'),
     // The share of its WAVs written so far, while they are written.
     writing: (written, total) => setStatus('converting', `writing ${percent(written, total)}`),
+    encoding: (done, total) => setStatus('converting', `encoding ${percent(done, total)}`),
     stopped,
     failed,
     show,

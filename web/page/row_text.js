@@ -1,16 +1,17 @@
 // What a row says, as text: the settings a file was queued with, the track's
 // facts as the converter's run found them, and the failures of the browser
 // in plain words. Every fact is the run's (app/track_facts.h).
-import { kindOf, loopEndOf } from '../shared/kinds.js';
+import { formatName, formatOf, kindOf, loopEndOf } from '../shared/kinds.js';
 import { count, duration, size } from '../shared/text.js';
 
 // What the row says of the settings it was queued with.
 export function settingsText(settings) {
   const kind = kindOf(settings.output);
-  const parts = [kind.name];
+  const wav = formatOf(settings.format).id === 'wav';
+  const parts = wav ? [kind.name] : [kind.name, formatName(settings)];
   if (kind.unrolls) parts.push(`loop count ${settings.loopCount}`);
-  if (kind.shortFormat && settings.shortFormat) parts.push('short format block (-x)');
-  if (kind.smpl) parts.push(loopEndOf(settings.loopEnd).name);
+  if (kind.shortFormat && settings.shortFormat && wav) parts.push('short format block (-x)');
+  if (kind.smpl && wav) parts.push(loopEndOf(settings.loopEnd).name);
   parts.push(settings.folder ? `into "${settings.folder.name}"` : 'as a download');
   return parts.join(' · ');
 }
@@ -115,6 +116,14 @@ const REASONS = {
     return `The WAV would be larger than 4 GiB, the most a WAV can hold: the largest loop count that fits for this file is ` +
       `${count(largest)}.`;
   },
+  '-35': (facts, fileSize, settings) => {
+    const format = formatOf(settings.format);
+    if (format.refusal) return `${format.refusal} Choose WAV.`;
+    const why = format.id === 'flac' ? (facts.channels > 8 ? 'it holds at most 8 channels' : 'it holds sample rates up to 1,048,575 Hz')
+      : 'its encoder has no setting for this sample rate and channel count';
+    return `This file's sound cannot be written as ${format.name}: ${why}. Choose WAV or the other format.`;
+  },
+  '-36': (facts, fileSize, settings) => `The ${formatOf(settings.format).name} encoder failed on this file.`,
   '-34': () => 'The file is damaged: its frames have no size (a block align of 0), so its loop cannot be kept in frames.',
   '-41': () => 'The converter ran out of memory for the copy buffer.',
   '-42': () => 'The file is cut short: its sample data cannot be reached.',

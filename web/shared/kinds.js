@@ -17,7 +17,7 @@
 //   label       the option's text
 //   help        what it makes, beside the choice
 //   note        what a converted row says of its WAVs, or null
-import { CORE_KINDS } from './core_kinds.js';
+import { CORE_FORMATS, CORE_KINDS } from './core_kinds.js';
 import { count } from './text.js';
 
 const WORDS = {
@@ -74,6 +74,55 @@ const smplLoop = (facts) => (facts.loop_end_past_last
   : `frames ${count(facts.loop_start_frame)} to ${count(facts.smpl_loop_end)}, its last`);
 
 export const DEFAULT_KIND = KINDS[0].id;
+
+// The formats, from the converter's table (code, id, name, extension, and
+// `refusal`: why this build cannot encode it, or null), with the page's
+// words. The loop of a FLAC or Ogg file is in its LOOPSTART and LOOPLENGTH
+// tags (samples, the end exclusive), which the engines that loop such files
+// read alike.
+const FORMAT_WORDS = {
+  wav: { label: 'WAV', help: 'uncompressed, what every engine and editor reads; past 4 GiB it is written as RF64' },
+  flac: { label: 'FLAC', help: 'lossless: it decodes to exactly the WAV\'s samples, in about half the room; ' +
+    'a loop kept or marked goes in its LOOPSTART and LOOPLENGTH tags' },
+  ogg: { label: 'Ogg Vorbis', help: 'lossy and small, what most engines ship music in; ' +
+    'a loop kept or marked goes in its LOOPSTART and LOOPLENGTH tags' },
+};
+export const FORMATS = CORE_FORMATS.map((row) => {
+  const words = FORMAT_WORDS[row.id];
+  if (!words) throw new Error(`the converter has a format "${row.id}" that the page has no words for`);
+  return { ...row, ...words };
+});
+export const formatOf = (id) => FORMATS.find((format) => format.id === id) || FORMATS[0];
+
+// Ogg Vorbis's quality, as oggenc's -q takes it, with the nominal bit rate
+// of each step for stereo at 44.1 kHz (libvorbis's own table).
+export const VORBIS_QUALITIES = [[-1, 45], [0, 64], [1, 80], [2, 96], [3, 112], [4, 128], [5, 160], [6, 192], [7, 224],
+  [8, 256], [9, 320], [10, 500]].map(([quality, kbits]) => ({ quality, kbits }));
+export const DEFAULT_QUALITY = 5;
+const qualityOf = (settings) => VORBIS_QUALITIES.find((q) => q.quality === Number(settings.quality))
+  || VORBIS_QUALITIES.find((q) => q.quality === DEFAULT_QUALITY);
+// The quality in tenths, as the converter takes it.
+export const qualityTenths = (settings) => qualityOf(settings).quality * 10;
+// How a row names the format of its settings.
+export function formatName(settings) {
+  const format = formatOf(settings.format);
+  if (format.id !== 'ogg') return format.name;
+  const q = qualityOf(settings);
+  return `${format.name} quality ${q.quality} (about ${q.kbits} kbit/s for stereo at 44.1 kHz)`;
+}
+
+// What a converted row says of its files' loop: the kind's own note for a
+// WAV; for FLAC and Ogg, the loop tags of the kinds that mark the loop.
+export function loopNote(settings, facts, wavs) {
+  const kind = kindOf(settings.output);
+  const format = formatOf(settings.format);
+  if (format.id === 'wav') return kind.note(facts, wavs);
+  if (!kind.smpl) return kind.id === 'apart' ? kind.note(facts, wavs) : null;
+  if (!facts.has_loop) return `No loop: the ${format.name} file has no loop tags.`;
+  const length = facts.loop_end_frame - facts.loop_start_frame;
+  return `The loop${kind.unrolls ? '\'s first pass' : ''} is in the ${format.name} file's tags: ` +
+    `LOOPSTART=${facts.loop_start_frame}, LOOPLENGTH=${length} (samples; it ends before frame ${count(facts.loop_end_frame)}).`;
+}
 
 // The kind of an id; an id no kind has (an old visit's choice) is the default's.
 export function kindOf(id) {

@@ -43,16 +43,17 @@ function framesOf(role, facts) {
 }
 
 // One file's line: `entry` is { path, outputs, roles (the run's, of each
-// output), output, loopEnd, facts }.
-function line({ path, outputs, roles, output, loopEnd, facts }) {
+// output), output, format, loopEnd, facts }. Only a WAV has a smpl chunk.
+function line({ path, outputs, roles, output, format, loopEnd, facts }) {
   const kind = kindOf(output);
+  const smpl = kind.smpl && (format || 'wav') === 'wav';
   const loop = facts.has_loop ? { start_byte: facts.loop_start, start_frame: facts.loop_start_frame,
-    end_frame_exclusive: facts.loop_end_frame, smpl_end_frame: kind.smpl ? facts.smpl_loop_end : null,
+    end_frame_exclusive: facts.loop_end_frame, smpl_end_frame: smpl ? facts.smpl_loop_end : null,
     start_seconds: seconds(facts.loop_start_frame, facts.sample_rate),
     end_seconds: seconds(facts.loop_end_frame, facts.sample_rate),
     length_frames: facts.loop_end_frame - facts.loop_start_frame,
     godot_loop_offset: godotOffset(facts.loop_start_frame, facts.sample_rate) } : null;
-  return { path, output: kind.name, loop_end_for: kind.smpl ? loopEndOf(loopEnd).id : null,
+  return { path, output: kind.name, loop_end_for: smpl ? loopEndOf(loopEnd).id : null,
     wavs: outputs.map((name, i) => ({ name, role: roles[i], frames: framesOf(roles[i], facts) })),
     rate: facts.sample_rate, channels: facts.channels, bits: facts.sample_bits, kept_bits: kind.keeps ? facts.kept_bits : facts.sample_bits,
     block_align: facts.block_align, sound_frames: facts.frames, dropped_bytes: kind.keeps ? facts.dropped_bytes : 0,

@@ -48,12 +48,22 @@ export async function* soundPieces(wav, source, pieceBytes) {
   }
 }
 
-// A file of an encoded format, from a planned WAV's sound: `encoder` is
-// { begin(), piece(bytes), end() }, each returning the Blob parts it writes,
-// and `type` the file's type.
-export async function encodedBlob(wav, source, encoder, pieceBytes, type) {
-  const parts = [...encoder.begin()];
-  for await (const piece of soundPieces(wav, source, pieceBytes)) parts.push(...encoder.piece(piece));
+// A file of an encoded format, from a planned WAV's sound: `encoder` is {
+// piece(bytes), end() }, each returning the Blob parts it wrote, and head(),
+// the file's first bytes, final once it ended (an encoder may write them
+// again then: FLAC's totals); `type` the file's type. `onSound(bytes)` is
+// told of each piece handed over, and `signal` stops it between two: each
+// piece is read from the source, which lets a stop be heard.
+export async function encodedBlob(wav, source, encoder, pieceBytes, type, { signal, onSound } = {}) {
+  const parts = [];
+  for await (const piece of soundPieces(wav, source, pieceBytes)) {
+    signal?.throwIfAborted();
+    parts.push(...encoder.piece(piece));
+    onSound?.(piece.length);
+  }
   parts.push(...encoder.end());
-  return new Blob(parts, { type });
+  return new Blob([encoder.head(), ...parts], { type });
 }
+
+// The bytes of sound a planned WAV holds: what its encoder is handed.
+export const soundBytes = (wav) => wav.extents.reduce((sum, [, length, repeats]) => sum + length * repeats, 0);

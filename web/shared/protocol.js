@@ -5,7 +5,7 @@
 // To a worker:
 //   module     the compiled WebAssembly, sent first
 //   job        a file to convert with `settings` ({ output, loopCount,
-//              shortFormat, loopEnd }: web/shared/kinds.js's ids), from
+//              shortFormat, loopEnd, format, quality }: web/shared/kinds.js's ids), from
 //              which the worker makes the run's command line,
 //              `output` null for WAVs handed back as Blobs, else { folder
 //              (a FileSystemDirectoryHandle), subfolders } to write them into
@@ -19,8 +19,9 @@
 // From a worker: `alive` every second, whatever it does (a worker that falls
 // silent is lost). For each job: `started` when its conversion starts; for a
 // job with an output folder, `names` (the WAVs' names as the run made them)
-// before anything is written, and `progress` (bytes `written` of `total`) a
-// few times a second while it writes; then exactly one of
+// before anything is written, and, for any job, `progress` (bytes `written`
+// of `total` in a `stage`: 'encoding' the sound of FLAC or Ogg files,
+// 'writing' into the folder) a few times a second; then exactly one of
 //   done       the run's messages (`printed`, bytes), result (`status`) and
 //              facts (web/core/run_json.h); for a run that made WAVs, `wavs`
 //              ({ name, role (as the converter's table names it), size,
@@ -51,7 +52,7 @@ export const fromWorker = {
   alive: () => ({ type: 'alive' }),
   started: (id) => ({ type: 'started', id }),
   names: (id, names) => ({ type: 'names', id, names }),
-  progress: (id, written, total) => ({ type: 'progress', id, written, total }),
+  progress: (id, written, total, stage) => ({ type: 'progress', id, written, total, stage }),
   done: (id, reply) => ({ type: 'done', id, ...reply }),
   discarded: (id) => ({ type: 'discarded', id }),
   stopped: (id) => ({ type: 'stopped', id }),

@@ -19,36 +19,39 @@ export async function newInstance(createKelvor, module, sink) {
   return Promise.race([made, failure]);
 }
 
-// Every name a run of `kind` may write for the source name `source`: the
-// destination the command line derives first.
-export function outputNames(kelvor, source, kind) {
+// Every name a run of `kind` in `format` (a format's code) may write for the
+// source name `source`: the destination the command line derives first.
+export function outputNames(kelvor, source, kind, format = 0) {
   const sourceSize = kelvor.lengthBytesUTF8(source) + 1;
   const namesSize = 3 * (sourceSize + 16);  // three names, each the source's and a suffix
   const block = kelvor._malloc(sourceSize + namesSize);
   if (!block) throw new RangeError('no memory for the names');
   try {
     kelvor.stringToUTF8(source, block, sourceSize);
-    if (kelvor._kelvor_output_names(block, kind, block + sourceSize, namesSize) < 0) throw new Error('no derived name');
+    if (kelvor._kelvor_output_names(block, kind, format, block + sourceSize, namesSize) < 0) throw new Error('no derived name');
     return kelvor.UTF8ToString(block + sourceSize).split('\n');
   } finally {
     kelvor._free(block);
   }
 }
 
-// The converter's table of output kinds (web/core/run_json.h's
-// output_kinds_json), as the page's build and Node's tests ask for it.
-export function kindsTable(kelvor) {
+// The converter's tables of output kinds and of formats (web/core/run_json.h's
+// output_kinds_json and output_formats_json), as the page's build and
+// Node's tests ask for them.
+function table(kelvor, call, what) {
   const size = 16 * 1024;
   const block = kelvor._malloc(size);
-  if (!block) throw new RangeError('no memory for the table of kinds');
+  if (!block) throw new RangeError(`no memory for the table of ${what}`);
   try {
-    const length = kelvor._kelvor_kinds_json(block, size);
-    if (length < 0) throw new Error('the table of kinds does not fit');
+    const length = call(block, size);
+    if (length < 0) throw new Error(`the table of ${what} does not fit`);
     return JSON.parse(kelvor.UTF8ToString(block, length));
   } finally {
     kelvor._free(block);
   }
 }
+export const kindsTable = (kelvor) => table(kelvor, kelvor._kelvor_kinds_json, 'kinds');
+export const formatsTable = (kelvor) => table(kelvor, kelvor._kelvor_formats_json, 'formats');
 
 // Calls `call(argc, argv)` with `args` after the program's name as main
 // would be given them, laid out in the instance's memory.
@@ -72,19 +75,20 @@ function withArguments(kelvor, args, call) {
 
 const JSON_FIRST_BYTES = 64 * 1024;
 
-// One run of the command line with `args` for the output kind `kind`, its
-// WAVs planned rather than written: { status, run }, `run` the facts and
-// plans that web/core/run_json.h describes. A run whose JSON does not fit
-// is made again with room for it: a run changes nothing but empty
-// destination files, which it makes again.
-export function planRun(kelvor, args, kind, sink, loopEnd = 0) {
+// One run of the command line with `args` for the output kind `kind` in
+// `format` (a format's code; Ogg Vorbis at `qualityTenths`), its files
+// planned rather than written: { status, run }, `run` the facts and plans
+// that web/core/run_json.h describes. A run whose JSON does not fit is made
+// again with room for it: a run changes nothing but empty destination
+// files, which it makes again.
+export function planRun(kelvor, args, kind, sink, loopEnd = 0, format = 0, qualityTenths = 50) {
   for (let room = JSON_FIRST_BYTES; ;) {
     const block = kelvor._malloc(room + 4);
     if (!block) throw new RangeError('no memory for the run\'s plan');
     try {
       sink.printed = [];
       const status = withArguments(kelvor, args,
-        (argc, argv) => kelvor._kelvor_page_plan(argc, argv, kind, loopEnd, block, room, block + room));
+        (argc, argv) => kelvor._kelvor_page_plan(argc, argv, kind, loopEnd, format, qualityTenths, block, room, block + room));
       const length = kelvor.getValue(block + room, 'i32');
       if (length < room) return { status, run: JSON.parse(kelvor.UTF8ToString(block, length)) };
       room = length + 1;
@@ -124,5 +128,51 @@ export function blockExtremesIn(kelvor) {
     } finally {
       kelvor._free(pcm);
     }
+  };
+}
+
+// An encoding in the instance (web/core/page_encode.cc) of a planned file's
+// sound, `encoding` the plan's (web/core/run_json.h), in `format` (a
+// format's code) at `qualityTenths`, taking pieces of up to `pieceBytes`:
+// `status` (0, or the failure whose line the instance printed), and the
+// steps, each returning that step's status: piece(bytes), end(); take()
+// gives the bytes written since last asked, head() the file's first bytes,
+// final once it ended. free() lets it go, at any step.
+export function startEncoding(kelvor, encoding, format, qualityTenths, pieceBytes) {
+  const comments = encoding.comments.map((text) => kelvor.lengthBytesUTF8(text) + 1);
+  const commentBytes = comments.reduce((a, b) => a + b, 0);
+  const block = kelvor._malloc(8 + commentBytes + pieceBytes);
+  if (!block) throw new RangeError('no memory for the encoder');
+  const [out, piece] = [block, block + 8 + commentBytes];  // out: the encoding, then a place for the bytes' address
+  let text = block + 8;
+  encoding.comments.forEach((comment, i) => {
+    kelvor.stringToUTF8(comment, text, comments[i]);
+    text += comments[i];
+  });
+  const frames = encoding.frames;
+  const status = kelvor._kelvor_encode_start(format, qualityTenths, encoding.channels, encoding.slot_bytes, encoding.rate,
+    frames % 2 ** 32, Math.floor(frames / 2 ** 32), block + 8, comments.length, out);
+  const handle = kelvor.getValue(out, 'i32');
+  const bytes = (length) => {
+    const at = kelvor.getValue(out + 4, 'i32');
+    return kelvor.HEAPU8.slice(at, at + length);
+  };
+  return {
+    status,
+    piece(data) {
+      kelvor.HEAPU8.set(data, piece);
+      return kelvor._kelvor_encode_piece(handle, piece, data.length);
+    },
+    end: () => kelvor._kelvor_encode_end(handle),
+    take() {
+      const taken = bytes(kelvor._kelvor_encode_ready(handle, out + 4));
+      kelvor._kelvor_encode_taken(handle);
+      return taken;
+    },
+    head: () => bytes(kelvor._kelvor_encode_head(handle, out + 4)),
+    free() {
+      if (handle) kelvor._kelvor_encode_free(handle);
+      kelvor._free(block);
+    },
   };
 }

@@ -16,12 +16,13 @@
 // nothing of it in the folder. The file's bytes, read once for the reader
 // and the waveform, are let go when the reply is sent.
 import { firstBytes, folderFor, writeAll } from '../shared/folder_output.js';
-import { commandLine, kindOf, loopEndCode } from '../shared/kinds.js';
+import { commandLine, formatOf, kindOf, loopEndCode, qualityTenths } from '../shared/kinds.js';
 import { keptName } from '../shared/names.js';
 import { peaksOfSource } from '../shared/peaks.js';
-import { wavBlob } from '../shared/plan_blob.js';
+import { soundBytes, wavBlob } from '../shared/plan_blob.js';
 import { fromWorker } from '../shared/protocol.js';
 import { blockExtremesIn, newInstance, outputNames, planRun } from './core_bridge.js';
+import { EncodingFailed, encodedFile } from './encode.js';
 import { release } from './release.js';
 
 const WORK_FOLDER = '/work';
@@ -42,9 +43,9 @@ const compiledModule = new Promise((resolve) => { moduleArrived = resolve; });
 // as the command line judges the real file: one that holds a container is
 // refused (-14).
 const JUDGED_BYTES = 4;
-async function prepareOutput(kelvor, source, output, kind, ownName) {
+async function prepareOutput(kelvor, source, output, kind, format, ownName) {
   const folder = await folderFor(output.folder, output.subfolders);
-  for (const path of outputNames(kelvor, source, kind)) {
+  for (const path of outputNames(kelvor, source, kind, format.code)) {
     const name = path.split('/').pop();
     const head = await firstBytes(folder, keptName(ownName(path)), JUDGED_BYTES);
     if (head) kelvor.FS.writeFile(name, head);
@@ -127,16 +128,19 @@ function readerOf(file) {
 // folder its WAVs go into, if any, and `peaks()`, which works out the
 // waveform's peaks from the file's bytes once the reply is sent. The file's
 // bytes join `held`, to be let go once the file is done.
-async function convert({ file, reading, settings, output }, held, timing, signal) {
+async function convert({ file, reading, settings, output }, held, timing, signal, onProgress) {
   const lap = stopwatch(timing);
   // A name that begins with "-" is given to the run as "./NAME", which the
   // run's own names then begin with; the page only ever sees the file's own.
   const args = commandLine(file.name, settings);
   const ownName = (name) => (args[0] !== file.name && name.startsWith('./') ? name.slice(2) : name);
   const kind = kindOf(settings.output).code;
+  const format = formatOf(settings.format);
   const ready = await instance();
   signal.throwIfAborted();
   const { kelvor, sink } = ready;
+  // A FLAC or Ogg file is named by its format: the run is given the name.
+  if (format.id !== 'wav') args.splice(1, 0, outputNames(kelvor, args[0], kind, format.code)[0]);
   lap('instance');
   let input = null;
   let read;
@@ -158,17 +162,19 @@ async function convert({ file, reading, settings, output }, held, timing, signal
     mount(ready, file);
     read = readerOf(file);
   }
-  const folder = output ? await prepareOutput(kelvor, args[0], output, kind, ownName) : null;
+  const folder = output ? await prepareOutput(kelvor, args[0], output, kind, format, ownName) : null;
   lap('read');
   signal.throwIfAborted();
-  const { status, run } = planRun(kelvor, args, kind, sink, loopEndCode(settings));
+  const { status, run } = planRun(kelvor, args, kind, sink, loopEndCode(settings), format.code, qualityTenths(settings));
   lap('run');
   const reply = { printed: new Uint8Array(sink.printed), status, facts: run.facts, wavs: [], once: null };
   // A container without a track makes an empty file, which is no WAV.
   if (status === 0 && run.facts.trk_mark) {
     reply.wavs = run.wavs.map((wav) => ({ name: ownName(wav.name), role: wav.role, size: wav.bytes, playable: wav.playable,
-      blob: wavBlob(wav, file, read) }));
+      blob: wav.encoding ? null : wavBlob(wav, file, read) }));
     reply.once = wavBlob(run.once, file, read);
+    if (format.id !== 'wav') await encodeAll(kelvor, sink, run, reply, file, settings, signal, onProgress);
+    lap('encode');
   }
   const peaks = () => {
     try {
@@ -178,6 +184,29 @@ async function convert({ file, reading, settings, output }, held, timing, signal
     }
   };
   return { reply, folder, peaks };
+}
+
+// Encodes each planned file into its Blob, telling the share of the
+// sound encoded; a failure of the encoder fails the run with its line, and
+// nothing is handed back.
+async function encodeAll(kelvor, sink, run, reply, file, settings, signal, onProgress) {
+  const format = formatOf(settings.format);
+  const total = run.wavs.reduce((sum, wav) => sum + soundBytes(wav), 0);
+  let done = 0;
+  try {
+    for (const [i, wav] of run.wavs.entries()) {
+      const onSound = (bytes) => onProgress('encoding', (done += bytes), total);
+      reply.wavs[i].blob = await encodedFile(kelvor, wav, file, format, qualityTenths(settings), { signal, onSound });
+      reply.wavs[i].size = reply.wavs[i].blob.size;
+      reply.wavs[i].playable = false;  // the row's players play the sound once, a WAV
+    }
+  } catch (error) {
+    if (!(error instanceof EncodingFailed)) throw error;
+    reply.status = error.status;
+    reply.printed = new Uint8Array(sink.printed);
+    reply.wavs = [];
+    reply.once = null;
+  }
 }
 
 // Pipes each WAV into the output folder, where one was chosen, under the
@@ -199,13 +228,8 @@ async function deliver(id, { reply, folder }, subfolders, timing, signal) {
   }
   const wavs = reply.wavs.map((wav, i) => ({ ...names[i], blob: wav.blob }));
   const total = reply.wavs.reduce((sum, wav) => sum + wav.size, 0);
-  let sentAt = 0;
-  const onBytes = (written) => {
-    const now = performance.now();
-    if (now - sentAt < PROGRESS_EVERY_MS) return;
-    sentAt = now;
-    self.postMessage(fromWorker.progress(id, written, total));
-  };
+  const progress = progressOf(id);
+  const onBytes = (written) => progress('writing', written, total);
   try {
     await writeAll(folder, wavs, { signal, onBytes });
     reply.wavs.forEach((wav, i) => {
@@ -219,6 +243,18 @@ async function deliver(id, { reply, folder }, subfolders, timing, signal) {
   }
   lap('output');
   return reply;
+}
+
+// Sends a job's progress in a stage ('encoding', 'writing'), at most four
+// times a second.
+function progressOf(id) {
+  let sentAt = 0;
+  return (stage, done, total) => {
+    const now = performance.now();
+    if (now - sentAt < PROGRESS_EVERY_MS) return;
+    sentAt = now;
+    self.postMessage(fromWorker.progress(id, done, total, stage));
+  };
 }
 
 // The page's answer to a job's names: null when the job is to stop.
@@ -283,7 +319,7 @@ async function run({ id, file, reading, settings, output }) {
   inProgress = { id, stop };
   self.postMessage(fromWorker.started(id));
   try {
-    const converted = await convert({ file, reading, settings, output }, held, timing, stop.signal);
+    const converted = await convert({ file, reading, settings, output }, held, timing, stop.signal, progressOf(id));
     const reply = await deliver(id, converted, output && output.subfolders, timing, stop.signal);
     stop.signal.throwIfAborted();
     self.postMessage(fromWorker.done(id, { ...reply, timing }), [reply.printed.buffer]);

@@ -1,0 +1,85 @@
+#!/usr/bin/env python3
+"""The same FLAC and Ogg Vorbis bytes on every platform: kelvor-batch of
+another platform (under its runner: qemu-user, Wine) encodes a set of
+layouts, in every kind and both formats, exactly as a reference build does
+natively. Both must be built with the codecs from the same sources
+(packaging/codecs).
+
+    encoded_cross_test.py --batch build-aarch64/kelvor-batch --runner qemu-aarch64 \\
+        --reference build-pinned/kelvor-batch --example build/example.zq
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from encoded_test import layout  # noqa: E402
+
+# (name, channels, bits, slot bits): the widths and channel counts a
+# platform could get wrong, byte order and sign among them.
+LAYOUTS = [("mono8", 1, 8, None), ("stereo16", 2, 16, None), ("six24", 6, 24, None), ("stereo24in32", 2, 24, 32),
+           ("mono32", 1, 32, None)]
+RUNS = [("flac", []), ("ogg", ["--quality", "5"]), ("ogg", ["--quality", "-1"])]
+KINDS = [("unrolled", ["-l", "3"]), ("kept", []), ("apart", []), ("marked", ["-l", "2"])]
+
+
+def encode(batch, runner, folder, out):
+    """Every run into `out`/RUN; False with what it printed when one fails."""
+    for n, (fmt, extra) in enumerate(RUNS):
+        for kind, options in KINDS:
+            command = runner + [batch, "-q", "--out", os.path.join(out, "%d-%s" % (n, kind)), "--format", fmt,
+                                "--kind", kind] + options + extra + [folder]
+            run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+            if run.returncode != 0:
+                print(" ".join(command), "exited", run.returncode, run.stdout.decode("utf-8", "replace"))
+                return False
+    return True
+
+
+def files(top):
+    found = {}
+    for root, _, names in os.walk(top):
+        for name in names:
+            path = os.path.join(root, name)
+            with open(path, "rb") as f:
+                found[os.path.relpath(path, top)] = f.read()
+    return found
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--batch", required=True)
+    parser.add_argument("--runner", default="")
+    parser.add_argument("--reference", required=True)
+    parser.add_argument("--example", required=True)
+    args = parser.parse_args()
+    runner = args.runner.split() if args.runner else []
+    work = tempfile.mkdtemp(prefix="kelvor-cross-")
+    try:
+        src = os.path.join(work, "in")
+        os.mkdir(src)
+        shutil.copy(args.example, os.path.join(src, "example.zq"))
+        for seed, (name, channels, bits, slot) in enumerate(LAYOUTS, 1):
+            with open(os.path.join(src, name + ".zq"), "wb") as f:
+                f.write(layout(channels, bits, slot, frames=5000, loop_frame=1800, seed=seed))
+        reference, batch = os.path.abspath(args.reference), os.path.abspath(args.batch)
+        os.chdir(work)  # relative names, which every runner takes
+        if not (encode(reference, [], "in", "reference") and encode(batch, runner, "in", "candidate")):
+            return 1
+        expected, made = files(os.path.join(work, "reference")), files(os.path.join(work, "candidate"))
+        differ = sorted(name for name in expected if made.get(name) != expected[name])
+        if set(expected) != set(made) or differ:
+            print("not the reference's bytes:", differ or sorted(set(expected) ^ set(made)))
+            return 1
+        print("%d FLAC and Ogg files, byte for byte the reference's" % len(expected))
+        return 0
+    finally:
+        os.chdir("/")
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,40 @@
+// A planned file of an encoded format made in the converter's instance: its
+// sound read from the dropped file a piece at a time, each handed to the
+// encoder (web/core/page_encode.cc) and its bytes taken at once, so that
+// between two pieces the worker hears a stop and tells its progress.
+import { encodedBlob } from '../shared/plan_blob.js';
+import { startEncoding } from './core_bridge.js';
+
+const PIECE_BYTES = 1024 * 1024;
+const TYPES = { flac: 'audio/flac', ogg: 'audio/ogg' };
+
+// The encoder failed (its line printed by the instance): `status` its code.
+export class EncodingFailed extends Error {
+  constructor(status) {
+    super(`the encoder failed with ${status}`);
+    this.name = 'EncodingFailed';
+    this.status = status;
+  }
+}
+
+// The file of `wav` (a planned file with an `encoding`) in `format` (a row
+// of web/shared/kinds.js's FORMATS) at `qualityTenths`, as a Blob;
+// `options` as encodedBlob takes them.
+export async function encodedFile(kelvor, wav, file, format, qualityTenths, options) {
+  const encoding = startEncoding(kelvor, wav.encoding, format.code, qualityTenths, PIECE_BYTES);
+  const check = (status) => {
+    if (status !== 0) throw new EncodingFailed(status);
+  };
+  const taken = (status) => {  // what a step wrote, which the next step may add to
+    check(status);
+    return [encoding.take()];
+  };
+  try {
+    check(encoding.status);
+    const encoder = { piece: (bytes) => taken(encoding.piece(bytes)), end: () => taken(encoding.end()),
+      head: () => encoding.head() };
+    return await encodedBlob(wav, file, encoder, PIECE_BYTES, TYPES[format.id], options);
+  } finally {
+    encoding.free();
+  }
+}
