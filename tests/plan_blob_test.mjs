@@ -205,3 +205,27 @@ test('the seam for encoded formats: an encoder is handed each kind\'s sound, in 
     }
   }
 });
+
+test('past 4 GiB the page plans an RF64 file: its sizes in ds64, read back here field by field', () => {
+  // 4 bytes looped 1.1 billion times: 4.4 GB of data (more than Node's Blob
+  // holds, so the plan itself is read).
+  const source = container(Buffer.from([1, 2, 3, 4, 5, 6, 7, 8]), 1);
+  kelvor.FS.writeFile('in.zq', source);
+  const { status, run } = planRun(kelvor, ['in.zq', '-l1100000000'], KINDS[0].code, sink);
+  kelvor.FS.unlink('in.zq');
+  assert.equal(status, 0);
+  assert.match(sink.printed.map((b) => String.fromCharCode(b)).join(''), /\nwarning : the WAV passes 4 GiB: written as RF64\.\n/);
+  const [wav] = run.wavs;
+  const head = Buffer.from(wav.head);
+  const data = 8 + 4 * 1099999999;  // the sound once, then the loop's 4 bytes again and again
+  assert.equal(head.length, 80);
+  assert.deepEqual([head.toString('latin1', 0, 4), head.readUInt32LE(4), head.toString('latin1', 8, 16), head.readUInt32LE(16)],
+    ['RF64', 0xFFFFFFFF, 'WAVEds64', 28]);
+  assert.deepEqual([head.readBigUInt64LE(20), head.readBigUInt64LE(28), head.readBigUInt64LE(36), head.readUInt32LE(44)],
+    [BigInt(80 + data - 8), BigInt(data), BigInt(data / 4), 0]);
+  assert.deepEqual([head.toString('latin1', 48, 52), head.readUInt32LE(52), head.readUInt16LE(58), head.readUInt16LE(70)],
+    ['fmt ', 16, 2, 16]);
+  assert.deepEqual([head.toString('latin1', 72, 76), head.readUInt32LE(76)], ['data', 0xFFFFFFFF]);
+  assert.equal(wav.bytes, 80 + data);
+  assert.deepEqual(wav.extents, [[44, 8, 1], [48, 4, 1099999999]], 'the data once, then the loop section');
+});
