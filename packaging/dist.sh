@@ -49,15 +49,22 @@ mkdir -p "$stage"
 # guides and pictures that the whole README links to.
 python3 packaging/user_readme.py README.md "$work/README.md" LICENSE CHANGELOG.md
 
-# What a static kelvor-batch carries of others: the codecs' libraries, with
-# their copyright files as Debian ships them.
+# The codecs, built for each platform from the same checked sources: every
+# artefact's FLAC and Ogg files are the same bytes (packaging/codecs).
+packaging/codecs/sources.sh build-codecs/sources
+for target in native web windows aarch64; do
+  packaging/codecs/build.sh "$target" build-codecs/sources "build-codecs/$target"
+done
+codecs=$PWD/build-codecs
+
+# What a program linked with the codecs carries of others: their licences.
 codec_notices() {
   printf 'kelvor-batch is statically linked with these libraries, for FLAC and Ogg Vorbis:\n\n'
-  for package in libflac-dev libogg-dev libvorbis-dev; do
-    printf '%s %s (Debian), /usr/share/doc/%s/copyright:\n\n' "$package" \
-      "$(dpkg-query -W -f='${Version}' "$package")" "$package"
-    cat "/usr/share/doc/$package/copyright"
-    printf '\n\n'
+  sed 's/^/  /' "$codecs/native/share/licenses/SOURCES"
+  local lib
+  for lib in flac libogg libvorbis; do
+    printf '\n\n%s:\n\n' "$lib"
+    sed '$a\' "$codecs/native/share/licenses/$lib.txt"
   done
 }
 
@@ -79,30 +86,30 @@ linux_tarball() {  # BUILD-FOLDER ARCHITECTURE STRIP
 }
 
 say "Linux x86-64, statically linked"
-configure_and_build "$work/linux" -DCMAKE_EXE_LINKER_FLAGS=-static
+configure_and_build "$work/linux" -DCMAKE_EXE_LINKER_FLAGS=-static -DKELVOR_CODEC_PREFIX="$codecs/native"
 linux_tarball "$work/linux" x86_64 strip
 
 say "Linux aarch64, statically linked"
-configure_and_build "$work/aarch64" -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
+configure_and_build "$work/aarch64" -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DKELVOR_CODEC_PREFIX="$codecs/aarch64"
 linux_tarball "$work/aarch64" aarch64 aarch64-linux-gnu-strip
 
 say "Debian package"
 # Built with the hardening that Debian's own packages get.
 configure_and_build "$work/deb" -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2 -fstack-protector-strong" \
-  -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro,-z,now"
+  -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro,-z,now" -DKELVOR_CODEC_PREFIX="$codecs/native"
 (cd "$work/deb" && cpack -G DEB -B "$PWD/package" >/dev/null)
 cp "$work/deb/package/kelvor_${release}_amd64.deb" "$dist/"
 
 say "the page"
 [ -f node_modules/client-zip/package.json ] && [ -f node_modules/esbuild/package.json ] || npm ci --no-audit --no-fund >/dev/null
-wrapper=emcmake configure_and_build "$work/web"
+wrapper=emcmake configure_and_build "$work/web" -DKELVOR_CODEC_PREFIX="$codecs/web"
 cp "$work/web/kelvor.html" "$dist/kelvor-$release.html"
 
 say "Windows x86-64"
 # The kit: kelvor, the batch command (also as convert-all.exe, the drop
 # tool: the same program), the page, a guide for someone who has never opened
 # a console, and the license with the notice of what the page bundles.
-configure_and_build "$work/windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+configure_and_build "$work/windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKELVOR_CODEC_PREFIX="$codecs/windows"
 windows=kelvor-$release-windows-x86_64
 mkdir -p "$stage/$windows"
 for program in kelvor kelvor-batch convert-all; do
@@ -119,6 +126,8 @@ zip_version=$(node -p "require('./$zip_package').version")
   cat LICENSE
   printf '\n\nkelvor.html bundles %s %s, under the MIT License:\n\n' "$zip_name" "$zip_version"
   sed '$a\' node_modules/client-zip/LICENSE*  # its last line may lack its line break
+  printf '\n\n'
+  codec_notices | sed 's/^kelvor-batch is/kelvor-batch.exe, convert-all.exe and kelvor.html are/'
 } >"$work/LICENSE.txt"
 crlf "$work/LICENSE.txt" "$stage/$windows/LICENSE.txt"
 pack_zip "$windows" "$dist/$windows.zip"

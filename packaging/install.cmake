@@ -33,7 +33,25 @@ if(UNIX AND GZIP_EXECUTABLE)
             ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1.gz ${CMAKE_CURRENT_BINARY_DIR}/kelvor-batch.1.gz
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES packaging/debian/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz
+  # Linked with the codecs built from their sources (KELVOR_CODEC_PREFIX),
+  # the package carries their licences too, a paragraph each.
+  set(copyright ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/copyright)
+  if(KELVOR_CODEC_PREFIX AND (KELVOR_HAVE_FLAC OR KELVOR_HAVE_VORBIS))
+    file(READ ${copyright} text)
+    file(STRINGS ${KELVOR_CODEC_PREFIX}/share/licenses/SOURCES built)
+    list(JOIN built "; " built)
+    foreach(name flac libogg libvorbis)
+      file(READ ${KELVOR_CODEC_PREFIX}/share/licenses/${name}.txt license)
+      string(STRIP "${license}" license)
+      string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" license "${license}")  # a blank line is " ."
+      string(REPLACE "\n" "\n " license "${license}")
+      string(APPEND text "\nFiles: codecs/${name}/*\nCopyright: Xiph.Org Foundation and contributors\n"
+             "Comment: statically linked into kelvor-batch: ${built}\nLicense: BSD-3-clause-${name}\n ${license}\n")
+    endforeach()
+    set(copyright ${CMAKE_CURRENT_BINARY_DIR}/copyright)
+    file(WRITE ${copyright} "${text}")
+  endif()
+  install(FILES ${copyright} ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvor)
 else()
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelvor.1 ${CMAKE_CURRENT_BINARY_DIR}/kelvor-batch.1

@@ -93,6 +93,7 @@ lintian --fail-on error --tag-display-limit 0 "$deb" >"$tmp/lintian" 2>"$tmp/lin
 dpkg-deb -x "$deb" "$tmp/deb"
 doc=$tmp/deb/usr/share/doc/kelvor
 grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" "$doc/copyright" || fail "copyright"
+[ "$(grep -c "^License: BSD-3-clause-" "$doc/copyright")" -eq 3 ] || fail "the copyright file lacks the codecs' licences"
 zcat "$doc/changelog.Debian.gz" | head -n1 | grep -q "^kelvor ($release) " || fail "changelog.Debian.gz"
 [ "$(dpkg-deb -f "$deb" Version)" = "$release" ] || fail "the package's version is not the release's"
 zcat "$tmp/deb/usr/share/man/man1/kelvor.1.gz" | grep -q "\"kelvor $version\"" || fail "manual page"
@@ -120,6 +121,8 @@ listed=$(sed -n '/^Files in this folder/,/^Report a problem/p' "$tmp/guide" | aw
 head -n1 "$tmp/guide" | grep -qx "kelvor $release for Windows" || fail "README.txt's title"
 grep -q "bundles client-zip" "$kit/LICENSE.txt" && [ "$(grep -c "Permission is hereby granted" "$kit/LICENSE.txt")" -eq 2 ] \
   || fail "LICENSE.txt lacks the notice of what the page bundles"
+[ "$(grep -c "Redistribution and use in source and binary forms" "$kit/LICENSE.txt")" -eq 3 ] && grep -q "libFLAC 1.4.2" "$kit/LICENSE.txt" \
+  || fail "LICENSE.txt lacks the codecs' licences"
 cmp -s "$kit/kelvor.html" "$dist/kelvor-$release.html" || fail "the kit's page is not the released one"
 cmp -s "$kit/kelvor-batch.exe" "$kit/convert-all.exe" || fail "convert-all.exe is not the batch command"
 (cd "$kit" && wine kelvor.exe example.zq </dev/null >stdout) || fail "kelvor.exe failed"
