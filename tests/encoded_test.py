@@ -112,6 +112,20 @@ class Encoded(unittest.TestCase):
                 checked += 1
         self.assertEqual(checked, 4 * 6 + 6)  # apart: an intro and a loop of each
 
+    def test_the_bytes_do_not_depend_on_the_pieces_the_sound_comes_in(self):
+        # The page hands the encoder 64 KiB at a time, the batch command its
+        # buffer (-b): the same file either way, in both formats.
+        with open(self.path("t.zq"), "wb") as f:
+            f.write(layout(2, 16, frames=40000, loop_frame=9000, seed=3))
+        for fmt in ("flac", "ogg"):
+            made = set()
+            for buffer in ("7", "4096", "65536", "4194304"):
+                rc, out = self.batch("t.zq", "--out", "b" + buffer, "-f", fmt, "-b", buffer)
+                self.assertEqual(rc, 0, out)
+                with open(self.path("b" + buffer, "t." + fmt), "rb") as f:
+                    made.add(f.read())
+            self.assertEqual(len(made), 1, fmt)
+
     def test_the_comments_in_order_and_where_engines_read_them(self):
         with open(self.path("town.zq"), "wb") as f:
             f.write(layout(2, 16, frames=66150, loop_frame=22050))

@@ -106,3 +106,8 @@ void FrameQueue::drop_frames() {
   left_ -= frames();
   samples_.erase(samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(whole * sound_.channels));
 }
+
+void FrameQueue::drop_frames(uint64_t n) {
+  left_ -= n;
+  samples_.erase(samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(n * sound_.channels));
+}

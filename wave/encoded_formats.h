@@ -96,8 +96,10 @@ class FrameQueue {
   // The whole frames held, interleaved: how many, and their samples.
   uint64_t frames() const;
   const int32_t* samples() const { return samples_.data(); }
-  // Once they were handed on: the whole frames go, the part of one stays.
+  // Once they were handed on: the whole frames go, the part of one stays;
+  // or only the first `n` of them (n at most frames()).
   void drop_frames();
+  void drop_frames(uint64_t n);
 
  private:
   EncodedSound sound_;

@@ -102,30 +102,44 @@ int vorbis_begin(void* p) {
 }
 
 // Hands the whole frames held to the analysis, as floats in [-1, 1).
-int vorbis_flush(VorbisState* v) {
+// The analysis is handed the sound in steps of this many frames, whatever
+// the pieces it came in: libvorbis's bytes depend on the steps it is given
+// (how far its envelope search can look when asked for a block), and the
+// same sound must give the same file from the batch command and the page.
+constexpr uint64_t kAnalysisFrames = 1024;
+
+// Hands the analysis every whole step held, or (`all`, at the end) every
+// frame, as floats in [-1, 1), the packets of each step into pages.
+int vorbis_flush(VorbisState* v, bool all) {
   const uint32_t channels = v->sound.channels;
-  const uint64_t frames = v->frames.frames();
-  if (frames > 0) {
-    const int32_t* samples = v->frames.samples();
-    float** buffer = vorbis_analysis_buffer(&v->dsp, static_cast<int>(frames));
-    for (uint64_t f = 0; f < frames; ++f) {
-      for (uint32_t c = 0; c < channels; ++c) buffer[c][f] = static_cast<float>(samples[f * channels + c]) * v->scale;
+  const uint64_t held = v->frames.frames();
+  const int32_t* samples = v->frames.samples();
+  uint64_t done = 0;
+  while (held - done >= kAnalysisFrames || (all && done < held)) {
+    const uint64_t n = held - done < kAnalysisFrames ? held - done : kAnalysisFrames;
+    float** buffer = vorbis_analysis_buffer(&v->dsp, static_cast<int>(n));
+    for (uint64_t f = 0; f < n; ++f) {
+      const int32_t* frame = samples + (done + f) * channels;
+      for (uint32_t c = 0; c < channels; ++c) buffer[c][f] = static_cast<float>(frame[c]) * v->scale;
     }
-    if (vorbis_analysis_wrote(&v->dsp, static_cast<int>(frames)) != 0) return print_error(-36);
+    if (vorbis_analysis_wrote(&v->dsp, static_cast<int>(n)) != 0) return print_error(-36);
+    const int result = drain(v);
+    if (result != 0) return result;
+    done += n;
   }
-  v->frames.drop_frames();
-  return drain(v);
+  v->frames.drop_frames(done);
+  return 0;
 }
 
 int vorbis_piece(void* p, const uint8_t* bytes, uint32_t n) {
   VorbisState* v = static_cast<VorbisState*>(p);
   v->frames.take(bytes, n);
-  return vorbis_flush(v);
+  return vorbis_flush(v, false);
 }
 
 int vorbis_end(void* p) {
   VorbisState* v = static_cast<VorbisState*>(p);
-  int result = vorbis_flush(v);
+  int result = vorbis_flush(v, true);
   if (result != 0) return result;
   vorbis_analysis_wrote(&v->dsp, 0);  // the end of the sound: the last packets, the end of the stream
   result = drain(v);

@@ -5,6 +5,10 @@
 import { encodedBlob } from '../shared/plan_blob.js';
 import { startEncoding } from './core_bridge.js';
 
+// The sound goes to the encoder in pieces of this size: each is some tens
+// of milliseconds of encoding, so a stop is heard within a second. The
+// encoders' bytes do not depend on it (wave/vorbis_encoder.cc steps its
+// analysis alike whatever the pieces).
 const PIECE_BYTES = 1024 * 1024;
 const TYPES = { flac: 'audio/flac', ogg: 'audio/ogg' };
 
