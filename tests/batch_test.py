@@ -281,6 +281,12 @@ class Batch(unittest.TestCase):
         self.assertEqual(decoded[-len(tail):], tail, "ffmpeg's last samples")
         info = subprocess.run(["sndfile-info", "big.wav"], cwd=self.dir, stdout=subprocess.PIPE, check=True).stdout.decode()
         self.assertIn("Frames      : %d\n" % frames, info)
+        if ARGS.sndfile_tail:  # libsndfile's own samples at the end, past 4 GiB
+            read = subprocess.run([ARGS.sndfile_tail, "big.wav", str(len(tail) // 4)], cwd=self.dir,
+                                  stdout=subprocess.PIPE, check=True).stdout.decode().split("\n")
+            self.assertEqual(int(read[0]), frames)
+            self.assertEqual([int(v) for v in read[1].split()],
+                             [int.from_bytes(tail[i:i + 2], "little", signed=True) for i in range(0, len(tail), 2)])
 
     def test_help_lists_every_option_and_the_exit_status(self):
         rc, out = self.batch("--help")
@@ -297,9 +303,11 @@ def main():
     parser.add_argument("--batch", required=True)
     parser.add_argument("--kelvor", required=True)
     parser.add_argument("--runner", default="", help="command that runs the programs, e.g. wine")
+    parser.add_argument("--sndfile-tail", default="", help="tests/readers/sndfile_tail, to read RF64 samples back")
     ARGS, rest = parser.parse_known_args()
     ARGS.batch = os.path.abspath(ARGS.batch)
     ARGS.kelvor = os.path.abspath(ARGS.kelvor)
+    ARGS.sndfile_tail = os.path.abspath(ARGS.sndfile_tail) if ARGS.sndfile_tail else ""
     unittest.main(argv=[sys.argv[0]] + rest)
 
 
