@@ -33,9 +33,7 @@ std::vector<BatchFile> settle_names(const BatchInputs& in, const BatchOptions& o
     const char* extension = output_format_row(o.format).extension;
     f.destination = not_an_option(batch_destination(input, o.out, extension));
     f.names = kind_names(f.destination, o.kind, extension);
-    f.encode = EncodeRequest{o.format, o.quality_tenths, title_of_source(input.file),
-                             o.format == OutputFormat::kFlac ? &flac_codec()
-                             : o.format == OutputFormat::kVorbis ? &vorbis_codec() : nullptr};
+    f.encode = EncodeRequest{o.format, o.quality_tenths, title_of_source(input.file), codec_of(o.format)};
     bool numbered = false;
     f.lands = book.claim(f.names, &numbered);
     if (numbered) {

@@ -128,3 +128,6 @@ struct Codec {
 
 const Codec& flac_codec();
 const Codec& vorbis_codec();
+
+// The codec of an encoded format; null for WAV.
+const Codec* codec_of(OutputFormat format);

@@ -1,7 +1,9 @@
-// A build without libFLAC, or without libvorbis: the format is refused
+// Which codec encodes a format, in the codecs' own library; and, for a build
+// without libFLAC or without libvorbis, a codec that refuses its format
 // before any file is made, in the same words wherever it is asked for.
 #include "base/error_lines.h"
 #include "wave/encoded_formats.h"
+#include "wave/output_kinds.h"
 
 namespace {
 
@@ -33,3 +35,9 @@ const Codec& vorbis_codec() {
   return kCodec;
 }
 #endif
+
+const Codec* codec_of(OutputFormat format) {
+  if (format == OutputFormat::kFlac) return &flac_codec();
+  if (format == OutputFormat::kVorbis) return &vorbis_codec();
+  return nullptr;
+}

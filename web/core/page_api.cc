@@ -79,10 +79,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int kelvor_page_plan(int argc, const char* const
     return -2;
   }
   const OutputFormat f = static_cast<OutputFormat>(format);
-  const EncodeRequest encode{f, quality_tenths, title_of_source(argv[1]),
-                             f == OutputFormat::kFlac     ? &flac_codec()
-                             : f == OutputFormat::kVorbis ? &vorbis_codec()
-                                                          : nullptr};
+  const EncodeRequest encode{f, quality_tenths, title_of_source(argv[1]), codec_of(f)};
   RunReport report;
   OutputPlan plan;
   const int result = kelvor_run(argc, argv, &report, static_cast<OutputKind>(kind), &plan, static_cast<LoopEnd>(loop_end),

@@ -91,8 +91,8 @@ EMSCRIPTEN_KEEPALIVE int kelvor_encode_start(int format, int quality_tenths, uin
   for (int i = 0; i < count; ++i, comments += std::strlen(comments) + 1) lines.emplace_back(comments);
   PageEncoding* e = new PageEncoding;
   *out = e;
-  e->request = EncodeRequest{static_cast<OutputFormat>(format), quality_tenths, "",
-                             format == static_cast<int>(OutputFormat::kFlac) ? &flac_codec() : &vorbis_codec()};
+  const OutputFormat f = static_cast<OutputFormat>(format);
+  e->request = EncodeRequest{f, quality_tenths, "", codec_of(f)};
   const EncodedSound sound{channels, rate, slot_bytes, 8 * slot_bytes, uint64_t{frames_high} << 32 | frames_low};
   e->encoding = std::make_unique<Encoding>(e->request, std::move(lines), sound,
                                            ByteSink{&e->sink, sink_write, sink_seek, sink_tell});

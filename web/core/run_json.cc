@@ -155,9 +155,7 @@ std::string output_formats_json() {
     put_string(&out, row.extension);
     // Whether this build encodes it: a codec built without its library
     // refuses every sound, and says why.
-    const Codec* codec = row.format == OutputFormat::kFlac     ? &flac_codec()
-                         : row.format == OutputFormat::kVorbis ? &vorbis_codec()
-                                                               : nullptr;
+    const Codec* codec = codec_of(row.format);
     const char* refusal = codec != nullptr ? codec->refusal(EncodedSound{2, 44100, 2, 16, 0}) : nullptr;
     out += ",\"refusal\":";
     if (refusal != nullptr) {

@@ -19,10 +19,10 @@ import { firstBytes, folderFor, writeAll } from '../shared/folder_output.js';
 import { commandLine, formatOf, kindOf, loopEndCode, qualityTenths } from '../shared/kinds.js';
 import { keptName } from '../shared/names.js';
 import { peaksOfSource } from '../shared/peaks.js';
-import { soundBytes, wavBlob } from '../shared/plan_blob.js';
+import { wavBlob } from '../shared/plan_blob.js';
 import { fromWorker } from '../shared/protocol.js';
 import { blockExtremesIn, newInstance, outputNames, planRun } from './core_bridge.js';
-import { EncodingFailed, encodedFile } from './encode.js';
+import { encodeAll } from './encode.js';
 import { release } from './release.js';
 
 const WORK_FOLDER = '/work';
@@ -184,29 +184,6 @@ async function convert({ file, reading, settings, output }, held, timing, signal
     }
   };
   return { reply, folder, peaks };
-}
-
-// Encodes each planned file into its Blob, telling the share of the
-// sound encoded; a failure of the encoder fails the run with its line, and
-// nothing is handed back.
-async function encodeAll(kelvor, sink, run, reply, file, settings, signal, onProgress) {
-  const format = formatOf(settings.format);
-  const total = run.wavs.reduce((sum, wav) => sum + soundBytes(wav), 0);
-  let done = 0;
-  try {
-    for (const [i, wav] of run.wavs.entries()) {
-      const onSound = (bytes) => onProgress('encoding', (done += bytes), total);
-      reply.wavs[i].blob = await encodedFile(kelvor, wav, file, format, qualityTenths(settings), { signal, onSound });
-      reply.wavs[i].size = reply.wavs[i].blob.size;
-      reply.wavs[i].playable = false;  // the row's players play the sound once, a WAV
-    }
-  } catch (error) {
-    if (!(error instanceof EncodingFailed)) throw error;
-    reply.status = error.status;
-    reply.printed = new Uint8Array(sink.printed);
-    reply.wavs = [];
-    reply.once = null;
-  }
 }
 
 // Pipes each WAV into the output folder, where one was chosen, under the
