@@ -12,6 +12,7 @@
 #include "app/batch_run.h"
 #include "app/convert.h"
 #include "app/loop_list.h"
+#include "app/loop_list_read.h"
 #include "app/version.h"
 #include "base/error_lines.h"
 #include "platform/platform.h"
@@ -33,7 +34,7 @@ std::vector<BatchFile> settle_names(const BatchInputs& in, const BatchOptions& o
     const char* extension = output_format_row(o.format).extension;
     f.destination = not_an_option(batch_destination(input, o.out, extension));
     f.names = kind_names(f.destination, o.kind, extension);
-    f.encode = EncodeRequest{o.format, o.quality_tenths, title_of_source(input.file), codec_of(o.format)};
+    f.encode = EncodeRequest{o.format, o.quality_tenths, title_of_source(input.file), codec_of(o.format), o.shape};
     bool numbered = false;
     f.lands = book.claim(f.names, &numbered);
     if (numbered) {
@@ -73,6 +74,61 @@ std::vector<ListedFile> listed(const std::vector<BatchFile>& files, const BatchE
   return list;
 }
 
+// The whole of the file `name`, at most 64 MiB: a loop list.
+bool read_whole_file(const std::string& name, std::string* out) {
+  std::unique_ptr<FILE, int (*)(FILE*)> f(open_named(name, "rb"), std::fclose);
+  if (!f) return false;
+  char piece[65536];
+  for (size_t n; (n = std::fread(piece, 1, sizeof piece, f.get())) > 0;) {
+    out->append(piece, n);
+    if (out->size() > (64u << 20)) return false;
+  }
+  return std::ferror(f.get()) == 0;
+}
+
+// The loop list to apply (--loops), read whole: false, having printed why,
+// when it cannot be read.
+bool read_loops(const BatchOptions& o, const char* program, LoopListRead* out) {
+  std::string text;
+  if (!read_whole_file(o.loops, &text)) {
+    std::printf("%s: the loop list %s could not be read.\n", program, o.loops.c_str());
+    return false;
+  }
+  *out = read_loop_list(text, o.loops_json);
+  if (out->problem.empty()) return true;
+  std::printf("%s: the loop list %s could not be used: %s.\n", program, o.loops.c_str(), out->problem.c_str());
+  return false;
+}
+
+// Each file's line of the loop list, as its loop to convert with; the lines
+// that name no file of the batch are printed, refused. Returns how many were.
+size_t apply_loops(const LoopListRead& list, const std::string& name, std::vector<BatchFile>* files,
+                   const char* program) {
+  std::vector<bool> used(list.lines.size(), false);
+  for (BatchFile& f : *files) {
+    const std::string path = list_name(f.shown, "");
+    for (size_t i = 0; i < list.lines.size(); ++i) {
+      const ListedLoop& l = list.lines[i];
+      if (l.path != path || used[i]) continue;
+      used[i] = true;
+      if (!l.has_loop && l.problem.empty()) break;  // no loop given: the file's own
+      LoopChoice& c = f.encode.shape.loop;
+      c = LoopChoice{true, static_cast<uint32_t>(l.start), static_cast<uint32_t>(l.end), l.rate, l.frames, name, l.line, l.problem};
+      if (l.problem.empty() && (l.start > UINT32_MAX || l.end > UINT32_MAX)) c.problem = "the loop lies past any data a file can hold";
+      break;
+    }
+  }
+  size_t refused = 0;
+  for (size_t i = 0; i < list.lines.size(); ++i) {
+    if (used[i]) continue;
+    const ListedLoop& l = list.lines[i];
+    const std::string why = !l.problem.empty() && l.path.empty() ? l.problem : "no file of this batch is at \"" + l.path + "\"";
+    std::printf("%s: %s line %d refused: %s.\n", program, name.c_str(), l.line, why.c_str());
+    ++refused;
+  }
+  return refused;
+}
+
 // Writes the loop list as `o` asks, whole or not at all, beside a file of
 // its name that this run did not write unless told to replace it.
 void write_loop_list(const std::vector<ListedFile>& list, const BatchOptions& o, const char* program) {
@@ -98,7 +154,7 @@ void write_loop_list(const std::vector<ListedFile>& list, const BatchOptions& o,
 // where nothing was found, each failed file with its error line, then the
 // counts.
 void print_summary(const BatchInputs& in, const std::vector<BatchFile>& files, const BatchEnd& end, bool drop_tool,
-                   bool own_folder, const char* program) {
+                   bool own_folder, size_t refused_lines, const char* program) {
   std::printf("\n");
   for (const std::string& folder : in.empty_folders) {
     std::printf("%s: no .zq file in %s%s.\n", program, folder.c_str(), own_folder ? "" : " or its subfolders");
@@ -137,7 +193,12 @@ void print_summary(const BatchInputs& in, const std::vector<BatchFile>& files, c
     }
     return;
   }
-  std::printf("%s: %d converted, %d failed.\n", program, done, failed);
+  std::printf("%s: %d converted, %d failed", program, done, failed);
+  if (refused_lines > 0) {
+    std::printf("; %llu line%s of the loop list refused", static_cast<unsigned long long>(refused_lines),
+                refused_lines == 1 ? "" : "s");
+  }
+  std::printf(".\n");
 }
 
 int exit_status(size_t files, const BatchEnd& end) {
@@ -182,13 +243,21 @@ int batch_main(const std::vector<std::string>& args, const char* program, const 
   }
   catch_interrupts();
   const BatchInputs in = gather_inputs(o.names, own_folder);
-  auto files = std::make_unique<const std::vector<BatchFile>>(settle_names(in, o, program));
+  std::vector<BatchFile> settled = settle_names(in, o, program);
+  size_t refused_lines = 0;
+  if (!o.loops.empty()) {
+    LoopListRead loops;
+    if (!read_loops(o, program, &loops)) return kBatchUsage;
+    refused_lines = apply_loops(loops, o.loops, &settled, program);
+  }
+  auto files = std::make_unique<const std::vector<BatchFile>>(std::move(settled));
   const int jobs = o.jobs > 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const BatchEnd end = run_batch(*files, o, jobs, stdout_is_terminal(), program);
   if (!o.loop_list.empty() && !end.interrupted) write_loop_list(listed(*files, end, o.out), o, program);
-  print_summary(in, *files, end, drop_tool, o.names.empty(), program);
+  print_summary(in, *files, end, drop_tool, o.names.empty(), refused_lines, program);
   std::fflush(stdout);
-  const int status = exit_status(files->size(), end);
+  int status = exit_status(files->size(), end);
+  if (status == kBatchAllConverted && refused_lines > 0) status = kBatchSomeFailed;
   if (end.interrupted) {
     (void)files.release();
     (void)options.release();

@@ -110,20 +110,53 @@ std::string set_out(const char* v, BatchOptions* o) {
   return {};
 }
 
+bool ends_in(const char* v, const char* tail);
+
 std::string set_loop_list(const char* v, BatchOptions* o) {
-  const size_t n = std::strlen(v);
-  auto ends = [&](const char* tail) {
-    const size_t t = std::strlen(tail);
-    if (n <= t) return false;
-    for (size_t i = 0; i < t; ++i) {
-      const char c = v[n - t + i];
-      if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != tail[i]) return false;
-    }
-    return true;
-  };
-  o->loop_list_json = ends(".json");
-  if (!ends(".csv") && !o->loop_list_json) return std::string("the loop list \"") + v + "\" must end in .csv or .json";
+  o->loop_list_json = ends_in(v, ".json");
+  if (!ends_in(v, ".csv") && !o->loop_list_json) return std::string("the loop list \"") + v + "\" must end in .csv or .json";
   o->loop_list = v;
+  return {};
+}
+
+// Whether `v` ends in `tail`, any letter case.
+bool ends_in(const char* v, const char* tail) {
+  const size_t n = std::strlen(v), t = std::strlen(tail);
+  if (n <= t) return false;
+  for (size_t i = 0; i < t; ++i) {
+    const char c = v[n - t + i];
+    if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != tail[i]) return false;
+  }
+  return true;
+}
+
+std::string set_loops(const char* v, BatchOptions* o) {
+  o->loops_json = ends_in(v, ".json");
+  if (!ends_in(v, ".csv") && !o->loops_json) return std::string("the loop list to apply \"") + v + "\" must end in .csv or .json";
+  o->loops = v;
+  return {};
+}
+
+// A length in seconds into `*field`, no longer than `most`.
+std::string set_seconds(const char* v, int64_t most, const char* what, int64_t* field) {
+  if (!seconds_micros(v, most, field)) {
+    return std::string(what) + " must be seconds from 0 to " + std::to_string(most / 1000000) +
+           ", six digits after the point at most, not \"" + v + "\"";
+  }
+  return {};
+}
+
+std::string set_fade(const char* v, BatchOptions* o) {
+  return set_seconds(v, kLongestFadeMicros, "the fade (--fade)", &o->shape.fade_micros);
+}
+std::string set_delay(const char* v, BatchOptions* o) {
+  return set_seconds(v, kLongestFadeMicros, "the fade delay (--fade-delay)", &o->shape.delay_micros);
+}
+std::string set_target(const char* v, BatchOptions* o) {
+  return set_seconds(v, kLongestTargetMicros, "the target length (--target)", &o->shape.target_micros);
+}
+std::string set_to_end(const char*, BatchOptions* o) {
+  o->shape.to_end = true;
   return {};
 }
 
@@ -152,6 +185,26 @@ const std::vector<BatchOptionRow> kRows = {
     {"quality", 0, "Q", "Ogg Vorbis's quality, -1 to 10 as oggenc -q takes it (default 5, about 160 kbit/s for stereo "
      "at 44.1 kHz); for ogg only.", set_quality},
     {"loop-count", 'l', "N", "Hear the loop N times in all (default 2); for unrolled and marked only.", set_loop_count},
+    {"fade", 0, "S",
+     "Fade the unrolled sound out over its last S seconds (default 0: no fade, the unrolled sound exactly); for "
+     "unrolled and marked only. The fade scales each sample by the frames left over the fade's frames.",
+     set_fade},
+    {"fade-delay", 0, "S", "Play S seconds more of the loop after the passes (or the target) before the fade; for "
+     "unrolled and marked only.", set_delay},
+    {"target", 0, "S",
+     "Instead of a loop count, repeat the loop until the sound is S seconds long, then the delay and the fade; for "
+     "unrolled and marked only.",
+     set_target},
+    {"to-end", 0, nullptr,
+     "After the passes, play the sound on past the loop's end to the end of its data (a loop list's loop that ends "
+     "before the data), instead of a fade; for unrolled and marked only.",
+     set_to_end},
+    {"loops", 0, "FILE",
+     "Convert each file with the loop a loop list gives it (a .csv or .json as --loop-list writes them, perhaps "
+     "edited): its loop_start_frame and loop_end_frame_exclusive (or loop_length_frames), found by its path. A line "
+     "that names no file, or whose loop, rate or frame count does not fit its file, is refused, and nothing is "
+     "written for it.",
+     set_loops},
     {"loop-end", 0, "END",
      "Where a smpl chunk's loop ends: riff (its last frame, as samplers, FMOD, Unreal, Wwise and libsndfile read "
      "it; the default) or godot (the frame after it); for kept and marked only.",
@@ -207,6 +260,19 @@ std::string refused_by_kind(const BatchOptions& o) {
   if (refused == nullptr && o.short_format && o.format != OutputFormat::kWav) {
     return "the short format block (-x) is not for " + std::string(output_format_row(o.format).name);
   }
+  const ShapeRequest& shape = o.shape;
+  if (refused == nullptr && !row.loop_count) {
+    if (shape.fade_micros > 0) refused = "a fade (--fade)";
+    else if (shape.delay_micros > 0) refused = "a fade delay (--fade-delay)";
+    else if (shape.target_micros >= 0) refused = "a target length (--target)";
+    else if (shape.to_end) refused = "the real ending (--to-end)";
+  }
+  if (refused == nullptr && shape.target_micros >= 0 && o.loop_count_given) {
+    return "a target length (--target) is instead of a loop count (-l): give one of them";
+  }
+  if (refused == nullptr && shape.to_end && (shape.fade_micros > 0 || shape.delay_micros > 0 || shape.target_micros >= 0)) {
+    return "the real ending (--to-end) is instead of a fade, a fade delay or a target length: give one of them";
+  }
   if (refused == nullptr && o.quality_given && o.format != OutputFormat::kVorbis) {
     return "a quality (--quality) is for Ogg Vorbis only (--format ogg)";
   }
@@ -217,6 +283,57 @@ std::string refused_by_kind(const BatchOptions& o) {
 }  // namespace
 
 const std::vector<BatchOptionRow>& batch_option_rows() { return kRows; }
+
+bool seconds_micros(const char* text, int64_t most, int64_t* micros) {
+  const char* p = text;
+  int64_t whole = 0;
+  int digits = 0;
+  for (; *p >= '0' && *p <= '9'; ++p, ++digits) {
+    whole = whole * 10 + (*p - '0');
+    if (whole > most / 1000000 + 1) return false;
+  }
+  int64_t fraction = 0;
+  int places = 0;
+  if (*p == '.') {
+    for (++p; *p >= '0' && *p <= '9'; ++p, ++places) {
+      if (places == 6) return false;
+      fraction = fraction * 10 + (*p - '0');
+    }
+    if (places == 0) return false;
+  }
+  if (digits == 0 || *p != '\0') return false;
+  for (; places < 6; ++places) fraction *= 10;
+  const int64_t value = whole * 1000000 + fraction;
+  if (value > most) return false;
+  *micros = value;
+  return true;
+}
+
+std::string parse_shape_options(const std::vector<std::string>& args, OutputKind kind, ShapeRequest* shape) {
+  BatchOptions o;
+  o.kind = kind;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const size_t eq = a.find('=');
+    const std::string name = a.size() > 2 && a[0] == '-' && a[1] == '-' ? a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2) : "";
+    const BatchOptionRow* row = row_named(name);
+    if (row == nullptr || (row->apply != set_fade && row->apply != set_delay && row->apply != set_target &&
+                           row->apply != set_to_end)) {
+      return "there is no length option " + a;
+    }
+    const std::string value = eq == std::string::npos ? "" : a.substr(eq + 1);
+    if ((row->value == nullptr) != (eq == std::string::npos)) return "the option " + a + (row->value ? " needs " + std::string(row->value) : " takes no value");
+    const std::string problem = row->apply(value.c_str(), &o);
+    if (!problem.empty()) return problem;
+  }
+  const std::string problem = refused_by_kind(o);
+  if (problem.empty()) {
+    const LoopChoice loop = shape->loop;
+    *shape = o.shape;
+    shape->loop = loop;
+  }
+  return problem;
+}
 
 std::string parse_batch_options(const std::vector<std::string>& args, BatchOptions* o) {
   bool names_only = false;

@@ -9,6 +9,7 @@
 
 #include "wave/kept_loop.h"
 #include "wave/output_kinds.h"
+#include "wave/sound_shape.h"
 
 // What a batch run was asked for.
 struct BatchOptions {
@@ -27,6 +28,9 @@ struct BatchOptions {
   std::string out;        // empty: each WAV beside its source
   std::string loop_list;  // empty: none
   bool loop_list_json = false;  // it ends in ".json", any letter case; else ".csv"
+  ShapeRequest shape{};   // --fade, --fade-delay, --target, --to-end (its loop comes from --loops, file by file)
+  std::string loops;      // --loops: the loop list to take the loops from; empty: none
+  bool loops_json = false;
   int jobs = 0;           // 0: one per processor
   bool help = false;
   bool version = false;
@@ -53,6 +57,17 @@ const std::vector<BatchOptionRow>& batch_option_rows();
 // one line, empty when there is none; the options a kind does not take are
 // refused here, before anything is converted.
 std::string parse_batch_options(const std::vector<std::string>& args, BatchOptions* options);
+
+// Seconds as the options and the page take them, "10", "2.5", "0.000001":
+// a decimal number, at most six digits after the point, at most `most`
+// microseconds. False when `text` is not one.
+bool seconds_micros(const char* text, int64_t most, int64_t* micros);
+
+// Applies the listening lengths to `shape` from `args` in the options'
+// syntax (--fade S, --fade-delay S, --target S, --to-end), as the page
+// gives them, with the same refusals as on the command line for `kind`.
+// Returns the problem, empty if none.
+std::string parse_shape_options(const std::vector<std::string>& args, OutputKind kind, ShapeRequest* shape);
 
 // The text of --help for the program called `program`.
 std::string batch_help(const char* program);

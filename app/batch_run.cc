@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/batch_progress.h"
+#include "app/shape_text.h"
 #include "base/error_lines.h"
 #include "base/messages.h"
 #include "platform/platform.h"
@@ -155,6 +156,9 @@ void convert_one(size_t i, const std::vector<BatchFile>& files, const BatchOptio
   settle(&job, &out, shared);
   if (out.result == 0 && !file.note.empty()) out.lines += file.note;
   if (out.result == 0) out.lines += loop_comment_note(file, options, out.report);
+  if (out.result == 0) {
+    for (const std::string& sentence : shape_sentences(out.report)) out.lines += "kelvor-batch: " + sentence + ".\n";
+  }
   out.remarkable = out.result != 0 || !file.note.empty() || out.lines.find("\nwarning : ") != std::string::npos ||
                    out.lines.find("no loop to keep") != std::string::npos;
   for (const uint64_t size : out.sizes) shared->bytes_written += size;

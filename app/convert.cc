@@ -27,6 +27,7 @@ bool holds_container(const std::string& name) {
 // The layout of the unrolled kinds' file: the command line's, or, for the
 // batch's request, one that may pass 4 GiB.
 WavLayout sound_layout(const TrackInfo* t, const Settings* s, const LoopEnd* marked, const EncodeRequest* encode) {
+  if (encode != nullptr && shape_asked(encode->shape)) return describe_shaped(t, s, marked, encode->shape);
   if (encode != nullptr) return marked != nullptr ? describe_marked_any_length(t, s, *marked) : describe_unrolled_any_length(t, s);
   return marked != nullptr ? describe_marked(t, s, *marked) : describe_unrolled(t, s);
 }
@@ -62,6 +63,8 @@ int check_destination(const OpenFile& src, const TrackInfo* t, const Settings* s
   WavHeaderFields any{};
   uint64_t data = 0;
   if (derive_header_any_length(t, &heard, &any, &data) != 0) return print_error(-32);
+  if (shape_asked(encode->shape)) result = check_shape(t, encode->shape);
+  if (result != 0) return result;
   if (encode->format == OutputFormat::kWav) return 0;
   return check_encodable(t, sound_layout(t, &heard, marked, encode), *encode);
 }
@@ -222,7 +225,9 @@ int convert_kept(Settings* s, const FileOps& ops, TrackInfo* t, bool apart, Loop
     return close_destination(&dst, create_destination(&dst, s->dst_name));
   }
   KeptPlan kept{};
-  result = plan_kept_loop(t, apart, end, &kept);
+  const LoopChoice* chosen = encode != nullptr && encode->shape.loop.chosen ? &encode->shape.loop : nullptr;
+  if (chosen != nullptr) result = check_shape(t, encode->shape);
+  if (result == 0) result = plan_kept_loop(t, apart, end, &kept, chosen);
   std::vector<std::string> names;
   const char* extension = encode != nullptr ? output_format_row(encode->format).extension : ".wav";
   for (size_t i = 0; result == 0 && i < kept.pieces.size(); ++i) {

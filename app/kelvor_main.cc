@@ -53,6 +53,7 @@ int kelvor_run(int argc, const char* const* argv, RunReport* report, OutputKind 
   RunReport* r = report != nullptr ? report : &unread;
   r->loop_end = end;
   r->kind = kind;
+  r->shape = encode != nullptr ? encode->shape : ShapeRequest{};
   if (kind == OutputKind::kUnrolled || kind == OutputKind::kUnrolledMarked) {
     const LoopEnd* marked = kind == OutputKind::kUnrolledMarked ? &end : nullptr;
     result = convert_with(&settings, ops, &r->track, plan, marked, encode);

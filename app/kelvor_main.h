@@ -21,6 +21,7 @@ struct RunReport {
   int32_t loop_count = 0;
   LoopEnd loop_end = LoopEnd::kLastFrame;  // of the smpl chunks the run wrote, if any
   OutputKind kind = OutputKind::kUnrolled;
+  ShapeRequest shape{};  // the length and loop asked (wave/sound_shape.h), as the run was given them
 };
 
 // Returns the result code that becomes the exit status: 0, -1 for the usage,

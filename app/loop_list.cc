@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/shape_text.h"
 #include "app/track_facts.h"
 #include "wave/wavheader.h"
 #include "wave/output_kinds.h"
@@ -13,8 +14,9 @@ constexpr const char* kColumns[] = {
     "path", "output", "loop_end_for", "wav", "wav_role", "wav_frames", "wav_2", "wav_2_role", "wav_2_frames",
     "rate", "channels", "bits", "kept_bits", "block_align", "sound_frames", "dropped_bytes", "loop_count",
     "loop_start_byte", "loop_start_frame", "loop_end_frame_exclusive", "smpl_loop_end_frame",
-    "loop_start_seconds", "loop_end_seconds", "loop_length_frames", "godot_loop_offset"};
-constexpr const char* kJsonFormat = "kelvor loop list 4";
+    "loop_start_seconds", "loop_end_seconds", "loop_length_frames", "godot_loop_offset", "loop_from", "loop_list_line",
+    "fade_seconds", "fade_delay_seconds", "target_seconds", "play_to_end"};
+constexpr const char* kJsonFormat = "kelvor loop list 5";
 constexpr const char* kAbout =
     "loop.end_frame_exclusive is the frame after the loop's last; loop.smpl_end_frame is the end frame the WAV's "
     "smpl chunk holds: its last frame for loop_end_for \"riff\", the frame after it for \"godot\"; "
@@ -50,8 +52,8 @@ struct Line {
 
 int64_t frames_of(const std::string& role, const Line& l) {
   if (role == "intro") return l.get("loop_start_frame");
-  if (role == "loop") return l.get("frames") - l.get("loop_start_frame");
-  if (role == "unrolled") return l.unrolled_frames;
+  if (role == "loop") return l.get("loop_end_frame") - l.get("loop_start_frame");
+  if (role == "unrolled") return l.get("shaped") != 0 ? l.get("output_frames") : l.unrolled_frames;
   return l.get("frames");
 }
 
@@ -59,7 +61,9 @@ int64_t frames_of(const std::string& role, const Line& l) {
 std::vector<std::pair<const char*, Value>> loop_of(const Line& l) {
   if (l.get("has_loop") == 0) return {};
   const uint32_t rate = static_cast<uint32_t>(l.get("sample_rate"));
-  return {{"start_byte", num(l.get("loop_start"))},
+  // A chosen loop's start is a frame: its byte is that frame's first.
+  const int64_t byte = l.get("loop_chosen") != 0 ? l.get("loop_start_frame") * l.get("block_align") : l.get("loop_start");
+  return {{"start_byte", num(byte)},
           {"start_frame", num(l.get("loop_start_frame"))},
           {"end_frame_exclusive", num(l.get("loop_end_frame"))},
           {"smpl_end_frame", l.smpl() ? num(l.get("smpl_loop_end")) : null()},
@@ -79,6 +83,22 @@ std::vector<std::pair<const char*, Value>> numbers_of(const Line& l) {
           {"sound_frames", num(l.get("frames"))},
           {"dropped_bytes", num(l.kind->whole_frames ? l.get("dropped_bytes") : 0)},
           {"loop_count", num(l.get("loop_count"))}};
+}
+
+Value micros(int64_t us) { return Value{Value::kSeconds, 0, micros_text(us)}; }
+
+// Where the loop came from, and the lengths the unrolled sound was asked
+// for, in the JSON's order: after the loop in the CSV, before it in the JSON.
+std::vector<std::pair<const char*, Value>> request_of(const Line& l) {
+  const bool unrolls = l.kind->loop_count;
+  const bool chosen = l.get("loop_chosen") != 0;
+  const int64_t target = l.get("target_micros");
+  return {{"loop_from", l.get("has_loop") != 0 ? text(chosen ? "list" : "file") : null()},
+          {"loop_list_line", chosen ? num(l.get("loop_list_line")) : null()},
+          {"fade_seconds", unrolls ? micros(l.get("fade_micros")) : null()},
+          {"fade_delay_seconds", unrolls ? micros(l.get("delay_micros")) : null()},
+          {"target_seconds", unrolls && target >= 0 ? micros(target) : null()},
+          {"play_to_end", unrolls ? num(l.get("to_end")) : null()}};
 }
 
 Value loop_end_for(const Line& l) {
@@ -145,6 +165,7 @@ std::vector<Value> csv_row(const Line& l) {
   std::vector<std::pair<const char*, Value>> loop = loop_of(l);
   if (loop.empty()) loop.resize(8);
   for (auto& [name, v] : loop) row.push_back(std::move(v));
+  for (auto& [name, v] : request_of(l)) row.push_back(std::move(v));
   return row;
 }
 
@@ -216,6 +237,9 @@ void put_json_line(std::string* out, const Line& l) {
   }
   *out += ",\n";
   put_fields(out, numbers_of(l), in);
+  out->back() = ',';
+  *out += "\n";
+  put_fields(out, request_of(l), in);
   out->back() = ',';
   *out += "\n";
   *out += in + "\"loop\": ";

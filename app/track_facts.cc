@@ -6,6 +6,7 @@
 #include "app/convert.h"
 #include "wave/kept_loop.h"
 #include "wave/marked_loop.h"
+#include "wave/wav_layout.h"
 #include "wave/wavheader.h"
 
 namespace {
@@ -49,9 +50,14 @@ std::vector<RunFact> run_facts(const RunReport& report) {
   heard.loop_count = report.loop_count;
   WavHeaderFields header{};
   const int refused = derive_header(&t, &heard, &header);
-  LoopFrames frames{};
-  loop_frames(&t, &frames);
-  return {
+  LoopFrames own{};
+  loop_frames(&t, &own);
+  const LoopFrames frames = chosen_frames(&t, report.shape);
+  ShapeFrames shape{};
+  const bool unrolls = report.kind == OutputKind::kUnrolled || report.kind == OutputKind::kUnrolledMarked;
+  const bool shaped = unrolls && t.trk_mark != 0 && shape_applies(&t, report.loop_count, report.shape, &shape);
+  const ShapeRequest& r = report.shape;
+  std::vector<RunFact> facts = {
       {"total_size", t.total_size},
       {"trk_offset", t.trk_offset},
       {"trk_mark", t.trk_mark},
@@ -80,7 +86,23 @@ std::vector<RunFact> run_facts(const RunReport& report) {
       {"smpl_loop_end", smpl_loop_end(frames, report.loop_end)},
       {"loop_end_past_last", report.loop_end == LoopEnd::kPastLast ? 1 : 0},
       {"largest_loop_count", largest_loop_count(t, report.kind, report.loop_end)},
+      {"file_has_loop", own.has_loop},
+      {"file_loop_start_frame", own.loop_start},
+      {"file_loop_end_frame", own.loop_end},
+      {"loop_chosen", r.loop.chosen ? 1 : 0},
+      {"loop_list_line", r.loop.chosen ? r.loop.line : 0},
+      {"fade_micros", r.fade_micros},
+      {"delay_micros", r.delay_micros},
+      {"target_micros", r.target_micros},
+      {"to_end", r.to_end ? 1 : 0},
+      {"shaped", shaped ? 1 : 0},
+      {"body_frames", shaped ? static_cast<int64_t>(shape.body) : 0},
+      {"delay_frames", shaped ? static_cast<int64_t>(shape.delay) : 0},
+      {"fade_frames", shaped ? static_cast<int64_t>(shape.fade) : 0},
+      {"ending_frames", shaped ? static_cast<int64_t>(shape.ending) : 0},
+      {"output_frames", shaped ? static_cast<int64_t>(shape.total) : 0},
   };
+  return facts;
 }
 
 int64_t fact(const std::vector<RunFact>& facts, const char* name) {

@@ -27,6 +27,7 @@ constexpr ErrorLine kLines[] = {
     {-33, "error-33 : wav file too large(wavheader)\n"},
     {-35, "error-35 : format can not hold the track(encoder)\n"},
     {-36, "error-36 : encode error(encoder)\n"},
+    {-37, "error-37 : length or loop refused(shape)\n"},
     {-41, "error-41 : memory allocate faild(write_wav_body)\n"},
     {-42, "error-42 : seek error(go_datahead)\n"},
     {-43, "error-43 : seek error(skip_loophead)\n"},

@@ -2,7 +2,8 @@
 // the stages print them from here, and whatever reports a run afterwards
 // (convert-all's list of failed files) names a failure by the same line.
 // Only the page's kept loop prints lines of its own, naming its functions,
-// and the encoded formats (-35, -36), which the command line never writes.
+// the encoded formats (-35, -36) and the shaped lengths and chosen loops
+// (-37), which the command line never writes.
 #pragma once
 
 // The line printed for `code`, its line break included, as in

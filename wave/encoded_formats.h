@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/records.h"
+#include "wave/sound_shape.h"
 #include "wave/wav_layout.h"
 
 enum class OutputFormat;  // wave/output_kinds.h
@@ -22,6 +23,7 @@ struct EncodeRequest {
   int vorbis_quality_tenths;  // Ogg Vorbis: oggenc's -q times ten, -10 to 100 (50: about 160 kbit/s for CD stereo)
   std::string title;          // the TITLE comment: the source's name
   const Codec* codec;         // the format's codec (flac_codec(), vorbis_codec())
+  ShapeRequest shape{};       // the unrolled sound's length and loop (wave/sound_shape.h): none asked by default
 };
 
 // The sound of a layout as the encoders take it: the data's frames, each of

@@ -9,12 +9,18 @@
 
 namespace {
 
+int to_encoder(void* target, const uint8_t* bytes, uint32_t n) {
+  const Encoder* e = static_cast<const Encoder*>(target);
+  return e->piece(e->state, bytes, n);
+}
+
 // One copy of the description, each round read as transfar reads it and
 // handed to the encoder piece by piece. A stretch is read again for each
 // repetition: an encoder takes the sound as it goes.
-int encode_copy(FILE* src, const DataCopy& c, uint8_t* buffer, const TrackInfo* t, const Settings* s,
-                const Encoder& e) {
+int encode_copy(FILE* src, const DataCopy& c, uint8_t* buffer, const TrackInfo* t, const WavLayout& l,
+                const Settings* s, const Encoder& e) {
   const uint32_t rounds = c.repeats == 0 ? 0u : c.length == 0 ? 1u : c.repeats;
+  if (c.fade_frames > 0) return faded_copy(src, c, t, l, s, PieceSink{const_cast<Encoder*>(&e), to_encoder});
   for (uint32_t round = 0; round < rounds; ++round) {
     int result = go_datahead(src, t, s);
     if (result != 0) return result;
@@ -44,7 +50,7 @@ int encode_layout(FILE* src, const TrackInfo* t, const WavLayout& l, const Setti
     return -41;
   }
   for (const DataCopy& c : l.copies) {
-    result = encode_copy(src, c, buffer.get(), t, s, e);
+    result = encode_copy(src, c, buffer.get(), t, l, s, e);
     if (result != 0) return result;
   }
   return e.end(e.state);

@@ -3,6 +3,7 @@
 #include "base/error_lines.h"
 #include "base/little_endian.h"
 #include "wave/output_kinds.h"
+#include "wave/sound_shape.h"
 #include "wave/wavheader.h"
 #include "base/messages.h"
 
@@ -64,14 +65,15 @@ void loop_frames(const TrackInfo* t, LoopFrames* out) {
   out->loop_end = out->frames;
 }
 
-int plan_kept_loop(const TrackInfo* t, bool apart, LoopEnd end, KeptPlan* plan) {
+int plan_kept_loop(const TrackInfo* t, bool apart, LoopEnd end, KeptPlan* plan, const LoopChoice* chosen) {
   loop_frames(t, &plan->frames);
+  if (chosen != nullptr) apply_loop_choice(*chosen, &plan->frames);
   plan->end = end;
-  if (t->loop_mark != 0 && t->loop_start > t->data_bytes) {
+  if (chosen == nullptr && t->loop_mark != 0 && t->loop_start > t->data_bytes) {
     say("error-32 : loop start is beyond the data(plan_kept_loop)\n");
     return -32;
   }
-  if (loop_within_data(t) && plan->frames.block_align == 0) {
+  if ((chosen != nullptr || loop_within_data(t)) && plan->frames.block_align == 0) {
     say("error-34 : block align is 0(plan_kept_loop)\n");
     return -34;
   }
@@ -89,7 +91,8 @@ int plan_kept_loop(const TrackInfo* t, bool apart, LoopEnd end, KeptPlan* plan) 
     plan->pieces.push_back(WavPiece{0, whole, true, row.files[0].suffix, row.files[0].role});
   } else {
     if (at > 0) plan->pieces.push_back(WavPiece{0, at, false, row.files[0].suffix, row.files[0].role});
-    plan->pieces.push_back(WavPiece{at, whole - at, false, row.files[1].suffix, row.files[1].role});
+    const uint32_t to = plan->frames.loop_end * align;  // the end of the whole frames, or a chosen loop's end
+    plan->pieces.push_back(WavPiece{at, to - at, false, row.files[1].suffix, row.files[1].role});
   }
   for (const WavPiece& p : plan->pieces) {
     if (!riff_fits(36u + uint64_t{p.bytes} + kept_trailer_bytes(p))) {

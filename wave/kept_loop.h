@@ -84,8 +84,12 @@ struct KeptPlan {
 
 // Plans the WAVs for the track. Returns 0, or, having printed the error line,
 // -32 when the loop would start past the data, -33 when a WAV would not fit
-// 32-bit lengths, -34 when a loop is to be kept in frames of 0 bytes.
-int plan_kept_loop(const TrackInfo* track, bool apart, LoopEnd end, KeptPlan* plan);
+// 32-bit lengths, -34 when a loop is to be kept in frames of 0 bytes. With
+// `chosen` (a loop the user chose, already checked against the track:
+// wave/sound_shape.h), that loop in place of the container's: the loop
+// apart then ends at its end.
+struct LoopChoice;
+int plan_kept_loop(const TrackInfo* track, bool apart, LoopEnd end, KeptPlan* plan, const LoopChoice* chosen = nullptr);
 
 // The smpl chunk of the loop `frames`, its end under `end`.
 void encode_smpl(const TrackInfo* track, const LoopFrames& frames, LoopEnd end, uint8_t out[kSmplChunkBytes]);

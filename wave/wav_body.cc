@@ -7,6 +7,7 @@
 #include "base/pos32.h"
 #include "base/stream_items.h"
 #include "base/messages.h"
+#include "wave/sound_shape.h"
 
 int go_datahead(FILE* src, const TrackInfo* t, const Settings* /*settings*/) {
   if (!seek_to32(src, t->trk_offset + t->data_offset)) {  // sum wraps mod 2^32
@@ -79,10 +80,16 @@ int repeat_from_memory(FILE* src, FILE* dst, const DataCopy& c, uint8_t* buffer,
   return 0;
 }
 
+int put_to_file(void* target, const uint8_t* bytes, uint32_t n) {
+  return write_item(static_cast<FILE*>(target), bytes, n) ? 0 : print_error(-52);
+}
+
 // One copy of the description: each round goes to the data, seeks on and
 // copies the stretch through transfar.
-int copy_data(FILE* src, FILE* dst, const DataCopy& c, uint8_t* buffer, const TrackInfo* t, const Settings* s) {
+int copy_data(FILE* src, FILE* dst, const DataCopy& c, uint8_t* buffer, const TrackInfo* t, const WavLayout& l,
+              const Settings* s) {
   if (c.repeats == 0) return 0;
+  if (c.fade_frames > 0) return faded_copy(src, c, t, l, s, PieceSink{dst, put_to_file});
   if (c.from_memory && c.length > 0 && c.length <= static_cast<uint32_t>(s->buffer_size)) {
     return repeat_from_memory(src, dst, c, buffer, t, s);
   }
@@ -101,13 +108,40 @@ int copy_data(FILE* src, FILE* dst, const DataCopy& c, uint8_t* buffer, const Tr
 
 }  // namespace
 
+int faded_copy(FILE* src, const DataCopy& c, const TrackInfo* t, const WavLayout& l, const Settings* s,
+               const PieceSink& sink) {
+  const uint32_t align = l.header.block_align;
+  const uint32_t slot = t->channels > 0 ? align / t->channels : 0;  // whole slots: check_shape
+  const uint32_t buffer_frames = static_cast<uint32_t>(s->buffer_size) / align;
+  const uint32_t piece_frames = buffer_frames > 0 ? buffer_frames : 1u;
+  HeapBuffer<uint8_t> buffer = allocate_buffer<uint8_t>(size_t{piece_frames} * align);
+  if (!buffer) return fail(-41, l.buffer_error);
+  const uint32_t frames = c.length / align;
+  uint64_t j = c.fade_at;
+  for (uint32_t round = 0; round < c.repeats; ++round) {
+    int result = go_datahead(src, t, s);
+    if (result == 0) result = seek_on(src, c);
+    if (result != 0) return result;
+    for (uint32_t left = frames; left > 0;) {
+      const uint32_t n = left < piece_frames ? left : piece_frames;
+      if (!read_item(src, buffer.get(), size_t{n} * align)) return print_error(-51);
+      fade_frames(buffer.get(), n, t->channels, slot, j, c.fade_frames);
+      result = sink.put(sink.target, buffer.get(), n * align);
+      if (result != 0) return result;
+      j += n;
+      left -= n;
+    }
+  }
+  return 0;
+}
+
 int write_body(FILE* src, FILE* dst, const TrackInfo* t, const WavLayout& l, const Settings* s) {
   // A failure is a result code, never an exception or an abort.
   HeapBuffer<uint8_t> buffer = allocate_buffer<uint8_t>(static_cast<size_t>(s->buffer_size));
   if (!buffer) return fail(-41, l.buffer_error);
   int result = 0;
   for (const DataCopy& c : l.copies) {
-    result = copy_data(src, dst, c, buffer.get(), t, s);
+    result = copy_data(src, dst, c, buffer.get(), t, l, s);
     if (result != 0) return result;
   }
   // The stream may have accepted the last pieces without their reaching the

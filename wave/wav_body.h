@@ -22,6 +22,20 @@ int write_layout(FILE* src, FILE* dst, const TrackInfo* track, const WavLayout& 
 // where the description has it.
 int write_body(FILE* src, FILE* dst, const TrackInfo* track, const WavLayout& layout, const Settings* settings);
 
+// Where the pieces of a faded copy go: 0, or a failure's code having
+// printed its line.
+struct PieceSink {
+  void* target;
+  int (*put)(void* target, const uint8_t* bytes, uint32_t n);
+};
+
+// The rounds of a faded copy (wave/wav_layout.h's DataCopy with fade_frames),
+// each read as copy_data reads a round, in pieces of whole frames of at
+// most the copy buffer (one frame at the least), faded, and handed to
+// `sink`. Returns 0, -41, -42, -43, -51 or the sink's failure.
+int faded_copy(FILE* src, const DataCopy& copy, const TrackInfo* track, const WavLayout& layout,
+               const Settings* settings, const PieceSink& sink);
+
 // Seeks the source to the first sample byte. Returns 0 or -42.
 int go_datahead(FILE* src, const TrackInfo* track, const Settings* settings);
 

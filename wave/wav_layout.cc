@@ -10,12 +10,12 @@ WavLayout describe_unrolled(const TrackInfo* t, const Settings* s) {
   derive_header(t, s, &l.header);
   l.header_error = error_line(-31);
   l.buffer_error = error_line(-41);
-  l.copies.push_back(DataCopy{0, false, nullptr, t->data_bytes, 1, false});
+  l.copies.push_back(DataCopy{0, false, nullptr, t->data_bytes, 1, false, 0, 0});
   // Every repetition goes back to the data with an absolute seek, then on to
   // the loop start with a relative one: each step has its own error number.
   const uint32_t repeats = s->loop_count > 1 ? static_cast<uint32_t>(s->loop_count - 1) : 0u;
   const uint32_t loop_bytes = t->data_bytes - t->loop_start;  // unsigned difference
-  if (repeats > 0) l.copies.push_back(DataCopy{t->loop_start, true, error_line(-43), loop_bytes, repeats, true});
+  if (repeats > 0) l.copies.push_back(DataCopy{t->loop_start, true, error_line(-43), loop_bytes, repeats, true, 0, 0});
   l.flush_body = true;
   return l;
 }
@@ -81,7 +81,7 @@ WavLayout describe_kept(const TrackInfo* t, const KeptPlan* plan, const WavPiece
   l.header = kept_header(t, *piece);
   l.header_error = kKeptHeaderError;
   l.buffer_error = kKeptBufferError;
-  l.copies.push_back(DataCopy{piece->from, piece->from > 0, kKeptSeekError, piece->bytes, 1, false});
+  l.copies.push_back(DataCopy{piece->from, piece->from > 0, kKeptSeekError, piece->bytes, 1, false, 0, 0});
   if (piece->smpl) l.marks = LoopMarks{true, plan->frames.loop_start, plan->frames.loop_end};
   l.tail_bytes = kept_trailer(*piece, plan, t, l.tail);
   l.tail_code = -31;

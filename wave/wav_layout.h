@@ -16,6 +16,7 @@
 
 #include "base/records.h"
 #include "wave/kept_loop.h"
+#include "wave/sound_shape.h"
 #include "wave/wavheader.h"
 
 // One stretch of the sample data, copied `repeats` times in a row.
@@ -26,6 +27,12 @@ struct DataCopy {
   uint32_t length;         // bytes copied
   uint32_t repeats;        // times: once a repetition is read, the rest may come from memory
   bool from_memory;        // repetitions that fit the copy buffer are read once (the unrolled loop)
+  // A faded stretch (wave/sound_shape.h): its frames are scaled by
+  // (F - j) / F, j from `fade_at` on for its first repetition and the
+  // stretch's frames further on for each next; F is `fade_frames`, 0 for a
+  // stretch that is not faded.
+  uint64_t fade_at;
+  uint64_t fade_frames;
 };
 
 // The loop a file marks, in sample frames: where its smpl chunk (or an
@@ -53,6 +60,9 @@ struct WavLayout {
   bool rf64;
   uint64_t rf64_riff_length;  // the file's length less 8
   uint64_t rf64_data_length;
+  // A shaped sound (describe_shaped): its frames, for the lines and lists.
+  bool shaped;
+  ShapeFrames shape;
 };
 
 // The command line's WAV: its header for the loop count heard (which must
@@ -68,6 +78,26 @@ WavLayout describe_marked_any_length(const TrackInfo* track, const Settings* set
 // The command line's WAV with its loop's first pass marked in a smpl chunk
 // ending as `end` has it (wave/marked_loop.h).
 WavLayout describe_marked(const TrackInfo* track, const Settings* settings, LoopEnd end);
+
+// The unrolled sound shaped as `request` asks (wave/sound_shape.h), in whole
+// frames, as RF64 where it passes 4 GiB; with `marked`, its loop's first
+// pass marked in a smpl chunk. The unrolled layout itself (the *_any_length
+// one) when the request changes nothing: no loop, nothing cut or faded.
+// check_shape says first whether it can be made.
+WavLayout describe_shaped(const TrackInfo* track, const Settings* settings, const LoopEnd* marked,
+                          const ShapeRequest& request);
+
+// Whether `request` shapes the track heard `loop_count` times (rather than
+// leaving the unrolled layout as it is), the shape in `out` either way.
+bool shape_applies(const TrackInfo* track, int32_t loop_count, const ShapeRequest& request, ShapeFrames* out);
+
+// Whether the shaped sound can be made for the track: 0, or -37 having
+// printed why (a chosen loop that does not fit the file, or a fade of
+// samples that are not whole slots of 1 to 4 bytes).
+int check_shape(const TrackInfo* track, const ShapeRequest& request);
+
+// The track's frames, with a chosen loop in place of its own.
+LoopFrames chosen_frames(const TrackInfo* track, const ShapeRequest& request);
 
 // One WAV of a kept loop (wave/kept_loop.h): the piece's stretch of the data
 // in whole frames, its pad byte and smpl chunk.

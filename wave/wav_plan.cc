@@ -16,8 +16,8 @@ uint32_t copied(uint64_t at, uint32_t count, uint32_t piece, uint64_t source_byt
   return static_cast<uint32_t>(available / piece * piece);
 }
 
-void add_extent(WavPlan* out, uint32_t offset, uint32_t length, uint32_t repeats) {
-  if (length > 0 && repeats > 0) out->extents.push_back(SourceExtent{offset, length, repeats});
+void add_extent(WavPlan* out, uint32_t offset, uint32_t length, uint32_t repeats, const DataCopy& c) {
+  if (length > 0 && repeats > 0) out->extents.push_back(SourceExtent{offset, length, repeats, c.fade_at, c.fade_frames});
 }
 
 // Ends the plan with a failure.
@@ -31,8 +31,10 @@ void stop(WavPlan* out, int code, const char* line) {
 // repeated lies inside the data, which an earlier copy read whole (and the
 // header's checks refused a loop start past it), so whether it is read in
 // pieces or at once only its seeks can fail, and then in its first round.
-bool plan_copy(WavPlan* out, uint32_t data_at, const DataCopy& c, uint32_t piece, uint64_t source_bytes) {
+bool plan_copy(WavPlan* out, uint32_t data_at, const DataCopy& c, uint32_t piece, uint32_t align,
+               uint64_t source_bytes) {
   if (c.repeats == 0) return true;
+  if (c.fade_frames > 0) piece = align > 0 && piece >= align ? piece / align * align : align;  // whole frames: faded_copy
   if (data_at >= kPositionLimit) {
     stop(out, -42, error_line(-42));
     return false;
@@ -44,11 +46,11 @@ bool plan_copy(WavPlan* out, uint32_t data_at, const DataCopy& c, uint32_t piece
   }
   const uint32_t n = copied(from, c.length, piece, source_bytes);
   if (n < c.length) {
-    add_extent(out, from, n, 1);
+    add_extent(out, from, n, 1, c);
     stop(out, -51, error_line(-51));
     return false;
   }
-  add_extent(out, from, c.length, c.repeats);
+  add_extent(out, from, c.length, c.repeats, c);
   return true;
 }
 
@@ -64,7 +66,7 @@ void plan_layout(const TrackInfo* t, const WavLayout& l, const Settings* s, uint
   const uint32_t piece = static_cast<uint32_t>(s->buffer_size);
   const uint32_t data_at = t->trk_offset + t->data_offset;  // wraps mod 2^32, as the seek's target
   for (const DataCopy& c : l.copies) {
-    if (!plan_copy(out, data_at, c, piece, source_bytes)) return;
+    if (!plan_copy(out, data_at, c, piece, l.header.block_align, source_bytes)) return;
   }
   std::memcpy(out->tail, l.tail, l.tail_bytes);
   out->tail_bytes = l.tail_bytes;

@@ -8,7 +8,8 @@
 // that source.
 //
 //   WAV = head + for each extent: `length` bytes of the source from `offset`,
-//         `repeats` times in a row + tail (only when nothing failed)
+//         `repeats` times in a row (faded where the extent says) + tail
+//         (only when nothing failed)
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,11 @@ struct SourceExtent {
   uint32_t offset;   // file offset in the source
   uint32_t length;   // bytes copied from there
   uint32_t repeats;  // times they are copied in a row
+  // Faded (wave/sound_shape.h): the frames scaled from fade position
+  // `fade_at` on, each repetition the extent's frames further on, over a
+  // fade of `fade_frames`; 0 when the extent is not faded.
+  uint64_t fade_at;
+  uint64_t fade_frames;
 };
 
 struct WavPlan {

@@ -22,8 +22,9 @@ import { numbered } from './text.js';
 const COLUMNS = ['path', 'output', 'loop_end_for', 'wav', 'wav_role', 'wav_frames', 'wav_2', 'wav_2_role', 'wav_2_frames',
   'rate', 'channels', 'bits', 'kept_bits', 'block_align', 'sound_frames', 'dropped_bytes', 'loop_count',
   'loop_start_byte', 'loop_start_frame', 'loop_end_frame_exclusive', 'smpl_loop_end_frame',
-  'loop_start_seconds', 'loop_end_seconds', 'loop_length_frames', 'godot_loop_offset'];
-const JSON_FORMAT = 'kelvor loop list 4';
+  'loop_start_seconds', 'loop_end_seconds', 'loop_length_frames', 'godot_loop_offset', 'loop_from', 'loop_list_line',
+  'fade_seconds', 'fade_delay_seconds', 'target_seconds', 'play_to_end'];
+const JSON_FORMAT = 'kelvor loop list 5';
 const ABOUT = 'loop.end_frame_exclusive is the frame after the loop\'s last; loop.smpl_end_frame is the end frame ' +
   'the WAV\'s smpl chunk holds: its last frame for loop_end_for "riff", the frame after it for "godot"; ' +
   'loop.godot_loop_offset is the value of Godot 4\'s loop_offset import setting (seconds) that lands on the loop start';
@@ -37,7 +38,8 @@ const godotOffset = (frame, rate) => seconds(frame + 0.5, rate);
 // The frames of a WAV of `role`.
 function framesOf(role, facts) {
   if (role === 'intro') return facts.loop_start_frame;
-  if (role === 'loop') return facts.frames - facts.loop_start_frame;
+  if (role === 'loop') return facts.loop_end_frame - facts.loop_start_frame;
+  if (role === 'unrolled' && facts.shaped) return facts.output_frames;
   if (role === 'unrolled' && facts.block_align > 0) return Math.floor(facts.data_length / facts.block_align);
   return facts.frames;
 }
@@ -47,7 +49,9 @@ function framesOf(role, facts) {
 function line({ path, outputs, roles, output, format, loopEnd, facts }) {
   const kind = kindOf(output);
   const smpl = kind.smpl && (format || 'wav') === 'wav';
-  const loop = facts.has_loop ? { start_byte: facts.loop_start, start_frame: facts.loop_start_frame,
+  // A chosen loop's start is a frame: its byte is that frame's first.
+  const startByte = facts.loop_chosen ? facts.loop_start_frame * facts.block_align : facts.loop_start;
+  const loop = facts.has_loop ? { start_byte: startByte, start_frame: facts.loop_start_frame,
     end_frame_exclusive: facts.loop_end_frame, smpl_end_frame: smpl ? facts.smpl_loop_end : null,
     start_seconds: seconds(facts.loop_start_frame, facts.sample_rate),
     end_seconds: seconds(facts.loop_end_frame, facts.sample_rate),
@@ -57,7 +61,20 @@ function line({ path, outputs, roles, output, format, loopEnd, facts }) {
     wavs: outputs.map((name, i) => ({ name, role: roles[i], frames: framesOf(roles[i], facts) })),
     rate: facts.sample_rate, channels: facts.channels, bits: facts.sample_bits, kept_bits: kind.keeps ? facts.kept_bits : facts.sample_bits,
     block_align: facts.block_align, sound_frames: facts.frames, dropped_bytes: kind.keeps ? facts.dropped_bytes : 0,
-    loop_count: facts.loop_count, loop };
+    loop_count: facts.loop_count, ...requestOf(kind, facts), loop };
+}
+
+// Where the loop came from, and the lengths the unrolled sound was asked
+// for: seconds are whole microseconds, printed as the converter prints them.
+function requestOf(kind, facts) {
+  const unrolls = kind.unrolls;
+  const micros = (us) => us / 1e6;
+  return { loop_from: facts.has_loop ? (facts.loop_chosen ? 'list' : 'file') : null,
+    loop_list_line: facts.loop_chosen ? facts.loop_list_line : null,
+    fade_seconds: unrolls ? micros(facts.fade_micros) : null,
+    fade_delay_seconds: unrolls ? micros(facts.delay_micros) : null,
+    target_seconds: unrolls && facts.target_micros >= 0 ? micros(facts.target_micros) : null,
+    play_to_end: unrolls ? facts.to_end : null };
 }
 
 // A cell as RFC 4180 has it, quoted when it holds a comma, a quote or a
@@ -82,7 +99,8 @@ function csvText(lines) {
     return [l.path, l.output, l.loop_end_for, first.name, first.role, first.frames, second.name, second.role, second.frames,
       l.rate, l.channels, l.bits, l.kept_bits, l.block_align, l.sound_frames, l.dropped_bytes, l.loop_count,
       loop.start_byte, loop.start_frame, loop.end_frame_exclusive, loop.smpl_end_frame, loop.start_seconds, loop.end_seconds,
-      loop.length_frames, loop.godot_loop_offset];
+      loop.length_frames, loop.godot_loop_offset, l.loop_from, l.loop_list_line, l.fade_seconds, l.fade_delay_seconds,
+      l.target_seconds, l.play_to_end];
   });
   return BOM + [COLUMNS, ...rows].map((row) => row.map(cell).join(',')).join('\r\n') + '\r\n';
 }

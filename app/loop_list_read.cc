@@ -1,0 +1,389 @@
+#include "app/loop_list_read.h"
+
+#include <map>
+#include <memory>
+
+namespace {
+
+// ---- The cells: a text, a number's text, or nothing.
+
+struct Cell {
+  bool present = false;  // an empty CSV cell and JSON's null are not
+  std::string text;
+};
+
+// A whole number of frames from `cell` into `*out`: "" when it is one or
+// absent (`*given` false), else the problem.
+std::string frames_cell(const Cell& cell, const char* column, bool* given, int64_t* out) {
+  *given = false;
+  std::string t = cell.text;
+  while (!t.empty() && t.back() == ' ') t.pop_back();
+  while (!t.empty() && t.front() == ' ') t.erase(0, 1);
+  if (!cell.present || t.empty()) return {};
+  int64_t n = 0;
+  for (const char c : t) {
+    if (c < '0' || c > '9' || n > (INT64_C(1) << 40)) {
+      return std::string(column) + " is not a whole number of frames: \"" + t + "\"";
+    }
+    n = n * 10 + (c - '0');
+  }
+  *given = true;
+  *out = n;
+  return {};
+}
+
+// One row as named cells: the loop it gives, checked on its own.
+ListedLoop listed_loop(int line, const std::map<std::string, Cell>& row, const char* prefix) {
+  auto at = [&](const std::string& name) {
+    auto it = row.find(name);
+    return it == row.end() ? Cell{} : it->second;
+  };
+  const std::string p = prefix;
+  ListedLoop l{line, at("path").text, false, 0, 0, -1, -1, {}};
+  bool start_given = false, end_given = false, length_given = false, rate_given = false, frames_given = false;
+  int64_t length = 0;
+  for (const std::string& why : {frames_cell(at(p + "start_frame"), (p + "start_frame").c_str(), &start_given, &l.start),
+                                 frames_cell(at(p + "end_frame_exclusive"), (p + "end_frame_exclusive").c_str(), &end_given, &l.end),
+                                 frames_cell(at(p + "length_frames"), (p + "length_frames").c_str(), &length_given, &length),
+                                 frames_cell(at("rate"), "rate", &rate_given, &l.rate),
+                                 frames_cell(at("sound_frames"), "sound_frames", &frames_given, &l.frames)}) {
+    if (l.problem.empty()) l.problem = why;
+  }
+  if (!rate_given) l.rate = -1;
+  if (!frames_given) l.frames = -1;
+  if (l.path.empty() && l.problem.empty()) l.problem = "the line names no file (its path is empty)";
+  if (!start_given && (end_given || length_given) && l.problem.empty()) l.problem = "the loop has an end but no start";
+  if (start_given && !end_given && !length_given && l.problem.empty()) l.problem = "the loop has a start but no end or length";
+  if (start_given && !end_given) l.end = l.start + length;
+  l.has_loop = start_given && l.problem.empty();
+  return l;
+}
+
+// ---- CSV.
+
+struct CsvRow {
+  int line;
+  std::vector<Cell> cells;
+};
+
+// A cell written as ="NAME", so that a spreadsheet keeps it a text.
+std::string unformula(const std::string& t) {
+  if (t.size() >= 3 && t[0] == '=' && t[1] == '"' && t.back() == '"') {
+    std::string inner;
+    for (size_t i = 2; i + 1 < t.size(); ++i) {
+      inner += t[i];
+      if (t[i] == '"' && t[i + 1] == '"') ++i;
+    }
+    return inner;
+  }
+  return t;
+}
+
+bool read_csv(const std::string& text, std::vector<CsvRow>* rows, std::string* problem) {
+  size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  int line = 1;
+  CsvRow row{line, {}};
+  Cell cell;
+  bool quoted = false, was_quoted = false;
+  auto end_cell = [&] {
+    if (!was_quoted) cell.text = unformula(cell.text);
+    cell.present = true;
+    row.cells.push_back(cell);
+    cell = Cell{};
+    was_quoted = false;
+  };
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        cell.text += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        if (c == '\n') ++line;
+        cell.text += c;
+      }
+    } else if (c == '"' && cell.text.empty()) {
+      quoted = was_quoted = true;
+    } else if (c == ',') {
+      end_cell();
+    } else if (c == '\n' || c == '\r') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      end_cell();
+      rows->push_back(std::move(row));
+      row = CsvRow{++line, {}};
+    } else {
+      cell.text += c;
+    }
+  }
+  if (quoted) {
+    *problem = "a quoted cell that starts on line " + std::to_string(row.line) + " never ends";
+    return false;
+  }
+  if (!cell.text.empty() || !row.cells.empty()) {
+    end_cell();
+    rows->push_back(std::move(row));
+  }
+  return true;
+}
+
+LoopListRead loops_of_csv(const std::string& text) {
+  LoopListRead out;
+  std::vector<CsvRow> rows;
+  if (!read_csv(text, &rows, &out.problem)) return out;
+  if (rows.empty()) {
+    out.problem = "the list is empty";
+    return out;
+  }
+  const std::vector<Cell>& head = rows.front().cells;
+  bool has_path = false, has_start = false;
+  for (const Cell& c : head) {
+    has_path = has_path || c.text == "path";
+    has_start = has_start || c.text == "loop_start_frame";
+  }
+  if (!has_path || !has_start) {
+    out.problem = "its first line has no path or no loop_start_frame column: it is not a loop list";
+    return out;
+  }
+  for (size_t r = 1; r < rows.size(); ++r) {
+    const CsvRow& row = rows[r];
+    if (row.cells.size() == 1 && row.cells[0].text.empty()) continue;  // an empty line
+    std::map<std::string, Cell> named;
+    for (size_t c = 0; c < head.size() && c < row.cells.size(); ++c) {
+      Cell cell = row.cells[c];
+      cell.present = !cell.text.empty();
+      named[head[c].text] = cell;
+    }
+    out.lines.push_back(listed_loop(row.line, named, "loop_"));
+  }
+  return out;
+}
+
+// ---- JSON: enough of it for the lists, each object knowing its line.
+
+struct Json {
+  enum Type { kNull, kBool, kNumber, kText, kArray, kObject } type = kNull;
+  std::string text;  // kText, and a number's own text
+  std::vector<std::unique_ptr<Json>> items;
+  std::vector<std::pair<std::string, std::unique_ptr<Json>>> fields;
+  int line = 0;
+  const Json* field(const std::string& name) const {
+    for (const auto& [key, value] : fields) {
+      if (key == name) return value.get();
+    }
+    return nullptr;
+  }
+};
+
+class JsonReader {
+ public:
+  explicit JsonReader(const std::string& t) : t_(t) {}
+  std::unique_ptr<Json> value(int depth = 0);
+  bool at_end() {
+    space();
+    return i_ == t_.size();
+  }
+  std::string problem;
+
+ private:
+  void space() {
+    for (; i_ < t_.size() && (t_[i_] == ' ' || t_[i_] == '\t' || t_[i_] == '\n' || t_[i_] == '\r'); ++i_) {
+      if (t_[i_] == '\n') ++line_;
+    }
+  }
+  bool fail(const std::string& why) {
+    if (problem.empty()) problem = why + " on line " + std::to_string(line_);
+    return false;
+  }
+  bool string(std::string* out);
+  void utf8(uint32_t code, std::string* out);
+  const std::string& t_;
+  size_t i_ = 0;
+  int line_ = 1;
+};
+
+void JsonReader::utf8(uint32_t c, std::string* out) {
+  if (c < 0x80) {
+    *out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    *out += static_cast<char>(0xC0 | (c >> 6));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out += static_cast<char>(0xE0 | (c >> 12));
+    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | (c >> 18));
+    *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+bool JsonReader::string(std::string* out) {
+  ++i_;  // the opening quote
+  auto hex4 = [&](uint32_t* v) {
+    if (i_ + 4 > t_.size()) return false;
+    *v = 0;
+    for (int k = 0; k < 4; ++k) {
+      const char h = t_[i_++];
+      const int d = h >= '0' && h <= '9' ? h - '0' : h >= 'a' && h <= 'f' ? h - 'a' + 10 : h >= 'A' && h <= 'F' ? h - 'A' + 10 : -1;
+      if (d < 0) return false;
+      *v = *v * 16 + static_cast<uint32_t>(d);
+    }
+    return true;
+  };
+  while (i_ < t_.size()) {
+    const char c = t_[i_++];
+    if (c == '"') return true;
+    if (c == '\n') return fail("a text runs past its line");
+    if (c != '\\') {
+      *out += c;
+      continue;
+    }
+    if (i_ >= t_.size()) break;
+    const char e = t_[i_++];
+    const char* plain = "\"\\/bfnrt";
+    const char* as = "\"\\/\b\f\n\r\t";
+    bool known = false;
+    for (int k = 0; plain[k] != '\0'; ++k) {
+      if (e == plain[k]) {
+        *out += as[k];
+        known = true;
+      }
+    }
+    if (known) continue;
+    uint32_t code = 0;
+    if (e != 'u' || !hex4(&code)) return fail("a text has an escape JSON does not know");
+    if (code >= 0xD800 && code < 0xDC00 && i_ + 1 < t_.size() && t_[i_] == '\\' && t_[i_ + 1] == 'u') {
+      i_ += 2;
+      uint32_t low = 0;
+      if (!hex4(&low) || low < 0xDC00 || low >= 0xE000) return fail("a text has half a character");
+      code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+    }
+    utf8(code, out);
+  }
+  return fail("a text never ends");
+}
+
+std::unique_ptr<Json> JsonReader::value(int depth) {
+  space();
+  auto v = std::make_unique<Json>();
+  v->line = line_;
+  if (depth > 64 || i_ >= t_.size()) return fail("the list ends too soon"), nullptr;
+  const char c = t_[i_];
+  if (c == '{' || c == '[') {
+    const bool object = c == '{';
+    v->type = object ? Json::kObject : Json::kArray;
+    ++i_;
+    space();
+    if (i_ < t_.size() && t_[i_] == (object ? '}' : ']')) {
+      ++i_;
+      return v;
+    }
+    for (;;) {
+      std::string key;
+      if (object) {
+        space();
+        if (i_ >= t_.size() || t_[i_] != '"' || !string(&key)) return fail("an object's field has no name"), nullptr;
+        space();
+        if (i_ >= t_.size() || t_[i_++] != ':') return fail("a field's name has no colon after it"), nullptr;
+      }
+      std::unique_ptr<Json> item = value(depth + 1);
+      if (!item) return nullptr;
+      if (object) v->fields.emplace_back(key, std::move(item));
+      else v->items.push_back(std::move(item));
+      space();
+      if (i_ < t_.size() && t_[i_] == ',') {
+        ++i_;
+        continue;
+      }
+      if (i_ < t_.size() && t_[i_] == (object ? '}' : ']')) {
+        ++i_;
+        return v;
+      }
+      return fail(object ? "an object does not end" : "an array does not end"), nullptr;
+    }
+  }
+  if (c == '"') {
+    v->type = Json::kText;
+    return string(&v->text) ? std::move(v) : nullptr;
+  }
+  for (const char* word : {"null", "true", "false"}) {
+    const std::string w = word;
+    if (t_.compare(i_, w.size(), w) == 0) {
+      i_ += w.size();
+      v->type = w == "null" ? Json::kNull : Json::kBool;
+      v->text = w;
+      return v;
+    }
+  }
+  const size_t from = i_;
+  while (i_ < t_.size() && std::string("-+.eE0123456789").find(t_[i_]) != std::string::npos) ++i_;
+  if (i_ == from) return fail("there is something JSON does not know"), nullptr;
+  v->type = Json::kNumber;
+  v->text = t_.substr(from, i_ - from);
+  return v;
+}
+
+Cell cell_of(const Json* v) {
+  if (v == nullptr || v->type == Json::kNull) return Cell{};
+  return Cell{true, v->text};
+}
+
+LoopListRead loops_of_json(const std::string& text) {
+  LoopListRead out;
+  JsonReader reader(text);
+  std::unique_ptr<Json> root = reader.value();
+  if (root && !reader.at_end()) reader.problem = "there is more after the list's end";
+  if (!reader.problem.empty() || !root) {
+    out.problem = "it is not JSON: " + reader.problem;
+    return out;
+  }
+  const Json* files = root->type == Json::kObject ? root->field("files") : nullptr;
+  if (files == nullptr || files->type != Json::kArray) {
+    out.problem = "it has no \"files\" array: it is not a loop list";
+    return out;
+  }
+  for (const std::unique_ptr<Json>& f : files->items) {
+    std::map<std::string, Cell> named;
+    if (f->type != Json::kObject) {
+      out.lines.push_back(ListedLoop{f->line, "", false, 0, 0, -1, -1, "the entry is not an object"});
+      continue;
+    }
+    const Json* path = f->field("path");
+    if (path != nullptr && path->type == Json::kText) named["path"] = cell_of(path);
+    named["rate"] = cell_of(f->field("rate"));
+    named["sound_frames"] = cell_of(f->field("sound_frames"));
+    const Json* loop = f->field("loop");
+    if (loop != nullptr && loop->type == Json::kObject) {
+      for (const char* name : {"start_frame", "end_frame_exclusive", "length_frames"}) named[name] = cell_of(loop->field(name));
+    }
+    out.lines.push_back(listed_loop(f->line, named, ""));
+  }
+  return out;
+}
+
+}  // namespace
+
+LoopListRead read_loop_list(const std::string& text, bool json) {
+  LoopListRead out = json ? loops_of_json(text) : loops_of_csv(text);
+  // A second line for the same file would leave it unclear which loop is meant.
+  for (size_t i = 0; i < out.lines.size(); ++i) {
+    for (size_t k = 0; k < i; ++k) {
+      if (out.lines[k].path == out.lines[i].path && !out.lines[i].path.empty() && out.lines[i].problem.empty()) {
+        out.lines[i].problem = "a second line for this file (the first is line " + std::to_string(out.lines[k].line) + ")";
+        out.lines[i].has_loop = false;
+      }
+    }
+  }
+  return out;
+}
+
+const ListedLoop* loop_for_path(const std::vector<ListedLoop>& lines, const std::string& path) {
+  for (const ListedLoop& l : lines) {
+    if (l.path == path) return &l;
+  }
+  return nullptr;
+}
