@@ -122,7 +122,7 @@ size_t apply_loops(const LoopListRead& list, const std::string& name, std::vecto
   for (size_t i = 0; i < list.lines.size(); ++i) {
     if (used[i]) continue;
     const ListedLoop& l = list.lines[i];
-    const std::string why = !l.problem.empty() && l.path.empty() ? l.problem : "no file of this batch is at \"" + l.path + "\"";
+    const std::string why = !l.problem.empty() ? l.problem : "no file of this batch is at \"" + l.path + "\"";
     std::printf("%s: %s line %d refused: %s.\n", program, name.c_str(), l.line, why.c_str());
     ++refused;
   }

@@ -194,7 +194,7 @@ class Batch(unittest.TestCase):
         # A name a spreadsheet would compute is written as a formula that shows it.
         self.assertEqual([(r["path"], r["wav"]) for r in rows], [("a.zq", "a.wav"), ('="=sum(1).zq"', '="=sum(1).wav"')])
         listed = json.loads(self.read("p/loops.json"))
-        self.assertEqual(listed["format"], "kelvor loop list 4")
+        self.assertEqual(listed["format"], "kelvor loop list 5")
         for line in listed["files"]:
             wav = self.tree("p")[line["wavs"][0]["name"]]
             self.assertEqual(line["wavs"][0]["frames"], line["sound_frames"])

@@ -73,7 +73,10 @@ TEST(RunFacts, EachFactUnderItsOwnName) {
       {"loop_end_frame", 6}, {"dropped_bytes", 2}, {"loop_start_moved", 1}, {"loop_start_dropped", 0},
       {"kept_bits", 24}, {"smpl_loop_end", 6}, {"loop_end_past_last", 1},
       // 20 + 16 (n - 1) + 36 + the smpl chunk's 68 <= 2^32 - 1
-      {"largest_loop_count", 268435449}};
+      {"largest_loop_count", 268435449}, {"file_has_loop", 1}, {"file_loop_start_frame", 1}, {"file_loop_end_frame", 6}, {"loop_chosen", 0},
+      {"loop_list_line", 0}, {"fade_micros", 0}, {"delay_micros", 0}, {"target_micros", -1}, {"to_end", 0},
+      {"shaped", 0}, {"body_frames", 0}, {"delay_frames", 0}, {"fade_frames", 0}, {"ending_frames", 0},
+      {"output_frames", 0}};
   EXPECT_EQ(a.values, expected_a);
   // 24 bytes of 32-bit samples in 40-bit frames (block align 5: 4 frames and
   // 4 bytes over), the loop from byte 20, inside that partial frame; kept.
@@ -91,7 +94,11 @@ TEST(RunFacts, EachFactUnderItsOwnName) {
       {"loop_mark", 1}, {"loop_start", 20}, {"loop_count", 1}, {"block_align", 5}, {"byte_rate", 40000},
       {"data_length", 24}, {"header_result", 0}, {"frames", 4}, {"has_loop", 0}, {"loop_start_frame", 0},
       {"loop_end_frame", 0}, {"dropped_bytes", 4}, {"loop_start_moved", 0}, {"loop_start_dropped", 1},
-      {"kept_bits", 40}, {"smpl_loop_end", 0}, {"loop_end_past_last", 0}, {"largest_loop_count", 0}};
+      {"kept_bits", 40}, {"smpl_loop_end", 0}, {"loop_end_past_last", 0}, {"largest_loop_count", 0},
+      {"file_has_loop", 0}, {"file_loop_start_frame", 0}, {"file_loop_end_frame", 0}, {"loop_chosen", 0},
+      {"loop_list_line", 0}, {"fade_micros", 0}, {"delay_micros", 0}, {"target_micros", -1}, {"to_end", 0},
+      {"shaped", 0}, {"body_frames", 0}, {"delay_frames", 0}, {"fade_frames", 0}, {"ending_frames", 0},
+      {"output_frames", 0}};
   EXPECT_EQ(b.values, expected_b);
   // The names are one each.
   std::set<std::string> names;
@@ -169,7 +176,7 @@ TEST(RunJson, FactsByNameAndEveryPlan) {
   EXPECT_EQ(json.rfind("{\"facts\":{\"total_size\":76,\"trk_offset\":8,\"trk_mark\":1,\"data_offset\":36,", 0), 0u) << json;
   EXPECT_NE(json.find("\"header_result\":0,\"frames\":2,\"has_loop\":1,\"loop_start_frame\":1,\"loop_end_frame\":2,"
                       "\"dropped_bytes\":0,\"loop_start_moved\":0,\"loop_start_dropped\":0,\"kept_bits\":16,"
-                      "\"smpl_loop_end\":1,\"loop_end_past_last\":0,\"largest_loop_count\":1073741813}"),
+                      "\"smpl_loop_end\":1,\"loop_end_past_last\":0,\"largest_loop_count\":1073741813,"),
             std::string::npos) << json;
   EXPECT_NE(json.find("\"name\":\"" + std::string(dir) + "/a \\\"b\\\"\\u0009.wav\",\"role\":\"unrolled\",\"playable\":true,\"bytes\":56,"
                       "\"head\":[82,73,70,70,48,0,0,0,"), std::string::npos) << json;
