@@ -111,10 +111,7 @@ size_t apply_loops(const LoopListRead& list, const std::string& name, std::vecto
       const ListedLoop& l = list.lines[i];
       if (l.path != path || used[i]) continue;
       used[i] = true;
-      if (!l.has_loop && l.problem.empty()) break;  // no loop given: the file's own
-      LoopChoice& c = f.encode.shape.loop;
-      c = LoopChoice{true, static_cast<uint32_t>(l.start), static_cast<uint32_t>(l.end), l.rate, l.frames, name, l.line, l.problem};
-      if (l.problem.empty() && (l.start > UINT32_MAX || l.end > UINT32_MAX)) c.problem = "the loop lies past any data a file can hold";
+      f.encode.shape.loop = loop_choice_of(l, name);
       break;
     }
   }

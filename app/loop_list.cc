@@ -82,7 +82,8 @@ std::vector<std::pair<const char*, Value>> numbers_of(const Line& l) {
           {"block_align", num(l.get("block_align"))},
           {"sound_frames", num(l.get("frames"))},
           {"dropped_bytes", num(l.kind->whole_frames ? l.get("dropped_bytes") : 0)},
-          {"loop_count", num(l.get("loop_count"))}};
+          // A target length is instead of a loop count.
+          {"loop_count", l.get("target_micros") >= 0 && l.kind->loop_count ? null() : num(l.get("loop_count"))}};
 }
 
 Value micros(int64_t us) { return Value{Value::kSeconds, 0, micros_text(us)}; }

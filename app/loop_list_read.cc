@@ -381,6 +381,13 @@ LoopListRead read_loop_list(const std::string& text, bool json) {
   return out;
 }
 
+LoopChoice loop_choice_of(const ListedLoop& l, const std::string& list) {
+  if (!l.has_loop && l.problem.empty()) return LoopChoice{};
+  LoopChoice c{true, static_cast<uint32_t>(l.start), static_cast<uint32_t>(l.end), l.rate, l.frames, list, l.line, l.problem};
+  if (c.problem.empty() && (l.start > UINT32_MAX || l.end > UINT32_MAX)) c.problem = "the loop lies past any data a file can hold";
+  return c;
+}
+
 const ListedLoop* loop_for_path(const std::vector<ListedLoop>& lines, const std::string& path) {
   for (const ListedLoop& l : lines) {
     if (l.path == path) return &l;

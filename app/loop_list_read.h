@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "wave/sound_shape.h"
+
 struct ListedLoop {
   int line;            // the line the file's row starts on, from 1
   std::string path;
@@ -29,6 +31,12 @@ struct LoopListRead {
 };
 
 LoopListRead read_loop_list(const std::string& text, bool json);
+
+// The loop a line gives its file, to convert with (wave/sound_shape.h): the
+// line's problem with it, found on reading it, or that its frames lie past
+// any data; `list` names the list in the lines. A line that gives no loop
+// (and has no problem) chooses none: the file keeps its own.
+LoopChoice loop_choice_of(const ListedLoop& line, const std::string& list);
 
 // The line of `lines` for the file at `path` (as the lists write paths,
 // "/" between the steps); null when none.

@@ -33,7 +33,7 @@ set_target_properties(kelvor PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/web/cor
 # every instance is made from that compiled module. It also loads in Node,
 # where the unit tests hold the page's carrying out of a plan to the native
 # command line's bytes.
-add_executable(kelvor_worker_module web/core/page_api.cc web/core/page_encode.cc web/core/run_json.cc
+add_executable(kelvor_worker_module web/core/page_api.cc web/core/page_encode.cc web/core/run_json.cc app/batch_options.cc
                web/core/peak_blocks.cc)  # no main: the page calls the run
 # The waveforms' pass over every sample runs in vector instructions, which
 # every current browser has.

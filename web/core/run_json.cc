@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "base/little_endian.h"
+#include "app/shape_text.h"
 #include "app/track_facts.h"
+#include "wave/wavheader.h"
 #include "wave/output_kinds.h"
 
 namespace {
@@ -62,7 +64,15 @@ void put_encoding(std::string* out, const PlannedEncoding& e) {
   *out += "]}";
 }
 
-void put_wav(std::string* out, const std::string& name, const char* role, const WavPlan& wav,
+// How a faded extent's frames are laid out, for the fade the page asks of
+// the converter (web/core/page_api.cc's kelvor_fade).
+void put_fade(std::string* out, const TrackInfo& t) {
+  const uint32_t align = header_block_align(&t);
+  *out += ",\"fade\":{\"channels\":" + std::to_string(t.channels) + ",\"slot_bytes\":" +
+          std::to_string(t.channels > 0 ? align / t.channels : 0) + ",\"block_align\":" + std::to_string(align) + "}";
+}
+
+void put_wav(std::string* out, const TrackInfo& track, const std::string& name, const char* role, const WavPlan& wav,
              const PlannedEncoding& encoding = {}) {
   uint64_t bytes = uint64_t{wav.head_bytes} + wav.tail_bytes;
   for (const SourceExtent& e : wav.extents) bytes += uint64_t{e.length} * e.repeats;
@@ -75,20 +85,57 @@ void put_wav(std::string* out, const std::string& name, const char* role, const 
   *out += ",\"bytes\":" + std::to_string(bytes) + ",\"head\":";
   put_bytes(out, wav.head, wav.head_bytes);
   *out += ",\"extents\":[";
+  bool faded = false;
   for (size_t i = 0; i < wav.extents.size(); ++i) {
     const SourceExtent& e = wav.extents[i];
     if (i > 0) *out += ',';
-    *out += '[' + std::to_string(e.offset) + ',' + std::to_string(e.length) + ',' + std::to_string(e.repeats) + ']';
+    *out += '[' + std::to_string(e.offset) + ',' + std::to_string(e.length) + ',' + std::to_string(e.repeats);
+    if (e.fade_frames > 0) *out += ',' + std::to_string(e.fade_at) + ',' + std::to_string(e.fade_frames);
+    *out += ']';
+    faded = faded || e.fade_frames > 0;
   }
   *out += "],\"tail\":";
   put_bytes(out, wav.tail, wav.tail_bytes);
   if (encoding.encoded) put_encoding(out, encoding);
+  if (faded) put_fade(out, track);
   *out += '}';
 }
 
 }  // namespace
 
-std::string run_json(const RunReport& report, const OutputPlan& plan, int result) {
+namespace {
+
+void put_strings(std::string* out, const std::vector<std::string>& texts) {
+  *out += '[';
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) *out += ',';
+    put_string(out, texts[i]);
+  }
+  *out += ']';
+}
+
+// The loop list the run was given, as the converter read it: its problem,
+// and each line's path and problem, for the page to tell the lines that
+// name no file it converted.
+void put_loop_list(std::string* out, const LoopListRead& list) {
+  *out += ",\"loop_list\":{\"problem\":";
+  put_string(out, list.problem);
+  *out += ",\"lines\":[";
+  for (size_t i = 0; i < list.lines.size(); ++i) {
+    const ListedLoop& l = list.lines[i];
+    if (i > 0) *out += ',';
+    *out += "{\"line\":" + std::to_string(l.line) + ",\"path\":";
+    put_string(out, l.path);
+    *out += ",\"problem\":";
+    put_string(out, l.problem);
+    *out += '}';
+  }
+  *out += "]}";
+}
+
+}  // namespace
+
+std::string run_json(const RunReport& report, const OutputPlan& plan, int result, const LoopListRead* list) {
   std::string out = "{\"facts\":{";
   bool first = true;
   for (const RunFact& f : run_facts(report)) {
@@ -97,14 +144,17 @@ std::string run_json(const RunReport& report, const OutputPlan& plan, int result
     put_string(&out, f.name);
     out += ':' + std::to_string(f.value);
   }
-  out += "},\"wavs\":[";
+  out += "},\"lengths\":";
+  put_strings(&out, result == 0 ? shape_sentences(report) : std::vector<std::string>{});
+  if (list != nullptr) put_loop_list(&out, *list);
+  out += ",\"wavs\":[";
   for (size_t i = 0; i < plan.wavs.size(); ++i) {
     if (i > 0) out += ',';
-    put_wav(&out, plan.wavs[i].name, plan.wavs[i].role, plan.wavs[i].wav, plan.wavs[i].encoding);
+    put_wav(&out, report.track, plan.wavs[i].name, plan.wavs[i].role, plan.wavs[i].wav, plan.wavs[i].encoding);
   }
   out += "],\"once\":";
   if (result == 0 && !plan.wavs.empty()) {
-    put_wav(&out, "", "whole", plan.sound_once);
+    put_wav(&out, report.track, "", "whole", plan.sound_once);
   } else {
     out += "null";
   }

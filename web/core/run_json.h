@@ -21,8 +21,14 @@
 
 #include "app/convert.h"
 #include "app/kelvor_main.h"
+#include "app/loop_list_read.h"
 
-std::string run_json(const RunReport& report, const OutputPlan& plan, int result);
+// With the listening lengths: "lengths", the sentences of app/shape_text.h
+// for a run that succeeded (else none); a faded extent is [offset, length,
+// repeats, fade_at, fade_frames] and its WAV has "fade": { "channels",
+// "slot_bytes", "block_align" }; with a loop list, "loop_list": { "problem",
+// "lines": [ { "line", "path", "problem" } ] }, as the converter read it.
+std::string run_json(const RunReport& report, const OutputPlan& plan, int result, const LoopListRead* list = nullptr);
 
 // The table of output kinds (wave/output_kinds.h), one object a row:
 //   [ { "code": 0, "id": "unrolled", "name": "loop unrolled", "format": "wav",

@@ -39,8 +39,9 @@ const PROBLEMS = ['failed', 'empty', 'stopped', 'warned'];
 
 // `pool`: a pool.js pool; `folders`: the output folder's owner
 // (output_folder.js); `list`: the <ol> that holds the rows; `changed()` is
-// called whenever the progress may have changed.
-export function createBatch({ pool, folders, list, changed }) {
+// called whenever the progress may have changed, `replied(entry, reply)`
+// when a file's conversion answered (protocol.js's `done`).
+export function createBatch({ pool, folders, list, changed, replied = () => {} }) {
   let entries = [];  // every file since Clear: { file, path, settings, row, state, size, ... }
   let run = null;  // the current or last run
   let next = null;  // { entries, skipped }: added while a run stops or ends, the next run's
@@ -165,8 +166,9 @@ export function createBatch({ pool, folders, list, changed }) {
   function hand(entry) {
     const { settings, file, subfolders } = entry;
     rowOf(entry);
-    const { folder, output, loopCount, shortFormat, loopEnd, format, quality } = settings;
-    const job = { file, settings: { output, loopCount, shortFormat, loopEnd, format, quality },
+    const { folder, output, loopCount, shortFormat, loopEnd, format, quality, fade, delay, target, toEnd, loops } = settings;
+    const job = { file, path: entry.path,
+      settings: { output, loopCount, shortFormat, loopEnd, format, quality, fade, delay, target, toEnd, loops },
       output: folder ? { folder, subfolders } : null };
     const thisRun = run;
     entry.state = 'handed';
@@ -213,6 +215,7 @@ export function createBatch({ pool, folders, list, changed }) {
         outcome = entry.row.failed('This result could not be shown.', error && error.message ? error.message : String(error));
       }
       measure({ ...reply.timing, row: performance.now() - shownAt });
+      if (reply.type === 'done') replied(entry, reply);
       if (outcome === 'converted' || outcome === 'warned') remember(entry, reply, sources);
     }
     // What a file that did not end well made in the folder goes; a worker

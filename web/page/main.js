@@ -8,7 +8,9 @@ import { NAMES as LOOP_LIST_NAMES, blob as loopListBlob } from '../shared/loop_l
 import { count } from '../shared/text.js';
 import { createBatch } from './batch.js';
 import { fromDrop, fromFilePicker, fromFolderPicker } from './gather.js';
+import { readSeconds } from './lengths.js';
 import { read as readLoopCount } from './loop_count.js';
+import { createLoopListChoice } from './loop_list_apply.js';
 import { createOutputFolder } from './output_folder.js';
 import { createPool } from './pool.js';
 import { createProgressLine } from './progress_line.js';
@@ -33,6 +35,10 @@ const downloadAll = $('download-all');
 const loopsCsv = $('loops-csv');
 const loopsJson = $('loops-json');
 const outputKindHelp = $('output-kind-help');
+const toEnd = $('to-end');
+// The listening lengths, each checked as it is typed, as the loop count is.
+const lengthFields = { fade: $('fade'), delay: $('fade-delay'), target: $('target') };
+const lengthProblems = { fade: $('fade-problem'), delay: $('fade-delay-problem'), target: $('target-problem') };
 // One radio button for each entry of a table, in `place`.
 function choices(table, name, place, help, first) {
   return table.map((entry) => {
@@ -76,7 +82,9 @@ const pool = createPool({
   module: compiled,
 });
 const folders = createOutputFolder({ ask: askReplace });
-const batch = createBatch({ pool, folders, list: results, changed: () => showProgress() });
+const loopList = createLoopListChoice({ input: $('apply-loops'), clear: $('clear-loops'), status: $('apply-loops-status') });
+const batch = createBatch({ pool, folders, list: results, changed: () => showProgress(),
+  replied: (entry, reply) => loopList.replied(entry.path, entry.settings.loops, reply.loopList) });
 const progressLine = createProgressLine({ bar: progressBar, line: progress, notice: $('notice'), announcer: $('announcer') });
 
 // The loop count is checked as it is typed, and flagged at the field while
@@ -90,6 +98,24 @@ function loopCountNow() {
   return read;
 }
 loopCount.addEventListener('input', loopCountNow);
+
+// The lengths now: { values } or { problem, field } for the first that is
+// not one the converter takes; each field flags its own problem.
+function lengthsNow() {
+  const values = {};
+  let first = null;
+  for (const [name, field] of Object.entries(lengthFields)) {
+    const read = readSeconds(name, field.value);
+    const problem = field.disabled ? '' : read.problem || '';
+    field.setAttribute('aria-invalid', String(!!problem));
+    if (lengthProblems[name].textContent !== problem) lengthProblems[name].textContent = problem;
+    lengthProblems[name].hidden = !problem;
+    if (problem && !first) first = { problem, field };
+    values[name] = read.value || '';
+  }
+  return first || { values };
+}
+for (const field of Object.values(lengthFields)) field.addEventListener('input', lengthsNow);
 
 // The output kind and the loop end, remembered between visits. The loop
 // count belongs to the kinds that unroll the loop, -x to the command line's
@@ -110,12 +136,14 @@ function outputKindNow() {
   outputKindHelp.textContent = kind.help;
   $('format-help').textContent = chosen.help + FORMATS.filter((f) => f.refusal).map((f) => ` (${f.refusal})`).join('');
   loopCount.disabled = !kind.unrolls;
+  for (const field of [...Object.values(lengthFields), toEnd]) field.disabled = !kind.unrolls;
   shortFormat.disabled = !kind.shortFormat || !wav;
   $('loop-end').disabled = !kind.smpl || !wav;
   quality.disabled = chosen.id !== 'ogg';
   loopEndHelp.textContent = !wav ? 'only for WAVs: FLAC and Ogg files keep the loop in tags'
     : kind.smpl ? loopEndOf(loopEnd()).help : 'only for the kinds with loop points in a smpl chunk';
   loopCountNow();
+  lengthsNow();
   try {
     localStorage.setItem(KIND_KEY, kind.id);
     localStorage.setItem(LOOP_END_KEY, loopEnd());
@@ -188,10 +216,25 @@ function settingsNow(read = loopCountNow()) {
     loopCount.focus();
     return null;
   }
+  const lengths = lengthsNow();
+  const unrolls = kindOf(output).unrolls;
+  if (lengths.problem && unrolls) {
+    progressLine.say(`Nothing was converted: ${lengths.problem}`);
+    lengths.field.focus();
+    return null;
+  }
+  const { fade = '', delay = '', target = '' } = unrolls ? lengths.values : {};
+  if (unrolls && toEnd.checked && (fade || delay || target)) {
+    progressLine.say('Nothing was converted: "Play to the end" is instead of a fade, a fade delay or a target length: ' +
+      'clear those, or the box.');
+    toEnd.focus();
+    return null;
+  }
   progressLine.say('');
   const chosen = formatOf(format()).id;
   return { output, loopCount: read.value, shortFormat: shortFormat.checked && chosen === 'wav', loopEnd: loopEnd(),
-    format: chosen, quality: Number(quality.value), folder: folders.chosen() };
+    format: chosen, quality: Number(quality.value), folder: folders.chosen(),
+    fade, delay, target, toEnd: unrolls && toEnd.checked, loops: loopList.chosen() };
 }
 
 // New rows are brought into view unless the user has scrolled to them.

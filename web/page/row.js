@@ -170,7 +170,7 @@ export function createRow(path, settings, { onSaved = () => {}, open = false } =
     const code = 'Result code: ' + reply.status;
     if (reply.status !== 0) {
       const error = /^error-.*$/m.exec(printed);
-      return failedRun(failureReason(reply.status, reply.facts, fileSize, settings), error ? error[0] : null, reply.facts,
+      return failedRun(failureReason(reply.status, reply.facts, fileSize, settings, printed), error ? error[0] : null, reply.facts,
         fileSize, printed, code, 'No WAV was made.');
     }
     if (reply.writeFailure) {
@@ -196,6 +196,8 @@ export function createRow(path, settings, { onSaved = () => {}, open = false } =
     if (printedWarning) say('warning-text', 'Warning: ' + printedWarning[1], lead);
     if (misread) say('warning-text', 'Warning: ' + misread, lead);
     for (const text of layoutNotes(facts, settings)) say('note layout', text);
+    // What the lengths and the loop list made of it, in the converter's words.
+    for (const text of reply.lengths || []) say('note lengths', text[0].toUpperCase() + text.slice(1) + '.');
     if (shown) {
       const spot = element('p', 'wave-text', shown.summary);
       details.append(spot);

@@ -9,7 +9,12 @@ export function settingsText(settings) {
   const kind = kindOf(settings.output);
   const wav = formatOf(settings.format).id === 'wav';
   const parts = wav ? [kind.name] : [kind.name, formatName(settings)];
-  if (kind.unrolls) parts.push(`loop count ${settings.loopCount}`);
+  if (kind.unrolls && !settings.target) parts.push(`loop count ${settings.loopCount}`);
+  if (kind.unrolls && settings.target) parts.push(`to ${settings.target} s`);
+  if (kind.unrolls && settings.delay) parts.push(`${settings.delay} s more`);
+  if (kind.unrolls && settings.fade) parts.push(`fade-out ${settings.fade} s`);
+  if (kind.unrolls && settings.toEnd) parts.push('to the end');
+  if (settings.loops) parts.push(`loops from "${settings.loops.name}"`);
   if (kind.shortFormat && settings.shortFormat && wav) parts.push('short format block (-x)');
   if (kind.smpl && wav) parts.push(loopEndOf(settings.loopEnd).name);
   parts.push(settings.folder ? `into "${settings.folder.name}"` : 'as a download');
@@ -124,6 +129,10 @@ const REASONS = {
     return `This file's sound cannot be written as ${format.name}: ${why}. Choose WAV or the other format.`;
   },
   '-36': (facts, fileSize, settings) => `The ${formatOf(settings.format).name} encoder failed on this file.`,
+  '-37': (facts, fileSize, settings, printed) => {
+    const why = /^refused : (.*)\.$/m.exec(printed || '');
+    return why ? `Not converted: ${why[1]}.` : 'Not converted: its lengths or its loop list line were refused.';
+  },
   '-34': () => 'The file is damaged: its frames have no size (a block align of 0), so its loop cannot be kept in frames.',
   '-41': () => 'The converter ran out of memory for the copy buffer.',
   '-42': () => 'The file is cut short: its sample data cannot be reached.',
@@ -133,9 +142,9 @@ const REASONS = {
   '-53': () => 'The WAV could not be written to the end.',
 };
 
-export function failureReason(status, facts, fileSize, settings) {
+export function failureReason(status, facts, fileSize, settings, printed = '') {
   const reason = REASONS[String(status)];
-  return reason ? reason(facts, fileSize, settings) : `The conversion failed with result code ${status}.`;
+  return reason ? reason(facts, fileSize, settings, printed) : `The conversion failed with result code ${status}.`;
 }
 
 export const NO_TRACK = 'This .zq file holds no track: there is no sound in it, so no WAV was made.';

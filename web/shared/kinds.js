@@ -145,6 +145,20 @@ export function commandLine(name, settings) {
   return args;
 }
 
+// The listening lengths of the settings, as the batch command's options
+// (app/batch_options.h) that the converter takes for them: only for the
+// kinds that unroll the loop. `fade`, `delay` and `target` are the seconds
+// as typed ('' for none), `toEnd` the real ending.
+export function lengthArgs(settings) {
+  if (!kindOf(settings.output).unrolls) return [];
+  const args = [];
+  if (settings.fade) args.push(`--fade=${settings.fade}`);
+  if (settings.delay) args.push(`--fade-delay=${settings.delay}`);
+  if (settings.target) args.push(`--target=${settings.target}`);
+  if (settings.toEnd) args.push('--to-end');
+  return args;
+}
+
 // The loop end's code for a run of the settings: only a kind with a smpl
 // chunk takes one (the converter refuses it for the others).
 export function loopEndCode(settings) {

@@ -61,7 +61,8 @@ function line({ path, outputs, roles, output, format, loopEnd, facts }) {
     wavs: outputs.map((name, i) => ({ name, role: roles[i], frames: framesOf(roles[i], facts) })),
     rate: facts.sample_rate, channels: facts.channels, bits: facts.sample_bits, kept_bits: kind.keeps ? facts.kept_bits : facts.sample_bits,
     block_align: facts.block_align, sound_frames: facts.frames, dropped_bytes: kind.keeps ? facts.dropped_bytes : 0,
-    loop_count: facts.loop_count, ...requestOf(kind, facts), loop };
+    // A target length is instead of a loop count.
+    loop_count: kind.unrolls && facts.target_micros >= 0 ? null : facts.loop_count, ...requestOf(kind, facts), loop };
 }
 
 // Where the loop came from, and the lengths the unrolled sound was asked

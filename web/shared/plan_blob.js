@@ -10,10 +10,18 @@
 const CHUNK_BYTES = 1024 * 1024;
 
 // `source`: the file (a Blob); `read`: as above, or null, when no extent
-// repeats a section shorter than a chunk.
-export function wavBlob(wav, source, read) {
+// repeats a section shorter than a chunk and none is faded. A faded extent
+// ([offset, length, repeats, fadeAt, fadeFrames]: the fade-out of
+// wave/sound_shape.h) is laid side by side in chunks likewise, each chunk
+// faded by `fade(bytes, fadeAt, fadeFrames, layout)` (the converter's:
+// web/worker/core_bridge.js's fadeIn), the fade position running on from
+// one repetition to the next: only the faded frames are read twice.
+export function wavBlob(wav, source, read, fade = null) {
   const parts = [Uint8Array.from(wav.head)];
-  for (const [offset, length, repeats] of wav.extents) parts.push(...repeated(source, read, offset, length, repeats));
+  for (const extent of wav.extents) {
+    const [offset, length, repeats] = extent;
+    parts.push(...(extent.length > 3 ? faded(wav, read, fade, extent) : repeated(source, read, offset, length, repeats)));
+  }
   if (wav.tail.length > 0) parts.push(Uint8Array.from(wav.tail));
   return new Blob(parts, { type: 'audio/wav' });
 }
@@ -33,16 +41,47 @@ function repeated(source, read, offset, length, repeats) {
 }
 
 
+// The chunks of a faded extent, each of whole repetitions (a repetition
+// longer than a chunk in pieces of whole frames), faded as they are made.
+function faded(wav, read, fade, [offset, length, repeats, fadeAt, fadeFrames]) {
+  const frames = length / wav.fade.block_align;
+  const parts = [];
+  if (length >= CHUNK_BYTES) {
+    const step = Math.max(1, Math.floor(CHUNK_BYTES / wav.fade.block_align)) * wav.fade.block_align;
+    for (let round = 0; round < repeats; round++) {
+      for (let at = 0; at < length; at += step) {
+        const piece = read(offset + at, Math.min(step, length - at));
+        parts.push(fade(piece, fadeAt + round * frames + at / wav.fade.block_align, fadeFrames, wav.fade));
+      }
+    }
+    return parts;
+  }
+  const side = Math.max(1, Math.floor(CHUNK_BYTES / length));
+  const section = read(offset, length);
+  for (let round = 0; round < repeats; round += side) {
+    const now = Math.min(side, repeats - round);
+    const chunk = new Uint8Array(now * length);
+    for (let i = 0; i < now; i++) chunk.set(section, i * length);
+    parts.push(fade(chunk, fadeAt + round * frames, fadeFrames, wav.fade));
+  }
+  return parts;
+}
+
 // The seam for encoded formats in the page: the sound of a planned WAV, as
 // its data would hold it, in pieces of at most `pieceBytes` bytes in order,
 // each read from the source as it is needed, for an encoder to take as they
 // come (into a Blob's parts, or a chosen folder's stream).
-export async function* soundPieces(wav, source, pieceBytes) {
-  for (const [offset, length, repeats] of wav.extents) {
+// A faded extent is read in pieces of whole frames and faded by `fade`, as
+// wavBlob fades it.
+export async function* soundPieces(wav, source, pieceBytes, fade = null) {
+  for (const [offset, length, repeats, fadeAt, fadeFrames] of wav.extents) {
+    const align = fadeFrames ? wav.fade.block_align : 1;
+    const step = Math.max(1, Math.floor(pieceBytes / align)) * align;
     for (let round = 0; round < repeats; round++) {
-      for (let at = 0; at < length; at += pieceBytes) {
-        const end = Math.min(length, at + pieceBytes);
-        yield new Uint8Array(await source.slice(offset + at, offset + end).arrayBuffer());
+      for (let at = 0; at < length; at += step) {
+        const end = Math.min(length, at + step);
+        const piece = new Uint8Array(await source.slice(offset + at, offset + end).arrayBuffer());
+        yield fadeFrames ? fade(piece, fadeAt + (round * length + at) / align, fadeFrames, wav.fade) : piece;
       }
     }
   }
@@ -53,10 +92,11 @@ export async function* soundPieces(wav, source, pieceBytes) {
 // the file's first bytes, final once it ended (an encoder may write them
 // again then: FLAC's totals); `type` the file's type. `onSound(bytes)` is
 // told of each piece handed over, and `signal` stops it between two: each
-// piece is read from the source, which lets a stop be heard.
-export async function encodedBlob(wav, source, encoder, pieceBytes, type, { signal, onSound } = {}) {
+// piece is read from the source, which lets a stop be heard; `fade` fades
+// the faded extents (soundPieces).
+export async function encodedBlob(wav, source, encoder, pieceBytes, type, { signal, onSound, fade } = {}) {
   const parts = [];
-  for await (const piece of soundPieces(wav, source, pieceBytes)) {
+  for await (const piece of soundPieces(wav, source, pieceBytes, fade)) {
     signal?.throwIfAborted();
     parts.push(...encoder.piece(piece));
     onSound?.(piece.length);

@@ -5,8 +5,10 @@
 // To a worker:
 //   module     the compiled WebAssembly, sent first
 //   job        a file to convert with `settings` ({ output, loopCount,
-//              shortFormat, loopEnd, format, quality }: web/shared/kinds.js's ids), from
-//              which the worker makes the run's command line,
+//              shortFormat, loopEnd, format, quality, fade, delay, target,
+//              toEnd, loops }: web/shared/kinds.js's ids and lengthArgs), from
+//              which the worker makes the run's command line, its `path`
+//              as the page shows it (by which a loop list finds its line),
 //              `output` null for WAVs handed back as Blobs, else { folder
 //              (a FileSystemDirectoryHandle), subfolders } to write them into
 //   names      the answer to a job's `names`: for each WAV { name, existed },
@@ -22,8 +24,9 @@
 // before anything is written, and, for any job, `progress` (bytes `written`
 // of `total` in a `stage`: 'encoding' the sound of FLAC or Ogg files,
 // 'writing' into the folder) a few times a second; then exactly one of
-//   done       the run's messages (`printed`, bytes), result (`status`) and
-//              facts (web/core/run_json.h); for a run that made WAVs, `wavs`
+//   done       the run's messages (`printed`, bytes), result (`status`),
+//              facts, `lengths` (sentences) and `loopList` (the loop list as
+//              read, or null) (web/core/run_json.h); for a run that made WAVs, `wavs`
 //              ({ name, role (as the converter's table names it), size,
 //              playable, and `blob`, or `written`: its path in
 //              the output folder }), `once` (the sound once under a plain
@@ -43,7 +46,7 @@
 
 export const toWorker = {
   module: (module) => ({ type: 'module', module }),
-  job: (id, { file, settings, output }) => ({ type: 'job', id, file, settings, output }),
+  job: (id, { file, path, settings, output }) => ({ type: 'job', id, file, path, settings, output }),
   names: (id, names) => ({ type: 'names', id, names }),
   stop: () => ({ type: 'stop' }),
 };

@@ -81,14 +81,41 @@ const JSON_FIRST_BYTES = 64 * 1024;
 // that web/core/run_json.h describes. A run whose JSON does not fit is made
 // again with room for it: a run changes nothing but empty destination
 // files, which it makes again.
-export function planRun(kelvor, args, kind, sink, loopEnd = 0, format = 0, qualityTenths = 50) {
+//
+// `lengths` are the listening lengths and the loop list: { args (the batch
+// command's options for the lengths, as web/shared/kinds.js's lengthArgs
+// makes them), loops (null, or { name, text } of a loop list to apply),
+// path (the file's path as the page shows it, by which the list's line is
+// found) }.
+export function planRun(kelvor, args, kind, sink, loopEnd = 0, format = 0, qualityTenths = 50,
+  { args: lengthArgs = [], loops = null, path = '' } = {}) {
+  const texts = [lengthArgs.join('\n'), loops ? loops.text : '', loops ? loops.name : '', path];
+  const sizes = texts.map((text) => kelvor.lengthBytesUTF8(text) + 1);
+  const strings = kelvor._malloc(sizes.reduce((a, b) => a + b, 0));
+  if (!strings) throw new RangeError('no memory for the run\'s lengths');
+  const at = [];
+  texts.reduce((place, text, i) => {
+    kelvor.stringToUTF8(text, place, sizes[i]);
+    at.push(place);
+    return place + sizes[i];
+  }, strings);
+  const json = loops && /\.json$/i.test(loops.name) ? 1 : 0;
+  try {
+    return planWith(kelvor, args, sink,
+      (argc, argv, block, room) => kelvor._kelvor_page_plan(argc, argv, kind, loopEnd, format, qualityTenths, at[0], at[1], json,
+        at[2], at[3], block, room, block + room));
+  } finally {
+    kelvor._free(strings);
+  }
+}
+
+function planWith(kelvor, args, sink, call) {
   for (let room = JSON_FIRST_BYTES; ;) {
     const block = kelvor._malloc(room + 4);
     if (!block) throw new RangeError('no memory for the run\'s plan');
     try {
       sink.printed = [];
-      const status = withArguments(kelvor, args,
-        (argc, argv) => kelvor._kelvor_page_plan(argc, argv, kind, loopEnd, format, qualityTenths, block, room, block + room));
+      const status = withArguments(kelvor, args, (argc, argv) => call(argc, argv, block, room));
       const length = kelvor.getValue(block + room, 'i32');
       if (length < room) return { status, run: JSON.parse(kelvor.UTF8ToString(block, length)) };
       room = length + 1;
@@ -96,6 +123,25 @@ export function planRun(kelvor, args, kind, sink, loopEnd = 0, format = 0, quali
       kelvor._free(block);
     }
   }
+}
+
+// The fade of a planned WAV's faded extents (web/core/run_json.h), made by
+// the instance's kelvor_fade: `fade(bytes, fadeAt, fadeFrames)` gives a copy
+// of `bytes` (whole frames of the WAV's `layout`, its "fade") faded from
+// fade position `fadeAt`. Pieces go through the instance's memory one at a
+// time.
+export function fadeIn(kelvor) {
+  return (bytes, fadeAt, fadeFrames, layout) => {
+    const at = kelvor._malloc(Math.max(1, bytes.length));
+    if (!at) throw new RangeError('no memory for the fade');
+    try {
+      kelvor.HEAPU8.set(bytes, at);
+      kelvor._kelvor_fade(at, bytes.length / layout.block_align, layout.channels, layout.slot_bytes, fadeAt, fadeFrames);
+      return kelvor.HEAPU8.slice(at, at + bytes.length);
+    } finally {
+      kelvor._free(at);
+    }
+  };
 }
 
 // The table of each block's extremes for the waveform (web/shared/peaks.js),

@@ -4,7 +4,7 @@
 // between two pieces the worker hears a stop and tells its progress.
 import { formatOf, qualityTenths } from '../shared/kinds.js';
 import { encodedBlob, soundBytes } from '../shared/plan_blob.js';
-import { startEncoding } from './core_bridge.js';
+import { fadeIn, startEncoding } from './core_bridge.js';
 
 // The sound goes to the encoder in pieces of this size: each is some tens
 // of milliseconds of encoding, so a stop is heard within a second. The
@@ -38,7 +38,7 @@ export async function encodedFile(kelvor, wav, file, format, tenths, options) {
     check(encoding.status);
     const encoder = { piece: (bytes) => taken(encoding.piece(bytes)), end: () => taken(encoding.end()),
       head: () => encoding.head() };
-    return await encodedBlob(wav, file, encoder, PIECE_BYTES, TYPES[format.id], options);
+    return await encodedBlob(wav, file, encoder, PIECE_BYTES, TYPES[format.id], { ...options, fade: fadeIn(kelvor) });
   } finally {
     encoding.free();
   }

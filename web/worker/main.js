@@ -16,12 +16,12 @@
 // nothing of it in the folder. The file's bytes, read once for the reader
 // and the waveform, are let go when the reply is sent.
 import { firstBytes, folderFor, writeAll } from '../shared/folder_output.js';
-import { commandLine, formatOf, kindOf, loopEndCode, qualityTenths } from '../shared/kinds.js';
+import { commandLine, formatOf, kindOf, lengthArgs, loopEndCode, qualityTenths } from '../shared/kinds.js';
 import { keptName } from '../shared/names.js';
 import { peaksOfSource } from '../shared/peaks.js';
 import { wavBlob } from '../shared/plan_blob.js';
 import { fromWorker } from '../shared/protocol.js';
-import { blockExtremesIn, newInstance, outputNames, planRun } from './core_bridge.js';
+import { blockExtremesIn, fadeIn, newInstance, outputNames, planRun } from './core_bridge.js';
 import { encodeAll } from './encode.js';
 import { release } from './release.js';
 
@@ -128,7 +128,7 @@ function readerOf(file) {
 // folder its WAVs go into, if any, and `peaks()`, which works out the
 // waveform's peaks from the file's bytes once the reply is sent. The file's
 // bytes join `held`, to be let go once the file is done.
-async function convert({ file, reading, settings, output }, held, timing, signal, onProgress) {
+async function convert({ file, path, reading, settings, output }, held, timing, signal, onProgress) {
   const lap = stopwatch(timing);
   // A name that begins with "-" is given to the run as "./NAME", which the
   // run's own names then begin with; the page only ever sees the file's own.
@@ -165,13 +165,16 @@ async function convert({ file, reading, settings, output }, held, timing, signal
   const folder = output ? await prepareOutput(kelvor, args[0], output, kind, format, ownName) : null;
   lap('read');
   signal.throwIfAborted();
-  const { status, run } = planRun(kelvor, args, kind, sink, loopEndCode(settings), format.code, qualityTenths(settings));
+  const { status, run } = planRun(kelvor, args, kind, sink, loopEndCode(settings), format.code, qualityTenths(settings),
+    { args: lengthArgs(settings), loops: settings.loops, path });
   lap('run');
-  const reply = { printed: new Uint8Array(sink.printed), status, facts: run.facts, wavs: [], once: null };
+  const reply = { printed: new Uint8Array(sink.printed), status, facts: run.facts, wavs: [], once: null,
+    lengths: run.lengths, loopList: run.loop_list || null };
   // A container without a track makes an empty file, which is no WAV.
   if (status === 0 && run.facts.trk_mark) {
+    const fade = fadeIn(kelvor);
     reply.wavs = run.wavs.map((wav) => ({ name: ownName(wav.name), role: wav.role, size: wav.bytes, playable: wav.playable,
-      blob: wav.encoding ? null : wavBlob(wav, file, read) }));
+      blob: wav.encoding ? null : wavBlob(wav, file, read, fade) }));
     reply.once = wavBlob(run.once, file, read);
     if (format.id !== 'wav') await encodeAll(kelvor, sink, run, reply, file, settings, signal, onProgress);
     lap('encode');
@@ -289,14 +292,14 @@ function failed(id, error) {
 
 let inProgress = null;  // { id, stop: AbortController } of the job converting
 
-async function run({ id, file, reading, settings, output }) {
+async function run({ id, file, path, reading, settings, output }) {
   const held = [];
   const timing = {};
   const stop = new AbortController();
   inProgress = { id, stop };
   self.postMessage(fromWorker.started(id));
   try {
-    const converted = await convert({ file, reading, settings, output }, held, timing, stop.signal, progressOf(id));
+    const converted = await convert({ file, path, reading, settings, output }, held, timing, stop.signal, progressOf(id));
     const reply = await deliver(id, converted, output && output.subfolders, timing, stop.signal);
     stop.signal.throwIfAborted();
     self.postMessage(fromWorker.done(id, { ...reply, timing }), [reply.printed.buffer]);
