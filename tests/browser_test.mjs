@@ -561,15 +561,18 @@ test('loops kept: the sound once with a smpl chunk, the intro and the loop apart
     { path: 'example.zq', output: 'intro and loop apart', loop_end_for: null,
       wavs: [{ name: 'example - intro.wav', role: 'intro', frames: 22050 }, { name: 'example - loop.wav', role: 'loop', frames: 44100 }],
       rate: 44100, channels: 2, bits: 16, kept_bits: 16, block_align: 4, sound_frames: 66150, dropped_bytes: 0, loop_count: 1,
+      loop_from: 'file', loop_list_line: null, fade_seconds: null, fade_delay_seconds: null, target_seconds: null, play_to_end: null,
       loop: { start_byte: 88200, start_frame: 22050, end_frame_exclusive: 66150, smpl_end_frame: null, start_seconds: 0.5,
         end_seconds: 1.5, length_frames: 44100, godot_loop_offset: 0.500011 } },
     { path: 'no-loop.zq', output: 'intro and loop apart', loop_end_for: null, wavs: [{ name: 'no-loop.wav', role: 'whole', frames: 16 }],
-      rate: 44100, channels: 2, bits: 16, kept_bits: 16, block_align: 4, sound_frames: 16, dropped_bytes: 0, loop_count: 1, loop: null }]);
+      rate: 44100, channels: 2, bits: 16, kept_bits: 16, block_align: 4, sound_frames: 16, dropped_bytes: 0, loop_count: 1,
+      loop_from: null, loop_list_line: null, fade_seconds: null, fade_delay_seconds: null, target_seconds: null, play_to_end: null,
+      loop: null }]);
   const csv = (await download(page, page.getByRole('button', { name: 'loops.csv' }))).bytes.toString('utf8');
   assert.equal(csv.split('\r\n').slice(1).join('\r\n'),
     'example.zq,intro and loop apart,,example - intro.wav,intro,22050,example - loop.wav,loop,44100,44100,2,16,16,4,66150,0,1,' +
-    '88200,22050,66150,,0.5,1.5,44100,0.500011\r\n' +
-    'no-loop.zq,intro and loop apart,,no-loop.wav,whole,16,,,,44100,2,16,16,4,16,0,1,,,,,,,,\r\n');
+    '88200,22050,66150,,0.5,1.5,44100,0.500011,file,,,,,\r\n' +
+    'no-loop.zq,intro and loop apart,,no-loop.wav,whole,16,,,,44100,2,16,16,4,16,0,1,,,,,,,,,,,,,,\r\n');
   // The choice outlasts the visit.
   await page.reload();
   await showEveryDetail(page);
@@ -676,6 +679,52 @@ test('FLAC and Ogg Vorbis: the batch command\'s bytes, the loop in the tags, the
   await clear(page);
   await page.getByLabel('WAV', { exact: true }).check();
   await page.getByLabel('Loop count').fill('2');
+});
+
+test('a fade-out, a delay and a loop list applied: the batch command\'s bytes; what the list changed and refused', async () => {
+  await page.getByLabel('Loop unrolled', { exact: true }).check();
+  await page.getByLabel('Fade-out').fill('0.5');
+  await page.getByLabel('Fade delay').fill('0.25');
+  await convertBatch(page, [paths[0]]);
+  let [row] = await rows(page);
+  assert.equal(row.queued, 'loop unrolled · loop count 2 · 0.25 s more · fade-out 0.5 s · as a download');
+  assert.equal(await page.locator('#results .note.lengths').textContent(),
+    '2 passes, 0.25 s more, a 0.5 s fade: 143325 frames (3.25 s).');
+  let got = await download(page, page.locator('#results a[download]'));
+  assert.ok(got.bytes.equals(batchRun(paths[0], ['--fade', '0.5', '--fade-delay', '0.25'])['example.wav']), 'the batch command\'s faded WAV');
+  // A number the converter would refuse is flagged at its field, and nothing is queued.
+  await page.getByLabel('Fade-out').fill('1.2345678');
+  await page.setInputFiles('#files', [paths[0]]);
+  await page.waitForFunction(() => /^Nothing was converted/.test(document.getElementById('progress').textContent));
+  assert.match(await page.locator('#progress').textContent(), /Nothing was converted: The fade-out can have at most six digits/);
+  assert.equal(await page.getByLabel('Fade-out').getAttribute('aria-invalid'), 'true');
+  await page.getByLabel('Fade-out').fill('0');
+  await page.getByLabel('Fade delay').fill('0');
+  // A loop list, as a spreadsheet would leave it: one line for the file, one for none.
+  const list = join(work, 'loops.csv');
+  writeFileSync(list, 'path,loop_start_frame,loop_end_frame_exclusive\r\nexample.zq,1000,30000\r\nelsewhere.zq,1,2\r\n');
+  await page.setInputFiles('#apply-loops', list);
+  await page.getByLabel('Play to the end').check();
+  await convertBatch(page, [paths[0]]);
+  [row] = await rows(page);
+  assert.equal(row.queued, 'loop unrolled · loop count 2 · to the end · loops from "loops.csv" · as a download');
+  assert.deepEqual(await page.locator('#results .note.lengths').allTextContents(), [
+    'The loop is frames 1000 to 30000, from loops.csv line 2 (the file\'s: 22050 to 66150).',
+    '2 passes, then on to the end of the data: 95150 frames (2.157596 s).']);
+  assert.match(await page.locator('#apply-loops-status').textContent(), /Line 3 refused: no file converted with it is at "elsewhere.zq"\./);
+  got = await download(page, page.locator('#results a[download]'));
+  assert.ok(got.bytes.equals(batchRun(paths[0], ['--to-end', '--loops', list])['example.wav']), 'the batch command\'s WAV of the list\'s loop');
+  // A line whose loop lies past the data fails its file, in plain words; nothing is made.
+  writeFileSync(list, 'path,loop_start_frame,loop_end_frame_exclusive\nexample.zq,1000,99999\n');
+  await page.setInputFiles('#apply-loops', list);
+  await convertBatch(page, [paths[0]]);
+  [row] = await rows(page);
+  assert.equal(row.state, 'failed');
+  assert.equal(row.problem, 'Not converted: loops.csv line 2: the loop ends at frame 99999, past the data\'s 66150 frames.');
+  assert.equal(row.download, null);
+  await page.getByRole('button', { name: 'Stop applying it' }).click();
+  await page.getByLabel('Play to the end').uncheck();
+  await clear(page);
 });
 
 test('a million repetitions: no long task, a small waveform, the run\'s own facts', async () => {
@@ -873,7 +922,8 @@ test('the controls are labelled and reachable from the keyboard', async () => {
   await page.bringToFront();
   await page.reload({ waitUntil: 'load' });
   await showEveryDetail(page);
-  for (const id of ['output-unrolled', 'format-wav', 'loop-count', 'short-format']) {
+  for (const id of ['output-unrolled', 'format-wav', 'loop-count', 'target', 'fade-delay', 'fade', 'to-end', 'apply-loops',
+    'short-format']) {
     await page.keyboard.press('Tab');
     assert.equal(await page.evaluate(() => document.activeElement.id), id);
   }
@@ -893,7 +943,7 @@ test('the controls are labelled and reachable from the keyboard', async () => {
     assert.equal(await page.evaluate((i) => document.getElementById(i).getBoundingClientRect().width > 0, id), true, `${id} keeps its place`);
   }
   for (const id of ['files', 'folder', 'loop-count', 'short-format', 'output-unrolled', 'output-kept', 'output-apart', 'format-flac',
-    'quality']) {
+    'quality', 'target', 'fade', 'fade-delay', 'to-end', 'apply-loops']) {
     assert.equal(await page.evaluate((i) => document.getElementById(i).labels.length, id), 1, id);
   }
 });

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The same FLAC and Ogg Vorbis bytes on every platform: kelvor-batch of
 another platform (under its runner: qemu-user, Wine) encodes a set of
-layouts, in every kind and both formats, exactly as a reference build does
+layouts, in every kind and format, with listening lengths and a loop list,
+exactly as a reference build does
 natively. Both must be built with the codecs from the same sources
 (packaging/codecs). --flac-only for Windows: MinGW's C library computes
 the cosines and logarithms behind Vorbis's tables otherwise in their last
@@ -24,15 +25,23 @@ from encoded_test import layout  # noqa: E402
 # platform could get wrong, byte order and sign among them.
 LAYOUTS = [("mono8", 1, 8, None), ("stereo16", 2, 16, None), ("six24", 6, 24, None), ("stereo24in32", 2, 24, 32),
            ("mono32", 1, 32, None)]
-RUNS = [("flac", []), ("ogg", ["--quality", "5"]), ("ogg", ["--quality", "-1"])]
-KINDS = [("unrolled", ["-l", "3"]), ("kept", []), ("apart", []), ("marked", ["-l", "2"])]
+RUNS = [("wav", []), ("flac", []), ("ogg", ["--quality", "5"]), ("ogg", ["--quality", "-1"])]
+# The listening lengths among them: a fade's integer scaling of each width,
+# and a loop list's loop.
+KINDS = [("unrolled", ["-l", "3"]), ("kept", []), ("apart", []), ("marked", ["-l", "2"]),
+         ("unrolled", ["--target", "0.2", "--fade-delay", "0.01", "--fade", "0.05"]),
+         ("marked", ["-l", "2", "--fade", "0.03", "--loops", "loops.csv"]), ("apart", ["--loops", "loops.csv"])]
+# Every layout's loop moved, one of them to end before its data.
+LOOPS = "path,loop_start_frame,loop_end_frame_exclusive\n" + "".join(
+    "in/%s.zq,%d,%d\n" % (name, 100 + n, 4000 + 200 * n) for n, name in enumerate(
+        ["mono8", "stereo16", "six24", "stereo24in32", "mono32"]))
 
 
 def encode(batch, runner, folder, out):
     """Every run into `out`/RUN; False with what it printed when one fails."""
     for n, (fmt, extra) in enumerate(RUNS):
-        for kind, options in KINDS:
-            command = runner + [batch, "-q", "--out", os.path.join(out, "%d-%s" % (n, kind)), "--format", fmt,
+        for k, (kind, options) in enumerate(KINDS):
+            command = runner + [batch, "-q", "--out", os.path.join(out, "%d-%d-%s" % (n, k, kind)), "--format", fmt,
                                 "--kind", kind] + options + extra + [folder]
             run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
             if run.returncode != 0:
@@ -61,7 +70,7 @@ def main():
     args = parser.parse_args()
     global RUNS
     if args.flac_only:
-        RUNS = [run for run in RUNS if run[0] == "flac"]
+        RUNS = [run for run in RUNS if run[0] != "ogg"]
     runner = args.runner.split() if args.runner else []
     work = tempfile.mkdtemp(prefix="kelvor-cross-")
     try:
@@ -71,6 +80,8 @@ def main():
         for seed, (name, channels, bits, slot) in enumerate(LAYOUTS, 1):
             with open(os.path.join(src, name + ".zq"), "wb") as f:
                 f.write(layout(channels, bits, slot, frames=5000, loop_frame=1800, seed=seed))
+        with open(os.path.join(work, "loops.csv"), "w") as f:
+            f.write(LOOPS)
         reference, batch = os.path.abspath(args.reference), os.path.abspath(args.batch)
         os.chdir(work)  # relative names, which every runner takes
         if not (encode(reference, [], "in", "reference") and encode(batch, runner, "in", "candidate")):
@@ -80,8 +91,9 @@ def main():
         if set(expected) != set(made) or differ:
             print("not the reference's bytes:", differ or sorted(set(expected) ^ set(made)))
             return 1
-        flac = sum(name.endswith(".flac") for name in expected)
-        print("%d FLAC and %d Ogg files, byte for byte the reference's" % (flac, len(expected) - flac))
+        count = {ext: sum(name.endswith(ext) for name in expected) for ext in (".wav", ".flac", ".ogg")}
+        print("%d WAV, %d FLAC and %d Ogg files, byte for byte the reference's" % (
+            count[".wav"], count[".flac"], count[".ogg"]))
         return 0
     finally:
         os.chdir("/")

@@ -20,9 +20,10 @@ test('names with commas, quotes, line breaks and formulas stay one cell of text;
   const lines = KelvorLoopList.csv(entries).split('\r\n');
   assert.equal(lines[0], '\ufeffpath,output,loop_end_for,wav,wav_role,wav_frames,wav_2,wav_2_role,wav_2_frames,rate,channels,' +
     'bits,kept_bits,block_align,sound_frames,dropped_bytes,loop_count,loop_start_byte,loop_start_frame,' +
-    'loop_end_frame_exclusive,smpl_loop_end_frame,loop_start_seconds,loop_end_seconds,loop_length_frames,godot_loop_offset');
+    'loop_end_frame_exclusive,smpl_loop_end_frame,loop_start_seconds,loop_end_seconds,loop_length_frames,godot_loop_offset,' +
+    'loop_from,loop_list_line,fade_seconds,fade_delay_seconds,target_seconds,play_to_end');
   assert.equal(lines[1], '"boss, ""final""\nphase.zq",loop points kept,riff,"boss, ""final""\nphase.wav",whole,96000,,,,' +
-    '48000,1,24,24,3,96000,0,1,3,1,96000,95999,0.000021,2,95999,0.000031');
+    '48000,1,24,24,3,96000,0,1,3,1,96000,95999,0.000021,2,95999,0.000031,file,,,,,');
   assert.equal(lines[2].split(',').slice(0, 4).join(','),
     '"=""=HYPERLINK(""""x"""").zq""",loop points kept,godot,"=""=HYPERLINK(""""x"""").wav"""');
   assert.deepEqual(lines.slice(3, 7).map((l) => l.split(',')[0]), ['"=""+1.zq"""', '"=""-1.zq"""', '"=""@a.zq"""', '"=""\tb.zq"""']);
