@@ -695,8 +695,9 @@ test('a fade-out, a delay and a loop list applied: the batch command\'s bytes; w
   // A number the converter would refuse is flagged at its field, and nothing is queued.
   await page.getByLabel('Fade-out').fill('1.2345678');
   await page.setInputFiles('#files', [paths[0]]);
-  await page.waitForFunction(() => /^Nothing was converted/.test(document.getElementById('progress').textContent));
-  assert.match(await page.locator('#progress').textContent(), /Nothing was converted: The fade-out can have at most six digits/);
+  await page.waitForFunction(() => /^Nothing was converted/.test(document.getElementById('notice').textContent));
+  assert.match(await page.locator('#notice').textContent(), /Nothing was converted: The fade-out can have at most six digits/);
+  assert.equal(await page.locator('#results > li').count(), 1, 'the row before, and no other');
   assert.equal(await page.getByLabel('Fade-out').getAttribute('aria-invalid'), 'true');
   await page.getByLabel('Fade-out').fill('0');
   await page.getByLabel('Fade delay').fill('0');
