@@ -11,7 +11,8 @@
 // container, a header or a plan that cannot be written) leaves every file
 // that was there as it was. Then the same run planned rather than written
 // prints the same and returns the same, and its plan carried out on the
-// input gives every byte of every file the writing run left.
+// input gives every byte of every file the writing run left. The bytes are
+// also read as a loop list, which must hold its own invariants.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "app/convert.h"
+#include "app/loop_list_read.h"
 #include "container/analyze.h"
 #include "base/little_endian.h"
 #include "wave/kept_loop.h"
@@ -244,7 +246,26 @@ int error_lines(const std::string& text) {
 
 }  // namespace
 
+// The same bytes read as a loop list, CSV and JSON (app/loop_list_read.h):
+// never a crash, and every line it gives is numbered within the text, in
+// order, with a loop only where it has no problem.
+void check_loop_list(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  int64_t lines = 1;
+  for (const char c : text) lines += c == '\n' || c == '\r';  // a bound: CR LF counts twice
+  for (const bool json : {false, true}) {
+    const LoopListRead read = read_loop_list(text, json);
+    int before = 0;
+    for (const ListedLoop& l : read.lines) {
+      if (l.line < 1 || l.line > lines || l.line < before) fail("a loop list line numbered outside the text", l.line);
+      if (l.has_loop && !l.problem.empty()) fail("a loop list line with a loop and a problem", l.line);
+      before = l.line;
+    }
+  }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  check_loop_list(data, size);
   Files& f = files();
   Settings s;
   int kind = 0;  // as run_kind has it
