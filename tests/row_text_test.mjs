@@ -67,6 +67,22 @@ test('a converted file: its format, its loop, the loop count and the length for 
     'a - intro.wav 88.2 kB, a - loop.wav 176.4 kB');
 });
 
+test('the lengths and a loop list: the settings, the length the output came to, the list\'s loop, its refusal', () => {
+  assert.equal(settingsText({ output: 'unrolled', loopCount: 2, target: '180', delay: '2.5', fade: '10', folder: null,
+    loops: { name: 'loops.csv' } }), 'loop unrolled · to 180 s · 2.5 s more · fade-out 10 s · loops from "loops.csv" · as a download');
+  assert.equal(settingsText({ output: 'marked', loopCount: 2, toEnd: true, loopEnd: 'riff', folder: null }),
+    'loop unrolled and marked · loop count 2 · to the end · loop end as RIFF has it · as a download');
+  // The length is the shaped sound's, not the loop count's; the loop is the list's, in frames.
+  const shaped = { ...example, shaped: 1, output_frames: 551250, loop_chosen: 1, loop_start_frame: 1000, loop_end_frame: 45100 };
+  assert.equal(outputText([{ size: 2205044 }], [{ name: 'a.wav' }], shaped, 'unrolled'), 'a.wav 2.2 MB · 12.500 s in all');
+  const read = describe(shaped, 'unrolled');
+  assert.equal(read.text, '2 ch · 44,100 Hz · 16 bit · intro 0.023 s · loop 1.000 s · loop count 3');
+  assert.equal(read.summary, 'loop from 0.023 s to 1.023 s, heard 3 times');
+  assert.equal(failureReason(-37, example, 1000, { output: 'unrolled' },
+    'setting : loop 2\nrefused : loops.csv line 4: the list says 9 frames, the file has 66150.\nerror-37 : length or loop refused(shape)\n'),
+  'Not converted: loops.csv line 4: the list says 9 frames, the file has 66150.');
+});
+
 test('a failed run: what was read, and nothing of a WAV', () => {
   // Cut inside the sample data: the track's fields were read, the loop's never.
   const cut = { ...example, loop_mark: 0, loop_start: 0, has_loop: 0, loop_count: 0, byte_rate: 0, data_length: 0 };

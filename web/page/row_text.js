@@ -37,7 +37,9 @@ export function describe(facts, output) {
   else if (!facts.has_loop) parts.push('no loop section');
   if (hasLoop) {
     parts.push(...loopParts(facts));
-    summary = `loop from ${duration(facts.loop_start / rate)} to ${duration(facts.data_bytes / rate)}, ` + (kind.unrolls
+    const [from, to] = facts.loop_chosen ? [facts.loop_start_frame / facts.sample_rate, facts.loop_end_frame / facts.sample_rate]
+      : [facts.loop_start / rate, facts.data_bytes / rate];
+    summary = `loop from ${duration(from)} to ${duration(to)}, ` + (kind.unrolls
       ? `heard ${count(facts.loop_count)} time${facts.loop_count === 1 ? '' : 's'}` : 'kept');
   }
   if (kind.unrolls && facts.loop_count > 0) parts.push(`loop count ${count(facts.loop_count)}`);
@@ -61,14 +63,19 @@ export function describeRead(facts, fileSize = Infinity) {
 }
 
 const format = (facts) => [`${facts.channels} ch`, `${count(facts.sample_rate)} Hz`, `${facts.sample_bits} bit`];
-const loopParts = (facts) => [`intro ${duration(facts.loop_start / facts.byte_rate)}`,
-  `loop ${duration((facts.data_bytes - facts.loop_start) / facts.byte_rate)}`];
+// A loop list's loop is in frames, and may end before the data.
+const loopParts = (facts) => (facts.loop_chosen
+  ? [`intro ${duration(facts.loop_start_frame / facts.sample_rate)}`,
+    `loop ${duration((facts.loop_end_frame - facts.loop_start_frame) / facts.sample_rate)}`]
+  : [`intro ${duration(facts.loop_start / facts.byte_rate)}`,
+    `loop ${duration((facts.data_bytes - facts.loop_start) / facts.byte_rate)}`]);
 
 // The WAVs a run made, by the names they were given, with their sizes, and
 // the length of an unrolled one. The exact byte count is in the title.
 export function outputText(wavs, sources, facts, output) {
-  const length = kindOf(output).unrolls && facts.byte_rate && facts.header_result === 0
-    ? ` · ${duration(facts.data_length / facts.byte_rate)} in all` : '';
+  const unrolls = kindOf(output).unrolls;
+  const length = unrolls && facts.shaped && facts.sample_rate ? ` · ${duration(facts.output_frames / facts.sample_rate)} in all`
+    : unrolls && facts.byte_rate && facts.header_result === 0 ? ` · ${duration(facts.data_length / facts.byte_rate)} in all` : '';
   return wavs.map((wav, i) => `${sources[i].name} ${size(wav.size)}`).join(', ') + length;
 }
 
