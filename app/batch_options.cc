@@ -110,15 +110,6 @@ std::string set_out(const char* v, BatchOptions* o) {
   return {};
 }
 
-bool ends_in(const char* v, const char* tail);
-
-std::string set_loop_list(const char* v, BatchOptions* o) {
-  o->loop_list_json = ends_in(v, ".json");
-  if (!ends_in(v, ".csv") && !o->loop_list_json) return std::string("the loop list \"") + v + "\" must end in .csv or .json";
-  o->loop_list = v;
-  return {};
-}
-
 // Whether `v` ends in `tail`, any letter case.
 bool ends_in(const char* v, const char* tail) {
   const size_t n = std::strlen(v), t = std::strlen(tail);
@@ -130,11 +121,20 @@ bool ends_in(const char* v, const char* tail) {
   return true;
 }
 
-std::string set_loops(const char* v, BatchOptions* o) {
-  o->loops_json = ends_in(v, ".json");
-  if (!ends_in(v, ".csv") && !o->loops_json) return std::string("the loop list to apply \"") + v + "\" must end in .csv or .json";
-  o->loops = v;
+// A loop list's name, written or applied: a .csv, or a .json (`*json`).
+std::string set_list(const char* v, const char* what, std::string* name, bool* json) {
+  *json = ends_in(v, ".json");
+  if (!ends_in(v, ".csv") && !*json) return std::string(what) + " \"" + v + "\" must end in .csv or .json";
+  *name = v;
   return {};
+}
+
+std::string set_loop_list(const char* v, BatchOptions* o) {
+  return set_list(v, "the loop list", &o->loop_list, &o->loop_list_json);
+}
+
+std::string set_loops(const char* v, BatchOptions* o) {
+  return set_list(v, "the loop list to apply", &o->loops, &o->loops_json);
 }
 
 // A length in seconds into `*field`, no longer than `most`.
@@ -283,31 +283,6 @@ std::string refused_by_kind(const BatchOptions& o) {
 }  // namespace
 
 const std::vector<BatchOptionRow>& batch_option_rows() { return kRows; }
-
-bool seconds_micros(const char* text, int64_t most, int64_t* micros) {
-  const char* p = text;
-  int64_t whole = 0;
-  int digits = 0;
-  for (; *p >= '0' && *p <= '9'; ++p, ++digits) {
-    whole = whole * 10 + (*p - '0');
-    if (whole > most / 1000000 + 1) return false;
-  }
-  int64_t fraction = 0;
-  int places = 0;
-  if (*p == '.') {
-    for (++p; *p >= '0' && *p <= '9'; ++p, ++places) {
-      if (places == 6) return false;
-      fraction = fraction * 10 + (*p - '0');
-    }
-    if (places == 0) return false;
-  }
-  if (digits == 0 || *p != '\0') return false;
-  for (; places < 6; ++places) fraction *= 10;
-  const int64_t value = whole * 1000000 + fraction;
-  if (value > most) return false;
-  *micros = value;
-  return true;
-}
 
 std::string parse_shape_options(const std::vector<std::string>& args, OutputKind kind, ShapeRequest* shape) {
   BatchOptions o;

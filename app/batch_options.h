@@ -58,11 +58,6 @@ const std::vector<BatchOptionRow>& batch_option_rows();
 // refused here, before anything is converted.
 std::string parse_batch_options(const std::vector<std::string>& args, BatchOptions* options);
 
-// Seconds as the options and the page take them, "10", "2.5", "0.000001":
-// a decimal number, at most six digits after the point, at most `most`
-// microseconds. False when `text` is not one.
-bool seconds_micros(const char* text, int64_t most, int64_t* micros);
-
 // Applies the listening lengths to `shape` from `args` in the options'
 // syntax (--fade S, --fade-delay S, --target S, --to-end), as the page
 // gives them, with the same refusals as on the command line for `kind`.

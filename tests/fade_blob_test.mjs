@@ -17,23 +17,10 @@ import { test } from 'node:test';
 import { KINDS } from '../web/shared/kinds.js';
 import { encodedBlob, wavBlob } from '../web/shared/plan_blob.js';
 import { fadeIn, newInstance, planRun } from '../web/worker/core_bridge.js';
+import { container } from './zq_container.mjs';
 
 const moduleJs = resolve(process.env.KELVOR_MODULE || 'build-web/kelvor-module.js');
 const batch = resolve(process.env.KELVOR_BATCH || 'build/kelvor-batch');
-
-function container(data, loopUnits, channels, bits) {
-  const trk = Buffer.alloc(36);
-  trk.write('cTRK');
-  [1, 0, 36, data.length / 4, 44100].forEach((v, i) => trk.writeUInt32LE(v, 4 + 4 * i));
-  [0, channels, bits, 0, bits, 0].forEach((v, i) => trk.writeUInt16LE(v, 24 + 2 * i));
-  const slp = Buffer.alloc(24);
-  slp.write('cSLP');
-  [1, 0, loopUnits, 0, 0].forEach((v, i) => slp.writeUInt32LE(v, 4 + 4 * i));
-  const head = Buffer.alloc(8);
-  head.write('fZQ ');
-  head.writeUInt32LE(8 + 36 + data.length + slp.length, 4);
-  return Buffer.concat([head, trk, data, slp]);
-}
 
 const sink = { printed: [] };
 const compiled = await WebAssembly.compile(readFileSync(moduleJs.replace(/\.js$/, '.wasm')));
@@ -56,7 +43,7 @@ test('faded extents in chunks and in an encoder\'s pieces are the batch command\
     for (const c of CASES) {
       const data = Buffer.alloc(c.bytes);
       for (let i = 0; i < data.length; i++) data[i] = (i * 7919 + (i >> 9)) & 0xff;
-      const source = container(data, c.loopUnits, c.channels, c.bits);
+      const source = container(data, c.loopUnits, { channels: c.channels, bits: c.bits });
       writeFileSync(join(dir, 'in.zq'), source);
       const made = spawnSync(batch, ['-q', '--replace', '-o', 'out', ...c.lengths.flatMap((a) => a.split('=')), 'in.zq'], { cwd: dir });
       assert.equal(made.status, 0, made.stdout.toString());

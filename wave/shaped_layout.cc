@@ -61,17 +61,19 @@ int check_shape(const TrackInfo* t, const ShapeRequest& r) {
   return print_error(-37);
 }
 
-bool shape_applies(const TrackInfo* t, int32_t loop_count, const ShapeRequest& r, ShapeFrames* out) {
+bool shape_applies(const TrackInfo* t, int32_t loop_count, const ShapeRequest& r, ShapeFrames* out,
+                   LoopFrames* chosen) {
   const LoopFrames frames = chosen_frames(t, r);
+  if (chosen != nullptr) *chosen = frames;
   *out = shape_frames(frames, t->sample_rate, loop_count, r);
   if (!shape_asked(r) || frames.block_align == 0) return false;
   return out->looped || out->total != out->data || r.loop.chosen;
 }
 
 WavLayout describe_shaped(const TrackInfo* t, const Settings* s, const LoopEnd* marked, const ShapeRequest& r) {
-  const LoopFrames frames = chosen_frames(t, r);
+  LoopFrames frames{};
   ShapeFrames shape{};
-  if (!shape_applies(t, s->loop_count, r, &shape)) {
+  if (!shape_applies(t, s->loop_count, r, &shape, &frames)) {
     return marked != nullptr ? describe_marked_any_length(t, s, *marked) : describe_unrolled_any_length(t, s);
   }
   Settings once = *s;

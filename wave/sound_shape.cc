@@ -6,6 +6,31 @@ bool shape_asked(const ShapeRequest& r) {
   return r.fade_micros > 0 || r.delay_micros > 0 || r.target_micros >= 0 || r.to_end || r.loop.chosen;
 }
 
+bool seconds_micros(const char* text, int64_t most, int64_t* micros) {
+  const char* p = text;
+  int64_t whole = 0;
+  int digits = 0;
+  for (; *p >= '0' && *p <= '9'; ++p, ++digits) {
+    whole = whole * 10 + (*p - '0');
+    if (whole > most / 1000000 + 1) return false;
+  }
+  int64_t fraction = 0;
+  int places = 0;
+  if (*p == '.') {
+    for (++p; *p >= '0' && *p <= '9'; ++p, ++places) {
+      if (places == 6) return false;
+      fraction = fraction * 10 + (*p - '0');
+    }
+    if (places == 0) return false;
+  }
+  if (digits == 0 || *p != '\0') return false;
+  for (; places < 6; ++places) fraction *= 10;
+  const int64_t value = whole * 1000000 + fraction;
+  if (value > most) return false;
+  *micros = value;
+  return true;
+}
+
 uint64_t frames_of_micros(int64_t micros, uint32_t rate) {
   if (micros <= 0) return 0;
   // Below 2^37 microseconds times a 16-bit rate: far inside 64 bits.

@@ -54,6 +54,11 @@ struct ShapeRequest {
 // without it, the output is the unrolled layout exactly.
 bool shape_asked(const ShapeRequest& request);
 
+// Seconds as the options and the page take them, "10", "2.5", "0.000001":
+// a decimal number, at most six digits after the point, at most `most`
+// microseconds, into `*micros`. False when `text` is not one.
+bool seconds_micros(const char* text, int64_t most, int64_t* micros);
+
 // floor(micros x rate / 10^6).
 uint64_t frames_of_micros(int64_t micros, uint32_t rate);
 

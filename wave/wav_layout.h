@@ -88,8 +88,10 @@ WavLayout describe_shaped(const TrackInfo* track, const Settings* settings, cons
                           const ShapeRequest& request);
 
 // Whether `request` shapes the track heard `loop_count` times (rather than
-// leaving the unrolled layout as it is), the shape in `out` either way.
-bool shape_applies(const TrackInfo* track, int32_t loop_count, const ShapeRequest& request, ShapeFrames* out);
+// leaving the unrolled layout as it is), the shape in `out` either way, and
+// the frames it is of (a chosen loop in place) in `chosen`.
+bool shape_applies(const TrackInfo* track, int32_t loop_count, const ShapeRequest& request, ShapeFrames* out,
+                   LoopFrames* chosen = nullptr);
 
 // Whether the shaped sound can be made for the track: 0, or -37 having
 // printed why (a chosen loop that does not fit the file, or a fade of
